@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "comm/printer_library.h"
+#include "os/platform.h"
+
+// The printer link: the serial port, the status exchange and the printer operations of the three
+// printer families, and the binding of the printer maker's library. One object per main window,
+// used on the GUI thread only. Results are integers and m_strError; nothing throws.
+class CComm {
+public:
+    explicit CComm(os::Platform& platform);
+    ~CComm();
+    CComm(const CComm&) = delete;
+    CComm& operator=(const CComm&) = delete;
+
+    // ---- serial link ----------------------------------------------------------------------
+    int CreateEvents();
+    int OpenPort(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
+                 std::uint8_t parity);
+    int ConfigurePort();
+    int ClosePort();
+    int CloseAll();
+    int ReadAvailable(char* buffer, int n);
+    int GetByte();
+    int WaitByte(std::int32_t timeoutMs);
+    int WaitData(char* buffer, int n, std::int32_t timeoutMs);
+    std::uint16_t PeekKey();
+    int RawWrite(const char* bytes, int count);
+    int WriteText(const char* text);
+    int WriteTextCts(const char* text);
+    static int StripColons(char* buffer, int length);
+    int TraceData(std::string record);
+    // "COM%d" for ports 0 to 4, "\\.\TELNET" for 5 to 255.
+    static std::string DeviceName(std::uint8_t port);
+
+    // ---- status exchange ------------------------------------------------------------------
+    int ProbeFamily();
+    void SendStatusRequest();
+    int QueryStatusA();
+    int ReadReplyA();
+    int QueryStatusB();
+    int QueryStatus();
+    void SetErrorText(int code);
+    std::string GetErrorText() const;
+
+    // ---- printer operations ---------------------------------------------------------------
+    int InitPrinter();
+    int PaperIn(int kind);
+    int PaperOut();
+    void SetPosition(int column, int row);
+    void SetColumn(int column);
+    void SetRow(int row);
+    void SetBlackColor();
+    void SetRedColor();
+    void SetPitch(int cpi, int lpi);
+    void SetEnlargeFont();
+    void SetNormalFont();
+    void SetFontFace(int face);
+    int MsrRead(char* buffer, int capacity);
+    int MsrPoll(char* buffer, int capacity);
+    int MsrWrite(const char* data);
+    int PrintPassbook(const char* text);
+    int PrintChit(const char* text);
+    int PrintPassbookAt(int column, int row, const char* text);
+    int PrintChitAt(int column, int row, const char* text);
+    void SendClear();
+    void SelectPassbook();
+    void SelectChit();
+
+    // ---- device connection and printer library --------------------------------------------
+    int OpenDevice(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
+                   std::uint8_t parity);
+    int LoadPrinterLibrary();
+    // The program's folder: its module file name cut at the last backslash.
+    static std::string GetModuleFolder(os::IModule& module);
+
+    // ---- fields: serial link --------------------------------------------------------------
+    os::Handle m_hPort = 0;
+    int m_bConnected = 0;
+    int m_nFamily = 242;
+    int m_bOpen = 0;
+    std::uint16_t m_wCancelKey = 27;
+    std::string m_strError;
+    std::uint8_t m_nPortNo = 0;
+    std::uint8_t m_nByteSize = 0;
+    std::uint8_t m_nParity = 0;
+    std::uint8_t m_nStopBits = 0;
+    std::uint32_t m_nBaud = 0;
+    os::IoBlock m_osWrite;
+    os::IoBlock m_osRead;
+
+    // ---- fields: status exchange ----------------------------------------------------------
+    char m_szCommand[99] = {};
+    char m_szMsrReply[100] = {};
+    int m_nMsrLen = 22;
+
+    // ---- fields: printer library ----------------------------------------------------------
+    int m_bLibLoaded = 0;
+    os::Handle m_hPrinterLib = 0;
+#define LODEVAR_DECLARE_SLOT(name, type) type m_p##name = nullptr;
+    LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_DECLARE_SLOT)
+#undef LODEVAR_DECLARE_SLOT
+
+    // How deep a status query may start the printer's own recovery (an initialise after a paper
+    // jam, an eject after a failed stripe operation) from inside another status query.
+    static constexpr int kMaxRecoveryDepth = 2;
+
+private:
+    // The probe step every printer operation begins with: finds the family when it is not yet
+    // known. False when it is still unknown afterwards.
+    bool EnsureFamily();
+    bool Cancelled();
+    void PurgeInput();
+    void PurgeBoth();
+    void UnloadPrinterLibrary();
+
+    // Family 0 commands and procedures.
+    void SendClearA();
+    void SelectPassbookA();
+    void SelectChitA();
+    void SendRowZero();
+    int EjectA();
+    int PassbookWaitA();
+    int ChitWaitA();
+    int PrintPassbookA(const char* text);
+    int PrintChitA(const char* text);
+    void SetColumnA(int column);
+    void SetRowA(int row);  // the row as the caller counts it; the printer gets row + 4
+    void SetColourA(bool red);
+    void SetPitchA(int cpi);
+    void SetCharacterSizeA(bool enlarged);
+    void SetFontFaceA(int face);
+    int MsrReadA(char* buffer, int capacity);
+    int MsrPollA(char* buffer, int capacity);
+    int ReadMsrFrameA(char* buffer, int capacity);
+    int MsrWriteA(const char* data);
+
+    // Family 1 commands and procedures.
+    void SendCommandB(const char* command);
+    void SendTextB(const char* text);
+    int MediumWaitB();
+    int EjectB();
+    int PrintPassbookB(const char* text);
+    void SetColumnB(int column);
+    void SetRowB(int row);
+    void SetColourB(bool red);
+    void SetPitchB(int cpi, int lpi);
+    void SetCharacterSizeB(bool enlarged);
+    int MsrReadB(char* buffer, int capacity);
+    int MsrPollB(char* buffer, int capacity);
+    void CopyMsrDataB(char* buffer, int capacity);
+    int MsrWriteB(const char* data);
+
+    // Family 2 (the printer library) call sites.
+    int PaperInLibrary();
+    int MsrReadLibrary(char* buffer, int capacity);
+    int MsrWriteLibrary(const char* data);
+
+    os::Platform* m_pPlatform;
+    int m_nRecoveryDepth = 0;
+};

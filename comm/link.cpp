@@ -1,0 +1,274 @@
+// The serial link: opening the device with the printer's line settings, byte reads that never
+// block, waits that keep the window messages flowing, and paced text writes.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "comm/comm.h"
+
+namespace {
+
+constexpr std::uint32_t kQueueBytes = 4096;
+constexpr int kBlockBytes = 400;
+constexpr std::uint32_t kBlockPauseMs = 1000;
+constexpr int kCtsPolls = 11;
+constexpr std::uint32_t kCtsPollMs = 100;
+constexpr int kStripLimit = 100;
+
+}  // namespace
+
+int CComm::CreateEvents() {
+    m_osRead.offset = m_osRead.offsetHigh = 0;
+    m_osWrite.offset = m_osWrite.offsetHigh = 0;
+    m_osRead.event = m_pPlatform->serial.CreateIoEvent();
+    if (m_osRead.event == 0) {
+        m_strError = "Create Communcation Read Event Error";
+        return 0;
+    }
+    m_osWrite.event = m_pPlatform->serial.CreateIoEvent();
+    if (m_osWrite.event == 0) {
+        m_strError = "Create Communcation Write Event Error";
+        m_pPlatform->serial.CloseIoEvent(m_osRead.event);
+        m_osRead.event = 0;
+        return 0;
+    }
+    return 1;
+}
+
+std::string CComm::DeviceName(std::uint8_t port) {
+    if (port > 4) {
+        return "\\\\.\\TELNET";
+    }
+    return "COM" + std::to_string(port);
+}
+
+int CComm::OpenPort(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
+                    std::uint8_t parity) {
+    m_nPortNo = port;
+    m_nBaud = baud;
+    m_nByteSize = byteSize;
+    m_nStopBits = stopBits;
+    m_nParity = parity;
+
+    os::ISerial& serial = m_pPlatform->serial;
+    m_hPort = serial.Open(DeviceName(port).c_str());
+    if (m_hPort == 0) {
+        m_strError = "Create File Error";
+        return 0;
+    }
+    serial.SetEventMask(m_hPort, os::kEventRxChar);
+    serial.SetupQueues(m_hPort, kQueueBytes, kQueueBytes);
+    serial.Purge(m_hPort, os::kPurgeAll);
+    os::Timeouts timeouts;
+    timeouts.readInterval = 0xFFFFFFFFu;
+    timeouts.readTotalMultiplier = 0;
+    timeouts.readTotalConstant = 1000;
+    timeouts.writeTotalMultiplier = 0;
+    timeouts.writeTotalConstant = 1000;
+    serial.SetTimeouts(m_hPort, timeouts);
+
+    int configured = ConfigurePort();
+    if (configured == 0) {
+        m_bConnected = 0;
+        serial.Close(m_hPort);
+        m_strError = "Setup Connection Error";
+        return 0;
+    }
+    m_bConnected = 1;
+    return configured;
+}
+
+int CComm::ConfigurePort() {
+    os::LineSettings settings;
+    if (!m_pPlatform->serial.GetLineSettings(m_hPort, settings)) {
+        return 0;
+    }
+    settings.baudRate = m_nBaud;
+    settings.byteSize = m_nByteSize;
+    settings.parity = m_nParity;
+    settings.stopBits = m_nStopBits;
+    settings.binary = true;
+    settings.parityCheck = true;
+    settings.outxCtsFlow = false;
+    settings.outxDsrFlow = false;
+    settings.dtrControl = 1;  // DTR_CONTROL_ENABLE
+    settings.rtsControl = 1;  // RTS_CONTROL_ENABLE
+    settings.outX = true;
+    settings.inX = true;
+    settings.xonChar = 0x11;
+    settings.xoffChar = 0x13;
+    settings.xonLim = 100;
+    settings.xoffLim = 100;
+    return m_pPlatform->serial.SetLineSettings(m_hPort, settings) ? 1 : 0;
+}
+
+int CComm::ClosePort() {
+    if (m_bConnected == 0) {
+        return 1;
+    }
+    os::ISerial& serial = m_pPlatform->serial;
+    m_bConnected = 0;
+    serial.SetEventMask(m_hPort, 0);
+    serial.ClearDtr(m_hPort);
+    serial.Purge(m_hPort, os::kPurgeAll);
+    serial.Close(m_hPort);
+    return 1;
+}
+
+int CComm::CloseAll() {
+    if (m_bConnected == 1) {
+        ClosePort();
+    }
+    if (m_osRead.event != 0) {
+        m_pPlatform->serial.CloseIoEvent(m_osRead.event);
+        m_osRead.event = 0;
+    }
+    if (m_osWrite.event != 0) {
+        m_pPlatform->serial.CloseIoEvent(m_osWrite.event);
+        m_osWrite.event = 0;
+    }
+    return 1;
+}
+
+int CComm::ReadAvailable(char* buffer, int n) {
+    if (m_bConnected == 0 || n <= 0) {
+        return 0;
+    }
+    std::uint32_t waiting = m_pPlatform->serial.BytesWaiting(m_hPort);
+    std::uint32_t count = std::min(static_cast<std::uint32_t>(n), waiting);
+    if (count == 0) {
+        return 0;
+    }
+    std::uint32_t done = 0;
+    if (!m_pPlatform->serial.Read(m_hPort, m_osRead, buffer, count, done)) {
+        m_strError = "Read Error";
+    }
+    return static_cast<int>(done);
+}
+
+int CComm::GetByte() {
+    char byte = 0;
+    if (ReadAvailable(&byte, 1) == 1) {
+        return static_cast<unsigned char>(byte);
+    }
+    return -1;
+}
+
+int CComm::WaitByte(std::int32_t timeoutMs) {
+    os::IClock& clock = m_pPlatform->clock;
+    const std::uint32_t start = clock.Ticks();
+    for (;;) {
+        int byte = GetByte();
+        if (byte >= 0) {
+            return byte;
+        }
+        m_pPlatform->pump.DispatchOne();
+        if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
+            return -1;
+        }
+        clock.Idle();
+    }
+}
+
+int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
+    os::IClock& clock = m_pPlatform->clock;
+    const std::uint32_t start = clock.Ticks();
+    for (;;) {
+        m_pPlatform->pump.DispatchOne();
+        if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
+            return 0;
+        }
+        int count = ReadAvailable(buffer, n);
+        if (count >= 1) {
+            return count;
+        }
+        clock.Idle();
+    }
+}
+
+std::uint16_t CComm::PeekKey() {
+    os::KeyMessage key;
+    if (m_pPlatform->pump.PeekKeyMessage(key) && key.message == os::kWmKeyDown) {
+        return static_cast<std::uint16_t>(key.wParam & 0xFFFF);
+    }
+    return 0;
+}
+
+int CComm::RawWrite(const char* bytes, int count) {
+    if (count < 0) {
+        return 0;
+    }
+    std::vector<char> copy(static_cast<std::size_t>(count) + 1, '\0');
+    std::memcpy(copy.data(), bytes, static_cast<std::size_t>(count));
+    std::string record(static_cast<std::size_t>(count) + 32, '\0');
+    int length =
+        std::snprintf(record.data(), record.size(), "LEN=%4d bytes, DATA=[[%s]]\n", count, copy.data());
+    record.resize(static_cast<std::size_t>(std::max(length, 0)));
+    TraceData(std::move(record));
+
+    if (m_bConnected == 0) {
+        return 0;
+    }
+    std::uint32_t done = 0;
+    if (!m_pPlatform->serial.Write(m_hPort, m_osWrite, bytes, static_cast<std::uint32_t>(count), done)) {
+        return 0;
+    }
+    return static_cast<int>(done);
+}
+
+int CComm::WriteText(const char* text) {
+    int remaining = static_cast<int>(std::strlen(text));
+    while (remaining > 0) {
+        int block = std::min(remaining, kBlockBytes);
+        RawWrite(text, block);
+        remaining -= block;
+        if (remaining == 0) {
+            break;
+        }
+        text += block;
+        m_pPlatform->clock.Sleep(kBlockPauseMs);
+    }
+    return 1;
+}
+
+int CComm::WriteTextCts(const char* text) {
+    if (m_nFamily == 0) {
+        WriteText(text);
+        return 1;
+    }
+    for (int poll = 1;; ++poll) {
+        std::uint32_t status = 0;
+        if (!m_pPlatform->serial.ModemStatus(m_hPort, status)) {
+            return 0;
+        }
+        if ((status & os::kModemCtsOn) != 0) {
+            break;
+        }
+        m_pPlatform->clock.Sleep(kCtsPollMs);
+        if (poll == kCtsPolls) {
+            break;
+        }
+    }
+    return WriteText(text);
+}
+
+int CComm::StripColons(char* buffer, int length) {
+    // Callers pass at most 100 bytes; anything beyond is left as it is.
+    length = std::clamp(length, 0, kStripLimit);
+    char kept[kStripLimit] = {};
+    int count = 0;
+    for (int i = 0; i < length; ++i) {
+        if (buffer[i] != ':') {
+            kept[count++] = buffer[i];
+        }
+    }
+    std::memcpy(buffer, kept, static_cast<std::size_t>(length));
+    buffer[count] = '\0';
+    return count;
+}
+
+int CComm::TraceData(std::string record) {
+    (void)record;
+    return 1;
+}

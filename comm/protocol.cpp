@@ -1,0 +1,226 @@
+// The status exchange: finding the printer family, asking for the printer's status and turning
+// its answer into a status code with its error text.
+#include <algorithm>
+#include <cstring>
+
+#include "comm/comm.h"
+#include "device/status_codes.h"
+#include "device/texts.h"
+
+namespace {
+
+constexpr int kStx = 0x02;
+constexpr int kEtx = 0x03;
+constexpr char kStatusRequestA[] =
+    "\x1b"
+    "j";
+constexpr char kStatusRequestB[] =
+    "\x1b"
+    "h";
+constexpr int kAttemptsA = 6;
+constexpr int kAttemptsB = 3;
+constexpr std::uint32_t kAttemptPauseMs = 100;
+constexpr std::int32_t kProbeWaitMs = 1000;
+constexpr std::int32_t kReplyWaitAMs = 1000;
+constexpr std::int32_t kReplyWaitBMs = 10000;
+constexpr std::int32_t kNextByteBMs = 1000;
+constexpr std::int32_t kMsrDataWaitMs = 500;
+constexpr int kMaxFrameBytes = 100;  // bytes stored after STX before a reply counts as garbage
+
+}  // namespace
+
+void CComm::PurgeInput() {
+    m_pPlatform->serial.Purge(m_hPort, os::kPurgeRxClear);
+}
+
+void CComm::PurgeBoth() {
+    m_pPlatform->serial.Purge(m_hPort, os::kPurgeAll);
+}
+
+bool CComm::Cancelled() {
+    return PeekKey() == m_wCancelKey;
+}
+
+bool CComm::EnsureFamily() {
+    if (m_nFamily == status::ERR_PBPROFF) {
+        m_nFamily = ProbeFamily();
+    }
+    return m_nFamily != status::ERR_PBPROFF;
+}
+
+int CComm::ProbeFamily() {
+    WriteTextCts(kStatusRequestA);
+    int byte = WaitByte(kProbeWaitMs);
+    PurgeBoth();
+    if (byte >= 0) {
+        return 0;
+    }
+    WriteTextCts(kStatusRequestB);
+    byte = WaitByte(kProbeWaitMs);
+    PurgeBoth();
+    if (byte >= 0) {
+        return 1;
+    }
+    m_strError = text::kNoPrinter;
+    return status::ERR_PBPROFF;
+}
+
+void CComm::SendStatusRequest() {
+    if (m_nFamily == status::ERR_PBPROFF) {
+        return;
+    }
+    if (m_nFamily == 0) {
+        WriteText(kStatusRequestA);
+    } else {
+        WriteTextCts(kStatusRequestB);
+    }
+}
+
+int CComm::QueryStatusA() {
+    int code = status::ERR_PBPROFF;
+    for (int attempt = 1; attempt <= kAttemptsA; ++attempt) {
+        SendStatusRequest();
+        code = ReadReplyA();
+        if (code != status::BANK_NORMAL && code != status::BANK_TONGJN && code != status::BANK_JUNPYO) {
+            SendClear();
+        }
+        if (code == status::ERR_PAPERJM && m_nRecoveryDepth < kMaxRecoveryDepth) {
+            ++m_nRecoveryDepth;
+            InitPrinter();
+            --m_nRecoveryDepth;
+        }
+        if (code != status::ERR_PBPROFF && code != status::ERR_UNKNOWN) {
+            break;
+        }
+        m_pPlatform->clock.Sleep(kAttemptPauseMs);
+    }
+    SetErrorText(code);
+    return code;
+}
+
+int CComm::ReadReplyA() {
+    int byte = WaitByte(kReplyWaitAMs);
+    if (byte < 0) {
+        PurgeInput();
+        return status::ERR_PBPROFF;
+    }
+    if (byte != kStx) {
+        PurgeInput();
+        return status::ERR_UNKNOWN;
+    }
+    unsigned char frame[kMaxFrameBytes + 1] = {};
+    frame[0] = kStx;
+    for (int position = 1;; ++position) {
+        byte = GetByte();
+        if (byte < 0) {
+            PurgeInput();
+            return status::ERR_PBPROFF;
+        }
+        frame[position] = static_cast<unsigned char>(byte);
+        if (position == kMaxFrameBytes) {
+            PurgeInput();
+            return status::ERR_UNKNOWN;
+        }
+        if (byte == kEtx) {
+            PurgeInput();
+            return frame[2] == 'r' ? frame[3] : status::ERR_UNKNOWN;
+        }
+    }
+}
+
+int CComm::QueryStatusB() {
+    int code = status::ERR_PBPROFF;
+    for (int attempt = 1; attempt <= kAttemptsB; ++attempt) {
+        SendStatusRequest();
+        m_pPlatform->clock.Sleep(kAttemptPauseMs);
+        int first = WaitByte(kReplyWaitBMs);
+        if (first < 0) {
+            code = status::ERR_PBPROFF;
+            continue;
+        }
+        switch (first) {
+            case 0x40: {
+                WaitByte(kNextByteBMs);
+                int bits = WaitByte(kNextByteBMs);  // -1 when it does not come: every bit set
+                PurgeInput();
+                if ((bits & 0x01) != 0) {
+                    code = status::BANK_NORMAL;
+                } else if ((bits & 0x02) != 0) {
+                    code = status::BANK_END_DETECT;
+                } else if ((bits & 0x20) != 0) {
+                    code = status::BANK_ACTING;
+                } else {
+                    code = status::BANK_TONGJN;
+                }
+                break;
+            }
+            case 'A':
+                PurgeInput();
+                if (m_nRecoveryDepth < kMaxRecoveryDepth) {
+                    ++m_nRecoveryDepth;
+                    InitPrinter();
+                    --m_nRecoveryDepth;
+                }
+                code = status::ERR_UFORMAT;
+                break;
+            case 'E':
+                PurgeInput();
+                if (m_nRecoveryDepth < kMaxRecoveryDepth) {
+                    ++m_nRecoveryDepth;
+                    PaperOut();
+                    --m_nRecoveryDepth;
+                }
+                code = status::ERR_MSRRDWR;
+                break;
+            case 'M': {
+                std::memset(m_szMsrReply, 0, sizeof(m_szMsrReply));
+                int limit = std::min(m_nMsrLen + 2, static_cast<int>(sizeof(m_szMsrReply)) - 1);
+                int count = WaitData(m_szMsrReply, limit, kMsrDataWaitMs);
+                if (count <= 0) {
+                    return status::ERR_UNKNOWN;
+                }
+                void* end = std::memchr(m_szMsrReply, 0xFF, static_cast<std::size_t>(count));
+                if (end != nullptr) {
+                    *static_cast<char*>(end) = '\0';
+                } else {
+                    m_szMsrReply[count] = '\0';
+                }
+                PurgeInput();
+                code = status::BANK_MSR_OK;
+                break;
+            }
+            default:
+                code = status::ERR_UNKNOWN;
+                break;
+        }
+        break;
+    }
+    SetErrorText(code);
+    return code;
+}
+
+int CComm::QueryStatus() {
+    if (!EnsureFamily()) {
+        return status::ERR_PBPROFF;
+    }
+    if (m_nFamily == 0) {
+        return QueryStatusA();
+    }
+    if (m_nFamily == 1) {
+        return QueryStatusB();
+    }
+    return status::ERR_PBPROFF;
+}
+
+void CComm::SetErrorText(int code) {
+    if (code < 16 || code > 242) {
+        return;
+    }
+    if (const char* text = status::Text(code)) {
+        m_strError = text;
+    }
+}
+
+std::string CComm::GetErrorText() const {
+    return m_strError;
+}

@@ -1,0 +1,49 @@
+#include "emu/scripted_peer.h"
+
+namespace emu {
+
+void CScriptedPeer::Send(const std::string& bytes, std::uint32_t now, std::uint32_t delayMs) {
+    for (char c : bytes) {
+        m_bytes.push_back(TimedByte{now + delayMs, static_cast<std::uint8_t>(c)});
+    }
+}
+
+void CScriptedPeer::Answer(const std::string& bytes, std::uint32_t delayMs) {
+    m_answers.push_back(PendingAnswer{bytes, delayMs});
+}
+
+void CScriptedPeer::Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) {
+    m_received.append(reinterpret_cast<const char*>(bytes), n);
+    if (!m_answers.empty()) {
+        Send(m_answers.front().bytes, now, m_answers.front().delayMs);
+        m_answers.pop_front();
+    }
+}
+
+std::size_t CScriptedPeer::Readable(std::uint32_t now) {
+    std::size_t count = 0;
+    for (const TimedByte& byte : m_bytes) {
+        if (!Arrived(byte, now)) {
+            break;
+        }
+        ++count;
+    }
+    return count;
+}
+
+std::size_t CScriptedPeer::Read(std::uint8_t* out, std::size_t n, std::uint32_t now) {
+    std::size_t count = 0;
+    while (count < n && !m_bytes.empty() && Arrived(m_bytes.front(), now)) {
+        out[count++] = m_bytes.front().value;
+        m_bytes.pop_front();
+    }
+    return count;
+}
+
+void CScriptedPeer::PurgeReadable(std::uint32_t now) {
+    while (!m_bytes.empty() && Arrived(m_bytes.front(), now)) {
+        m_bytes.pop_front();
+    }
+}
+
+}  // namespace emu

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "os/platform.h"
+#include "os/sim/sim_clock.h"
+#include "os/sim/sim_desktop.h"
+#include "os/sim/sim_library.h"
+#include "os/sim/sim_pump.h"
+#include "os/sim/sim_serial.h"
+
+namespace sim {
+
+// A whole simulated platform for one test: the clock, the message queue, serial devices,
+// libraries and the desktop, wired together.
+class CSimPlatform {
+public:
+    explicit CSimPlatform(std::uint32_t startTicks = 1000)
+        : clock(startTicks), pump(clock), serial(clock), m_platform{serial,  clock,   pump,
+                                                                    library, desktop, module} {
+        clock.Attach(&pump);
+    }
+    CSimPlatform(const CSimPlatform&) = delete;
+    CSimPlatform& operator=(const CSimPlatform&) = delete;
+
+    os::Platform& Platform() { return m_platform; }
+
+    CSimClock clock;
+    CSimPump pump;
+    CSimSerial serial;
+    CSimLibraryLoader library;
+    CSimDesktop desktop;
+    CSimModule module;
+
+private:
+    os::Platform m_platform;
+};
+
+}  // namespace sim

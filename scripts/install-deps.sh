@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when any is missing. Safe to run
+# again: with everything present it only checks. Never adds the i386 architecture.
+set -uo pipefail
+
+packages=(
+    make cmake g++ clang libclang-rt-14-dev clang-format
+    libgtest-dev libgmock-dev
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine wine64 xvfb xauth
+    locales fonts-nanum
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+# A mirror in the middle of a sync can fail an update; try again, then judge by what got installed.
+for attempt in 1 2 3; do
+    $sudo apt-get update -q && break
+    sleep $((attempt * 5))
+done
+for attempt in 1 2 3; do
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" && break
+    sleep $((attempt * 5))
+done
+
+still=()
+for package in "${missing[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
+    [ "$status" = "install ok installed" ] || still+=("$package")
+done
+if [ ${#still[@]} -ne 0 ]; then
+    echo "could not install: ${still[*]}" >&2
+    exit 1
+fi
