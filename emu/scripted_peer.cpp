@@ -8,15 +8,21 @@ void CScriptedPeer::Send(const std::string& bytes, std::uint32_t now, std::uint3
     }
 }
 
-void CScriptedPeer::Answer(const std::string& bytes, std::uint32_t delayMs) {
-    m_answers.push_back(PendingAnswer{bytes, delayMs});
+void CScriptedPeer::Answer(const std::string& bytes, const std::string& trigger, std::uint32_t delayMs) {
+    m_answers.push_back(PendingAnswer{bytes, trigger, delayMs});
 }
 
 void CScriptedPeer::Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) {
-    m_received.append(reinterpret_cast<const char*>(bytes), n);
-    if (!m_answers.empty()) {
+    std::string written(reinterpret_cast<const char*>(bytes), n);
+    m_received += written;
+    if (!m_answers.empty() && (m_answers.front().trigger.empty() || m_answers.front().trigger == written)) {
         Send(m_answers.front().bytes, now, m_answers.front().delayMs);
         m_answers.pop_front();
+        return;
+    }
+    auto standing = m_standing.find(written);
+    if (m_answers.empty() && standing != m_standing.end()) {
+        Send(standing->second, now);
     }
 }
 

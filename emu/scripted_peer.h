@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 
 #include "emu/serial_peer.h"
@@ -14,8 +15,12 @@ class CScriptedPeer : public ISerialPeer {
 public:
     // Queues bytes that arrive `delayMs` after `now`.
     void Send(const std::string& bytes, std::uint32_t now, std::uint32_t delayMs = 0);
-    // Queues bytes that arrive the next time the driver writes anything, `delayMs` later.
-    void Answer(const std::string& bytes, std::uint32_t delayMs = 0);
+    // Queues an answer: the bytes arrive `delayMs` after the driver next writes exactly `trigger`
+    // (any write, when the trigger is empty). Answers are given in the order they were queued.
+    void Answer(const std::string& bytes, const std::string& trigger = "", std::uint32_t delayMs = 0);
+    std::size_t AnswersLeft() const { return m_answers.size(); }
+    // An answer given to every write of exactly `trigger` once the queued answers are used up.
+    void AnswerAlways(const std::string& bytes, const std::string& trigger) { m_standing[trigger] = bytes; }
     void SetCts(bool on) { m_bCts = on; }
     const std::string& Received() const { return m_received; }
 
@@ -32,6 +37,7 @@ private:
     };
     struct PendingAnswer {
         std::string bytes;
+        std::string trigger;
         std::uint32_t delayMs;
     };
     static bool Arrived(const TimedByte& byte, std::uint32_t now) {
@@ -40,6 +46,7 @@ private:
 
     std::deque<TimedByte> m_bytes;
     std::deque<PendingAnswer> m_answers;
+    std::map<std::string, std::string> m_standing;
     std::string m_received;
     bool m_bCts = true;
 };

@@ -45,8 +45,11 @@ void CSimSerial::Log(bool toPrinter, const void* bytes, std::uint32_t n) {
 }
 
 os::Handle CSimSerial::CreateIoEvent() {
-    if (m_faults.createEvent) {
+    if (m_faults.eventsBeforeFailure == 0) {
         return 0;
+    }
+    if (m_faults.eventsBeforeFailure > 0) {
+        --m_faults.eventsBeforeFailure;
     }
     ++m_nLiveEvents;
     return m_hNext++;

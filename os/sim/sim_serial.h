@@ -24,7 +24,7 @@ public:
     void Unplug(const std::string& deviceName);
 
     struct Faults {
-        bool createEvent = false;  // CreateIoEvent fails
+        int eventsBeforeFailure = -1;  // CreateIoEvent fails after this many successes; -1: never
         bool setLineSettings = false;
         bool modemStatus = false;
         bool read = false;
