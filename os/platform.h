@@ -6,6 +6,8 @@
 #include "os/module.h"
 #include "os/pump.h"
 #include "os/serial.h"
+#include "os/system.h"
+#include "os/window.h"
 
 namespace os {
 
@@ -18,6 +20,8 @@ struct Platform {
     ILibraryLoader& library;
     IDesktop& desktop;
     IModule& module;
+    IWindows& windows;
+    ISystem& system;
 };
 
 }  // namespace os

@@ -6,16 +6,19 @@
 #include "os/sim/sim_library.h"
 #include "os/sim/sim_pump.h"
 #include "os/sim/sim_serial.h"
+#include "os/sim/sim_system.h"
+#include "os/sim/sim_windows.h"
 
 namespace sim {
 
 // A whole simulated platform for one test: the clock, the message queue, serial devices,
-// libraries and the desktop, wired together.
+// libraries, windows, the desktop and the system services, wired together.
 class CSimPlatform {
 public:
     explicit CSimPlatform(std::uint32_t startTicks = 1000)
-        : clock(startTicks), pump(clock), serial(clock), m_platform{serial,  clock,   pump,
-                                                                    library, desktop, module} {
+        : clock(startTicks), pump(clock), serial(clock), windows(pump), m_platform{serial,  clock,   pump,
+                                                                                   library, desktop, module,
+                                                                                   windows, system} {
         clock.Attach(&pump);
     }
     CSimPlatform(const CSimPlatform&) = delete;
@@ -29,6 +32,8 @@ public:
     CSimLibraryLoader library;
     CSimDesktop desktop;
     CSimModule module;
+    CSimWindows windows;
+    CSimSystem system;
 
 private:
     os::Platform m_platform;
