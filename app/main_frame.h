@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/comm.h"
+#include "os/platform.h"
+
+class CGate;
+
+// Private window messages and tray menu commands of the main window.
+constexpr std::uint32_t WM_TRAYNOTIFY = 1324;
+constexpr std::uint32_t WM_CLOSEQUIET = 2023;
+// Posted to itself to run what had to wait for a printer exchange to end.
+constexpr std::uint32_t WM_EXCHANGEDONE = 2024;
+constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_TRAY_CONFIG = 32776;
+constexpr int ID_TRAY_INIT = 32775;
+constexpr int ID_TRAY_EXIT = 32773;
+constexpr std::uintptr_t kMsrTimerId = 1;
+constexpr std::uint32_t kMsrTimerPeriodMs = 1000;
+constexpr std::uint32_t kTrayIconId = 128;
+
+// Copy-data tags a client sends to the main window.
+constexpr std::uintptr_t GATE_REGISTER = 1;
+constexpr std::uintptr_t GATE_RELEASE = 2;
+constexpr std::uintptr_t GATE_SHUTDOWN = 3;
+
+inline constexpr char kMainWindowName[] = "QRVA Bank Driver";
+
+// The hidden main window: the hub of the driver. It holds the settings, the printer link, the
+// client gates and the MSR wait, and offers the device operations the gates call. Its logic is
+// plain C++ behind the platform seam; the platform calls OnMessage for every window message.
+class CMainFrame : public os::IWindowProc {
+public:
+    explicit CMainFrame(os::Platform& platform);
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Creates the window (its class is registered by start-up); false when creation failed.
+    bool Create();
+    os::MessageResult OnMessage(os::Window self, const os::Message& message) override;
+
+    // ---- window messages and commands -----------------------------------------------------
+    int OnCreate();
+    void OnClose();
+    void OnCloseQuiet();
+    void OnDestroy();
+    void OnTimer();
+    void OnTrayNotify(std::intptr_t mouseMessage);
+    void OnCommand(int command);
+    std::intptr_t OnCopyData(os::Window sender, const os::Message& message);
+    void OnTaskbarCreated();
+
+    // ---- settings ---------------------------------------------------------------------------
+    void LoadSettings();
+    bool MonitorEnabled();
+    void StartMonitor();
+    void OnTrayConfig();
+    std::string SettingsPath() const;
+
+    // ---- device connection ------------------------------------------------------------------
+    int OpenPrinter(int unused);
+    void OnInitPrinter();
+    void NotifyPrintEnd(int status);
+
+    // ---- device operations (the only way the gates reach the printer) -------------------------
+    int GETSTATUS();
+    int PRINTBANK(std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
+    int PRINTCHIT(std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
+    int PAPERIN(int kind);
+    int PAPEROUT();
+    int MSRREAD(char* buffer, int capacity);
+    int MSRWRITE(const char* data, int length);
+    int SETCOL(int column);
+    int SETROW(int row);
+    int SETBLACKCOLOR();
+    int SETREDCOLOR();
+    int SETPITCH(int cpi, int lpi);
+    int SETENLARGEFONT();
+    int SETNORMAFONT();
+    int SETMYOUNGJOFONT();
+    int SETGODICFONT();
+    int GETLASTERROR(char* buffer, int size);
+    int StartMsrAdvise(CGate* gate);
+    int StopMsrAdvise(CGate* gate);
+    int StatusName(int code);
+
+    // ---- gates --------------------------------------------------------------------------------
+    int AddGate(CGate* gate);
+    int RemoveGate(CGate* gate);
+    void RemoveAllGates();
+    void DestroyAllGates();
+
+    // ---- re-entrancy --------------------------------------------------------------------------
+    // True while a printer exchange (an open, a device operation, an MSR poll, an initialise) is
+    // running further down the stack: the waits of the link dispatch window messages, so requests,
+    // timer ticks and menu commands can arrive in the middle of one.
+    bool ExchangeRunning() const { return m_nExchangeDepth > 0; }
+    bool OpenRunning() const { return m_bOpening != 0; }
+
+    void FrameTrace(const char* tag, const char* detail);
+
+    // ---- fields -------------------------------------------------------------------------------
+    os::Window m_hClientWnd = 0;
+    std::string m_strTip = "Banking Printer Driver V1.0";
+    int m_nTrace = 0;
+    std::string m_strHomeDir;
+    std::vector<CGate*> m_listGate;
+    int m_bAutoReopen = 1;
+    int m_bMsrWait = 0;
+    int m_nPort = 1;
+    int m_nSpeed = 9600;
+    CComm m_comm;
+    std::string m_strStatus;
+    CGate* m_pMsrGate = nullptr;
+    int m_nModel = 242;
+    std::map<std::uint16_t, CGate*> m_mapGate;
+    char m_szClassName[128] = "QRVA Bank Driver";
+    char m_szWindowName[128] = "QRVA Bank Driver";
+    os::Window m_hWnd = 0;
+
+    os::Platform& Platform() { return *m_pPlatform; }
+
+private:
+    friend class CExchange;
+    void ClosingSteps();
+    void EndOfExchange();
+    void DeleteReleasedGates();
+
+    os::Platform* m_pPlatform;
+    // Owns every gate object made by a registration until it is released or the main window goes;
+    // m_mapGate and m_listGate only point at them.
+    std::vector<std::unique_ptr<CGate>> m_gates;
+    // Gates released while an exchange ran: deleted when it ends, since their code may be on the stack.
+    std::vector<std::unique_ptr<CGate>> m_releasedGates;
+    int m_nExchangeDepth = 0;
+    int m_bOpening = 0;
+    // Work that arrived during an exchange and runs when it ends.
+    int m_bInitDeferred = 0;
+    int m_bOpenDeferred = 0;
+    int m_bCloseDeferred = 0;
+    int m_bQuietCloseDeferred = 0;
+};
+
+// Marks a printer exchange for as long as it lives; the outermost one runs what was deferred.
+class CExchange {
+public:
+    explicit CExchange(CMainFrame& frame) : m_frame(frame) { ++m_frame.m_nExchangeDepth; }
+    ~CExchange() {
+        if (--m_frame.m_nExchangeDepth == 0) {
+            m_frame.EndOfExchange();
+        }
+    }
+    CExchange(const CExchange&) = delete;
+    CExchange& operator=(const CExchange&) = delete;
+
+private:
+    CMainFrame& m_frame;
+};
