@@ -31,7 +31,7 @@ bool CSimWindows::RegisterMainClass(const char* className) {
 
 os::Window CSimWindows::CreateMainWindow(const char* className, const char* windowName,
                                          os::IWindowProc& proc) {
-    if (std::find(m_classes.begin(), m_classes.end(), className) == m_classes.end()) {
+    if (failCreateMainWindow || std::find(m_classes.begin(), m_classes.end(), className) == m_classes.end()) {
         return 0;
     }
     os::Window window = NewWindow(&proc, 0, className, false);

@@ -80,6 +80,7 @@ public:
 
     bool QuitPosted() const { return m_bQuit; }
     bool failRegisterClass = false;
+    bool failCreateMainWindow = false;
     bool failCreateGate = false;
 
 private:
