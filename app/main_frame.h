@@ -30,6 +30,14 @@ constexpr std::uintptr_t GATE_RELEASE = 2;
 constexpr std::uintptr_t GATE_SHUTDOWN = 3;
 
 inline constexpr char kMainWindowName[] = "QRVA Bank Driver";
+// Caption of the driver's own message boxes: the application title.
+inline constexpr char kAppTitle[] = "Lodevar";
+
+// Copy-data tag of the end-of-print notice. Receivers must not rely on it; 0 is harmless even when
+// a notice window is one of the driver's own: the main window ignores tag 0, and a gate runs the
+// record as an immediate request whose letter 'P' is no request (result 0).
+constexpr std::uintptr_t kPrintEndTag = 0;
+constexpr std::uint32_t kPrintEndBytes = 104;
 
 // The hidden main window: the hub of the driver. It holds the settings, the printer link, the
 // client gates and the MSR wait, and offers the device operations the gates call. Its logic is
@@ -55,6 +63,8 @@ public:
     void OnCommand(int command);
     std::intptr_t OnCopyData(os::Window sender, const os::Message& message);
     void OnTaskbarCreated();
+    // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
+    void OnExchangeDone();
 
     // ---- settings ---------------------------------------------------------------------------
     void LoadSettings();
@@ -128,9 +138,27 @@ public:
 
 private:
     friend class CExchange;
+
+    // What an OK of the settings dialog chose.
+    struct SettingsChoice {
+        int port = 1;
+        int speed = 9600;
+        int trace = 0;
+        int model = 242;
+    };
+
     void ClosingSteps();
     void EndOfExchange();
     void DeleteReleasedGates();
+    void AddTrayIcon();
+    void ApplySettingsAndOpen(const SettingsChoice& choice);
+    int OpenAttempts();
+    void StoreSettings(const std::string& path);
+    std::intptr_t RegisterGate(os::Window client, os::Window noticeWindow);
+    void ReleaseGate(os::Window client);
+    // Deletes a gate object whose window is gone; kept until the exchange ends when one runs.
+    void DeleteGate(CGate* gate);
+    bool WindowAlive();
 
     os::Platform* m_pPlatform;
     // Owns every gate object made by a registration until it is released or the main window goes;
@@ -145,9 +173,15 @@ private:
     int m_bOpenDeferred = 0;
     int m_bCloseDeferred = 0;
     int m_bQuietCloseDeferred = 0;
+    SettingsChoice m_pendingSettings;
+    // The close question is up: a further WM_CLOSE is answered by it.
+    int m_bAskingClose = 0;
 };
 
-// Marks a printer exchange for as long as it lives; the outermost one runs what was deferred.
+// Marks a printer exchange for as long as it lives. When the outermost one ends, the work that was
+// deferred meanwhile (menu commands, a settings OK, a close, the deletion of released gates) is
+// posted to the main window as WM_EXCHANGEDONE, so it runs from the message loop and never under
+// the code that was waiting.
 class CExchange {
 public:
     explicit CExchange(CMainFrame& frame) : m_frame(frame) { ++m_frame.m_nExchangeDepth; }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+
+#include "os/desktop.h"
+
+// The settings dialog (template 130): the fields its controls show, filled by the main window
+// before it runs and read back after OK.
+class CProperty {
+public:
+    CProperty(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
+
+    // Runs the dialog modally: kIdOk with the fields as the operator left them, else kIdCancel and
+    // the fields unchanged. A port or model value no button stands for shows no button checked and
+    // reads back as -1.
+    int DoModal();
+
+    int m_nPortRadio = -1;
+    std::string m_strSpeed;
+    int m_bTrace = 0;
+    std::string m_strMsrWait;
+    int m_nUsers = 0;
+    int m_nModelRadio = -1;
+
+private:
+    os::IDesktop& m_desktop;
+    os::Window m_hParent;
+};
+
+// The topmost yes/no question about the printer (template 132). 1 means yes; every other result
+// (the "no" button, Escape, the close box) means no.
+class CMsgDlg {
+public:
+    CMsgDlg(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
+
+    int DoModal() { return m_desktop.RunMessageDialog(m_hParent, m_strMessage.c_str()); }
+
+    std::string m_strMessage;
+
+private:
+    os::IDesktop& m_desktop;
+    os::Window m_hParent;
+};
+
+// The About box (template 100).
+class CAboutDlg {
+public:
+    CAboutDlg(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
+
+    void DoModal() { m_desktop.RunAboutDialog(m_hParent); }
+
+private:
+    os::IDesktop& m_desktop;
+    os::Window m_hParent;
+};
+
+// A decimal integer as the settings dialog's speed box is read: leading white space, an optional
+// sign, then digits up to the first other character; 0 without digits. Values beyond the range of
+// int are clamped to it.
+int ParseDecimal(const char* text);

@@ -1,0 +1,128 @@
+// The device connection: opening the printer with the port fallback and the settings write-back,
+// the initialise command of the tray menu, the end-of-print notice and the naming of statuses.
+#include <cstdio>
+#include <cstring>
+
+#include "app/dialogs.h"
+#include "app/main_frame.h"
+#include "device/bounded_text.h"
+#include "device/status_codes.h"
+#include "device/texts.h"
+
+namespace {
+
+constexpr int kOpenAttempts = 2;
+constexpr char kPrintEndName[] = "PRINT_END_PBPR_MSG";
+
+void StoreLittleEndian32(char* at, std::int32_t value) {
+    auto bits = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    }
+}
+
+}  // namespace
+
+int CMainFrame::OpenPrinter(int /*unused*/) {
+    // Never inside another open or printer exchange: the waits of the link and the question
+    // dialog dispatch messages, so a client request can call this from the middle of one. Such a
+    // caller finds the device closed (an open marks it closed first) or in use, and gets 242
+    // without a second open of the port.
+    if (ExchangeRunning()) {
+        return status::ERR_PBPROFF;
+    }
+    CExchange exchange(*this);
+    m_bOpening = 1;
+    int result = OpenAttempts();
+    m_bOpening = 0;
+    return result;
+}
+
+int CMainFrame::OpenAttempts() {
+    m_strStatus.clear();
+    int port = m_nPort;
+    const std::string path = SettingsPath();
+    m_comm.m_bOpen = 0;
+
+    int result = 0;
+    for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+        if (m_nModel >= 0 && m_nModel <= 2) {
+            m_comm.m_nFamily = m_nModel;
+        }
+        result =
+            m_comm.OpenDevice(static_cast<std::uint8_t>(port), static_cast<std::uint32_t>(m_nSpeed), 8, 0, 0);
+        if (result != 0 && result != status::ERR_PBPROFF) {
+            m_nPort = port;
+            m_nModel = m_comm.m_nFamily;
+            StoreSettings(path);
+            m_strStatus = text::kInitDone;
+            m_comm.m_bOpen = 1;
+            m_bAutoReopen = 0;
+            return status::DONE;
+        }
+        port = port == 1 ? 2 : 1;
+    }
+
+    NotifyPrintEnd(result);
+    CMsgDlg question(Platform().desktop, m_hWnd);
+    question.m_strMessage = text::kRetryQuestion;
+    if (question.DoModal() != os::kIdOk) {
+        m_bAutoReopen = 0;
+    }
+    return status::ERR_PBPROFF;
+}
+
+void CMainFrame::OnInitPrinter() {
+    if (ExchangeRunning()) {
+        m_bInitDeferred = 1;  // runs when the exchange has ended
+        return;
+    }
+    if (m_bMsrWait != 0) {
+        StopMsrAdvise(m_pMsrGate);
+    }
+    if (m_comm.m_bOpen == 0) {
+        m_bAutoReopen = 1;
+        OpenPrinter(0);
+        return;
+    }
+    CExchange exchange(*this);
+    m_comm.InitPrinter();
+}
+
+void CMainFrame::NotifyPrintEnd(int status) {
+    char record[kPrintEndBytes] = {};
+    CopyBounded(record, 64, kPrintEndName, 1);
+    // The handle as the 32-bit signed number a window handle is across processes.
+    auto handle = static_cast<long>(static_cast<std::int32_t>(static_cast<std::uint32_t>(m_hWnd)));
+    std::snprintf(record + 64, 32, "%ld", handle);
+    StoreLittleEndian32(record + 96, -1);
+    StoreLittleEndian32(record + 100,
+                        StatusName(status) == status::ERR_PBPROFF ? status::ERR_PBPROFF : status);
+    if (m_hClientWnd != 0) {
+        Platform().windows.SendCopyData(m_hClientWnd, 0, kPrintEndTag, record, kPrintEndBytes);
+    }
+}
+
+int CMainFrame::StatusName(int code) {
+    if (m_comm.m_bOpen == 0) {
+        return status::ERR_PBPROFF;
+    }
+    m_strStatus = m_comm.GetErrorText();
+    const char* name = status::Name(code);
+    if (name != nullptr) {
+        FrameTrace(name, m_strStatus.c_str());
+    } else {
+        char tag[16];
+        std::snprintf(tag, sizeof(tag), "0x%02x", static_cast<unsigned>(code));
+        FrameTrace(tag, "NO Define Msg");
+    }
+    return 1;
+}
+
+void CMainFrame::FrameTrace(const char* tag, const char* detail) {
+    // Records go to the debugger channel only: nothing is written to disk and nothing depends on it.
+    char record[512];
+    std::snprintf(record, sizeof(record), "Lodevar %s: %s\n", tag != nullptr ? tag : "",
+                  detail != nullptr ? detail : "");
+    Platform().system.DebugOutput(record);
+}

@@ -1,0 +1,103 @@
+// The gates of the main window: registration and release by clients, the list of live gates and
+// the ownership of the gate objects.
+#include <algorithm>
+
+#include "app/main_frame.h"
+#include "gate/gate.h"
+
+namespace {
+
+std::uint16_t ClientKey(os::Window client) {
+    return static_cast<std::uint16_t>(client & 0xFFFF);
+}
+
+}  // namespace
+
+std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& message) {
+    switch (message.copyTag) {
+        case GATE_REGISTER:
+            // The size field carries the window that is to receive end-of-print notices.
+            return RegisterGate(sender, static_cast<os::Window>(message.copySize));
+        case GATE_RELEASE:
+            ReleaseGate(sender);
+            return 0;
+        case GATE_SHUTDOWN:
+            Platform().windows.Post(m_hWnd, os::kWmClose);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindow) {
+    auto gate = std::make_unique<CGate>(this, client);
+    if (gate->m_bCreated == 0 || !Platform().windows.IsWindow(gate->m_hWnd)) {
+        return 0;
+    }
+    m_hClientWnd = noticeWindow;
+    // A second registration under the same key replaces the entry; the earlier gate stays live.
+    m_mapGate[ClientKey(client)] = gate.get();
+    auto window = static_cast<std::intptr_t>(gate->m_hWnd);
+    m_gates.push_back(std::move(gate));
+    return window;
+}
+
+void CMainFrame::ReleaseGate(os::Window client) {
+    auto entry = m_mapGate.find(ClientKey(client));
+    if (entry == m_mapGate.end() || entry->second == nullptr ||
+        !Platform().windows.IsWindow(entry->second->m_hWnd)) {
+        return;
+    }
+    CGate* gate = entry->second;
+    m_mapGate.erase(entry);
+    Platform().windows.Destroy(gate->m_hWnd);
+    DeleteGate(gate);
+}
+
+void CMainFrame::DeleteGate(CGate* gate) {
+    if (m_pMsrGate == gate) {
+        m_pMsrGate = nullptr;  // its window is gone: stripe data would be dropped anyway
+    }
+    auto owned = std::find_if(m_gates.begin(), m_gates.end(),
+                              [gate](const std::unique_ptr<CGate>& held) { return held.get() == gate; });
+    if (owned == m_gates.end()) {
+        return;
+    }
+    if (ExchangeRunning()) {
+        // The gate's own request may be the exchange that is waiting: keep the object until the
+        // exchange has ended and the message loop runs again.
+        m_releasedGates.push_back(std::move(*owned));
+    }
+    m_gates.erase(owned);
+}
+
+void CMainFrame::DeleteReleasedGates() {
+    m_releasedGates.clear();
+}
+
+int CMainFrame::AddGate(CGate* gate) {
+    m_listGate.push_back(gate);
+    return 1;
+}
+
+int CMainFrame::RemoveGate(CGate* gate) {
+    std::erase(m_listGate, gate);
+    if (m_listGate.empty() && m_bMsrWait == 1) {
+        // Nobody is left to receive stripe data.
+        Platform().windows.KillTimer(m_hWnd, kMsrTimerId);
+        m_bMsrWait = 0;
+    }
+    return 1;
+}
+
+void CMainFrame::RemoveAllGates() {
+    m_listGate.clear();
+}
+
+void CMainFrame::DestroyAllGates() {
+    // Destroying a gate takes it off the list: walk a copy.
+    std::vector<CGate*> gates = m_listGate;
+    for (CGate* gate : gates) {
+        Platform().windows.Destroy(gate->m_hWnd);
+    }
+}

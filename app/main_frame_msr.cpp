@@ -1,0 +1,50 @@
+// The MSR wait: timer 1 polls the stripe reader once a second while a gate waits for stripe data.
+#include "app/main_frame.h"
+#include "gate/gate.h"
+
+int CMainFrame::StartMsrAdvise(CGate* gate) {
+    os::IWindows& windows = Platform().windows;
+    if (m_bMsrWait != 0) {
+        windows.KillTimer(m_hWnd, kMsrTimerId);
+    }
+    if (m_comm.m_bOpen != 0) {
+        m_comm.SendClear();
+    }
+    m_pMsrGate = gate;
+    windows.SetTimer(m_hWnd, kMsrTimerId, kMsrTimerPeriodMs);
+    m_bMsrWait = 1;
+    return 1;
+}
+
+int CMainFrame::StopMsrAdvise(CGate* gate) {
+    if (gate == nullptr || gate != m_pMsrGate) {
+        return 1;
+    }
+    m_pMsrGate = nullptr;
+    m_bMsrWait = 0;
+    Platform().windows.KillTimer(m_hWnd, kMsrTimerId);
+    if (m_comm.m_bOpen != 0) {
+        m_comm.SendClear();
+    }
+    return 1;
+}
+
+void CMainFrame::OnTimer() {
+    // A tick that arrives inside a printer exchange (a poll that is still waiting, an open) is
+    // skipped: the link is busy, and the next tick polls again.
+    if (ExchangeRunning() || m_comm.m_bOpen == 0) {
+        return;
+    }
+    CExchange exchange(*this);
+    char buffer[256] = {};
+    if (m_comm.MsrPoll(buffer, static_cast<int>(sizeof(buffer))) != 1) {
+        return;
+    }
+    buffer[sizeof(buffer) - 1] = '\0';
+    os::IWindows& windows = Platform().windows;
+    if (m_pMsrGate != nullptr && windows.IsWindow(m_pMsrGate->m_hWnd)) {
+        m_pMsrGate->SendAdviseMsr(buffer);
+    }
+    m_bMsrWait = 0;
+    windows.KillTimer(m_hWnd, kMsrTimerId);
+}
