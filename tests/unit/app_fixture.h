@@ -1,0 +1,89 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_frame.h"
+#include "comm_fixture.h"
+#include "emu/scripted_peer.h"
+#include "gate/gate.h"
+#include "os/sim/sim_platform.h"
+
+inline constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
+
+// A teller application's window: keeps every copy-data block it receives.
+struct ClientWindow : os::IWindowProc {
+    os::MessageResult OnMessage(os::Window, const os::Message& message) override {
+        if (message.id == os::kWmCopyData) {
+            const char* bytes = static_cast<const char*>(message.copyData);
+            received.emplace_back(bytes != nullptr ? bytes : "", bytes != nullptr ? message.copySize : 0);
+        }
+        return {true, 1};
+    }
+    std::vector<std::string> received;
+};
+
+// A simulated workstation with two serial ports that tests wire to scripted printers.
+class SimTest : public ::testing::Test {
+protected:
+    // The printers outlive the platform, which outlives whatever holds ports open on it.
+    emu::CScriptedPeer com1;
+    emu::CScriptedPeer com2;
+    sim::CSimPlatform sim;
+
+    // Family 0 answers every status request with "normal"; family 1 is silent to ESC 'j' and
+    // answers ESC 'h' with a normal status.
+    static void FamilyZero(emu::CScriptedPeer& printer) {
+        printer.AnswerAlways(FrameA('P'), kStatusRequestA);
+    }
+    static void FamilyOne(emu::CScriptedPeer& printer) {
+        printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);
+    }
+    void Plug(const char* port, emu::CScriptedPeer& printer) { sim.serial.Attach(port, &printer); }
+
+    std::string Ini(const char* key) const { return sim.system.ProfileValue(kIni, "Lodevar", key); }
+    void SetIni(const char* key, const char* value) {
+        sim.system.SetProfileValue(kIni, "Lodevar", key, value);
+    }
+
+    // Runs the message loop for `ms` of virtual time, as the real loop would between events.
+    void Pump(std::uint32_t ms = 0) {
+        const std::uint32_t end = sim.clock.Ticks() + ms;
+        for (;;) {
+            if (sim.pump.DispatchOne()) {
+                continue;
+            }
+            if (static_cast<std::int32_t>(sim.clock.Ticks() - end) >= 0) {
+                break;
+            }
+            sim.clock.Idle();
+        }
+    }
+    int Shown(const char* kind) const { return sim.desktop.CountShown(kind); }
+};
+
+// The main window created on the simulated platform, with helpers to register clients.
+class FrameTest : public SimTest {
+protected:
+    void Create() {
+        sim.windows.RegisterMainClass(kMainWindowName);
+        frame = std::make_unique<CMainFrame>(sim.Platform());
+        ASSERT_TRUE(frame->Create());
+    }
+    os::Window Main() const { return frame->m_hWnd; }
+
+    // Registers a new client window, which also receives the end-of-print notices; its gate.
+    CGate* Register(ClientWindow& client) {
+        os::Window window = sim.windows.CreateClientWindow(client);
+        auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), window, GATE_REGISTER, nullptr,
+                                                                     static_cast<std::uint32_t>(window)));
+        EXPECT_NE(gate, 0u);
+        return frame->m_mapGate[static_cast<std::uint16_t>(window & 0xFFFF)];
+    }
+    bool Alive(os::Window window) { return sim.windows.IsWindow(window); }
+
+    std::unique_ptr<CMainFrame> frame;
+};
