@@ -1,0 +1,216 @@
+// The main window: creation, the tray icon and menu, the gates, closing, and the MSR poll.
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "cp949.h"
+
+using WindowTest = FrameTest;
+
+TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindow) {
+    Create();
+    const auto& tray = sim.windows.TrayIcon();
+    EXPECT_TRUE(tray.shown);
+    EXPECT_EQ(tray.id, 128u);
+    EXPECT_EQ(tray.callbackMessage, 1324u);
+    EXPECT_EQ(tray.tip, "Banking Printer Driver V1.0");
+    const auto* info = sim.windows.Find(Main());
+    EXPECT_EQ(info->className, "QRVA Bank Driver");
+    EXPECT_EQ(info->text, "QRVA Bank Driver");
+    EXPECT_EQ(info->showCommand, os::kShowMinimize);
+    EXPECT_EQ(frame->m_bAutoReopen, 1);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
+
+    sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
+    EXPECT_EQ(sim.windows.TrayIcon().adds, 2);  // the shell restarted: the icon is back
+}
+
+TEST_F(WindowTest, ATipLongerThan127CharactersIsCut) {
+    sim.windows.RegisterMainClass(kMainWindowName);
+    frame = std::make_unique<CMainFrame>(sim.Platform());
+    frame->m_strTip = std::string(200, 't');
+    ASSERT_TRUE(frame->Create());
+    EXPECT_EQ(sim.windows.TrayIcon().tip, std::string(127, 't'));
+}
+
+TEST_F(WindowTest, OnlyAReleasedButtonOpensTheTrayMenu) {
+    Create();
+    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205}) {
+        os::Message notify{WM_TRAYNOTIFY, kTrayIconId, mouse};
+        EXPECT_EQ(sim.windows.Send(Main(), notify), 1);
+    }
+    EXPECT_EQ(sim.windows.TrayIcon().menusShown, 2);
+}
+
+TEST_F(WindowTest, EachTrayCommandReachesItsHandler) {
+    Create();
+    sim.windows.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
+    for (int click = 0; click < 5; ++click) {
+        sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, os::kWmRButtonUp});
+        Pump();
+    }
+    EXPECT_EQ(Shown("about"), 1);
+    EXPECT_EQ(Shown("property"), 1);
+    EXPECT_EQ(Shown("question"), 1);  // the initialise found no printer
+    EXPECT_EQ(sim.serial.OpenedNames().size(), 2u);
+    EXPECT_FALSE(Alive(Main()));  // exit, with no client: no question
+    EXPECT_EQ(Shown("yesno"), 0);
+    EXPECT_TRUE(sim.windows.QuitPosted());
+}
+
+class CloseTest : public FrameTest {
+protected:
+    void SetUp() override {
+        Create();
+        a = Register(clientA);
+        b = Register(clientB);
+        windowA = a->m_hWnd;
+        windowB = b->m_hWnd;
+    }
+    ClientWindow clientA;
+    ClientWindow clientB;
+    CGate* a = nullptr;
+    CGate* b = nullptr;
+    os::Window windowA = 0;
+    os::Window windowB = 0;
+};
+
+TEST_F(CloseTest, WithClientsTheOperatorIsAskedAndYesClosesEverything) {
+    sim.windows.Send(Main(), os::Message{os::kWmClose});
+    ASSERT_EQ(Shown("yesno"), 1);
+    const auto& question = sim.desktop.AllShown().back();
+    EXPECT_EQ(question.text, Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
+    EXPECT_EQ(question.caption, "Lodevar");
+    EXPECT_EQ(question.owner, Main());
+    EXPECT_FALSE(Alive(Main()));
+    EXPECT_FALSE(Alive(windowA));
+    EXPECT_FALSE(Alive(windowB));
+    EXPECT_TRUE(frame->m_listGate.empty());
+    EXPECT_FALSE(sim.windows.TrayIcon().shown);
+    EXPECT_TRUE(sim.windows.QuitPosted());
+}
+
+// Declined close: a running MSR wait is left alone, before, during and after the question, so
+// the waiting client still gets its stripe data.
+TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
+    FamilyZero(com1);
+    Plug("COM1", com1);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    frame->StartMsrAdvise(a);
+    sim.desktop.yesNoAnswers = {false};
+    sim.desktop.whileModal = [&] { Pump(1500); };  // a tick comes while the question is up
+    std::size_t before = com1.Received().size();
+    sim.windows.Send(Main(), os::Message{os::kWmClose});
+    sim.desktop.whileModal = nullptr;
+    EXPECT_NE(com1.Received().find(kStatusRequestA, before), std::string::npos);  // it polled
+    EXPECT_TRUE(Alive(Main()));
+    EXPECT_TRUE(Alive(windowA));
+    EXPECT_EQ(frame->m_listGate.size(), 2u);
+    EXPECT_TRUE(sim.windows.TrayIcon().shown);
+    EXPECT_EQ(frame->m_bMsrWait, 1);
+    EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
+
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer("\x02\x1bs0123456789abcdef\x03",
+                "\x1b"
+                "]");
+    Pump(1000);
+    ASSERT_EQ(clientA.received.size(), 1u);
+    EXPECT_EQ(clientA.received[0].substr(0, 25), std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef");
+    EXPECT_EQ(frame->m_bMsrWait, 0);
+    EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+}
+
+TEST_F(CloseTest, CloseQuietAsksNothingAndSkipsAGateItsClientClosed) {
+    sim.windows.Send(windowA, os::Message{os::kWmClose});  // the client closed its own gate
+    EXPECT_FALSE(Alive(windowA));
+    EXPECT_EQ(frame->m_listGate.size(), 1u);
+    EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_CLOSEQUIET}), 0);
+    EXPECT_EQ(Shown("yesno"), 0);
+    EXPECT_FALSE(Alive(Main()));
+    EXPECT_FALSE(Alive(windowB));
+    EXPECT_TRUE(sim.windows.QuitPosted());
+}
+
+TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWithIt) {
+    sim.windows.Send(windowA, os::Message{os::kWmClose});
+    sim.windows.Destroy(Main());
+    EXPECT_FALSE(Alive(windowB));
+    ASSERT_EQ(frame->m_mapGate.size(), 1u);  // the gate its client closed is left alone
+    EXPECT_EQ(frame->m_mapGate.begin()->second, a);
+}
+
+TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsks) {
+    sim.desktop.yesNoAnswers = {false};
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
+    EXPECT_EQ(Shown("yesno"), 0);
+    Pump();
+    EXPECT_EQ(Shown("yesno"), 1);
+    EXPECT_TRUE(Alive(Main()));
+}
+
+TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNewestGate) {
+    frame->StartMsrAdvise(a);
+    sim.windows.Send(windowA, os::Message{os::kWmClose});
+    EXPECT_EQ(frame->m_bMsrWait, 1);  // b is still there
+
+    os::Window client = b->m_hClient;
+    EXPECT_EQ(frame->m_hClientWnd, client);  // the last registration named its notice window
+    auto again = static_cast<os::Window>(sim.windows.SendCopyData(Main(), client, GATE_REGISTER, nullptr, 0));
+    EXPECT_NE(again, windowB);
+    EXPECT_EQ(frame->m_hClientWnd, 0u);
+    sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);
+    EXPECT_FALSE(Alive(again));
+    EXPECT_TRUE(Alive(windowB));
+    EXPECT_EQ(frame->m_bMsrWait, 1);
+    sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);  // the map no longer leads to b
+    EXPECT_TRUE(Alive(windowB));
+
+    frame->DestroyAllGates();
+    EXPECT_FALSE(Alive(windowB));
+    EXPECT_TRUE(frame->m_listGate.empty());
+    EXPECT_EQ(frame->m_bMsrWait, 0);
+    EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+}
+
+TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothing) {
+    sim.windows.failCreateGate = true;
+    os::Window notices = frame->m_hClientWnd;
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
+    EXPECT_EQ(frame->m_hClientWnd, notices);
+    EXPECT_EQ(frame->m_listGate.size(), 2u);
+}
+
+class MsrPollTest : public CloseTest {
+protected:
+    void Open() {
+        FamilyZero(com1);
+        Plug("COM1", com1);
+        ASSERT_EQ(frame->OpenPrinter(0), 1);
+    }
+};
+
+TEST_F(MsrPollTest, WhileTheDeviceIsClosedTicksDoNothing) {
+    frame->StartMsrAdvise(a);
+    EXPECT_EQ(sim.windows.TimerPeriod(Main(), kMsrTimerId), 1000u);
+    Pump(3500);
+    EXPECT_EQ(sim.serial.Count().write, 0);
+    EXPECT_EQ(frame->m_bMsrWait, 1);
+    EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
+}
+
+TEST_F(MsrPollTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
+    Open();
+    frame->StartMsrAdvise(a);
+    Pump(1000);  // a normal status: no passbook, no data
+    EXPECT_EQ(frame->m_bMsrWait, 1);
+    sim.windows.Send(windowA, os::Message{os::kWmClose});
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer("\x02\x1bs0123456789abcdef\x03",
+                "\x1b"
+                "]");
+    Pump(1000);
+    EXPECT_TRUE(clientA.received.empty());
+    EXPECT_TRUE(clientB.received.empty());
+    EXPECT_EQ(frame->m_bMsrWait, 0);
+    EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+}
