@@ -116,12 +116,14 @@ std::vector<Cell> RowCells(const std::vector<PrintedLine>& lines, int row, Mediu
         if (line.row != row || line.medium != medium) {
             continue;
         }
+        // Enlarged characters are twice as wide: each is followed by as many blank columns.
+        const int scale = line.size == Size::Enlarged ? 2 : 1;
         int column = line.column;
         for (const Glyph& glyph : DecodeCp949(line.raw)) {
             if (column >= 0) {
                 Place(cells, column, glyph);
             }
-            column += glyph.width;
+            column += glyph.width * scale;
         }
     }
     return cells;

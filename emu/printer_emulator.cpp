@@ -17,6 +17,8 @@ constexpr int kDefaultPitch1 = 12;
 constexpr int kDefaultLinesPerInch = 6;
 constexpr int kGarbageMinBytes = 3;
 constexpr int kGarbageMaxBytes = 8;
+// How long after the slot is emptied the operator's next medium goes in.
+constexpr std::uint32_t kHandDelayMs = 500;
 
 }  // namespace
 
@@ -39,9 +41,16 @@ CPrinterEmulator::CPrinterEmulator(int family) : m_nFamily(family == 1 ? 1 : 0) 
 }
 
 void CPrinterEmulator::Insert(Medium medium) {
-    if (medium != Medium::None) {
-        m_insertions.push_back(Insertion{medium, true, 0});
+    if (medium == Medium::None) {
+        return;
     }
+    if (m_medium == Medium::None && !m_bJustFreed && m_insertions.empty()) {
+        m_medium = medium;
+        m_nRow = 0;
+        m_nColumn = 0;
+        return;
+    }
+    m_insertions.push_back(Insertion{medium, true, 0});
 }
 
 void CPrinterEmulator::InsertAt(Medium medium, std::uint32_t time) {
@@ -113,6 +122,12 @@ void CPrinterEmulator::Tick(std::uint32_t now) {
     m_nNow = now;
     if (m_medium != Medium::None) {
         return;
+    }
+    if (m_bJustFreed) {
+        if (!Reached(now, m_nFreedAt + kHandDelayMs)) {
+            return;
+        }
+        m_bJustFreed = false;
     }
     for (auto it = m_insertions.begin(); it != m_insertions.end(); ++it) {
         if (it->immediate || Reached(now, it->time)) {
@@ -343,6 +358,8 @@ void CPrinterEmulator::Eject() {
         return;
     }
     m_medium = Medium::None;
+    m_bJustFreed = true;
+    m_nFreedAt = m_nNow;
     m_bStripeAnswer = false;
     m_nRow = 0;
     m_nColumn = 0;

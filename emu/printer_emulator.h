@@ -53,12 +53,14 @@ public:
     int Family() const { return m_nFamily; }
 
     // ---- media --------------------------------------------------------------------------
-    // The operator puts a medium in. It goes in at the next call on the line side, or as soon as
-    // the slot is free when something is still in (the operator waits for the slot).
+    // The operator puts a medium in: at once when the slot is empty. While something is still
+    // in, the operator waits, and puts it in half a second after the printer has ejected it (so
+    // an eject loop that runs on until the slot reads empty does not catch it).
     void Insert(Medium medium);
     // The same at a time on the caller's clock ("a passbook at t = 2000").
     void InsertAt(Medium medium, std::uint32_t time);
-    // The operator pulls out whatever is in, without the printer ejecting it.
+    // The operator pulls out whatever is in, without the printer ejecting it; a medium the
+    // operator inserts next goes in at once.
     void Remove();
     Medium Loaded() const { return m_medium; }
     // Family 0: the medium path chosen by the last select command (passbook at power-on). The
@@ -179,6 +181,8 @@ private:
     Medium m_path = Medium::Passbook;
     int m_nEjections = 0;
     std::vector<Insertion> m_insertions;
+    bool m_bJustFreed = false;  // the slot was emptied at m_nFreedAt and the hand delay runs
+    std::uint32_t m_nFreedAt = 0;
     StripeState m_stripe = StripeState::Data;
     std::string m_strStripe = "0000000000000000";
 
