@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts lodevar-emu and talks to it as the driver and a test would: status requests through the
 # link to the pseudo-terminal, a passbook inserted through the control pipe, a printed line in the
-# page file and on the "page" command, an unknown command refused, and a clean end on SIGTERM.
+# page file and on the "page" command, an unknown command refused, the cable pulled and put back
+# (the printer keeps its passbook), and a clean end on SIGTERM.
 #   pty_smoke.sh PATH-OF-lodevar-emu
 set -euo pipefail
 tool=$1
@@ -55,6 +56,17 @@ grep -q '^   3|     HELLO$' "$work/out" || fail "page command"
 
 echo "nonsense 1" >"$work/ctl"
 await grep -q '^? nonsense 1$' "$work/err" || fail "unknown command not reported"
+
+echo unplug >"$work/ctl"
+await test ! -e "$work/com1" || fail "old port still there after unplug"
+exec 3>&-
+echo replug >"$work/ctl"
+second_pty() { [ "$(grep -c '^PTY ' "$work/out")" -eq 2 ]; }
+await second_pty || fail "no PTY line after replug"
+[ "$(readlink "$work/com1")" = "$(grep '^PTY ' "$work/out" | sed -n '2s/^PTY //p')" ] ||
+    fail "link not re-pointed"
+exec 3<>"$work/com1"
+[ "$(ask '\033j')" = 0230724103 ] || fail "passbook lost across replug"
 
 kill -TERM "$pid"
 status=0
