@@ -6,7 +6,7 @@ namespace emu {
 
 namespace {
 
-constexpr std::uint8_t kFrameFiller = '0';  // the byte after STX, which the driver skips
+constexpr std::uint8_t kFrameFiller = '?';  // the byte after STX, which the driver skips
 constexpr std::uint32_t kProgressGapMs = 100;
 constexpr std::size_t kMaxStripeWrite = 64;  // the data of ESC 't' ends with GS within this
 

@@ -12,7 +12,7 @@ namespace emu {
 
 namespace {
 
-constexpr std::uint8_t kAnswerFiller = '0';  // the byte after 0x40, which the driver skips
+constexpr std::uint8_t kAnswerFiller = '?';  // the byte after 0x40, which the driver skips
 constexpr int kCpi13 = 13;
 constexpr int kCpi12 = 12;
 

@@ -41,10 +41,10 @@ head -1 "$work/out" | grep -q '^PTY /dev/' || fail "first line is not PTY"
 [ "$(readlink "$work/com1")" = "$(sed -n '1s/^PTY //p' "$work/out")" ] || fail "link does not point at the slave"
 
 exec 3<>"$work/com1"  # the tool has put the slave in raw mode: no echo, no line editing
-[ "$(ask '\033j')" = 0230725003 ] || fail "status with nothing in"
+[ "$(ask '\033j')" = 023f725003 ] || fail "status with nothing in"
 
 echo "insert passbook" >"$work/ctl"
-passbook_in() { [ "$(ask '\033j')" = 0230724103 ]; }
+passbook_in() { [ "$(ask '\033j')" = 023f724103 ]; }
 await passbook_in || fail "status with a passbook in"
 
 printf '\033L007\033H005HELLO\033[000' >&3
@@ -66,7 +66,7 @@ await second_pty || fail "no PTY line after replug"
 [ "$(readlink "$work/com1")" = "$(grep '^PTY ' "$work/out" | sed -n '2s/^PTY //p')" ] ||
     fail "link not re-pointed"
 exec 3<>"$work/com1"
-[ "$(ask '\033j')" = 0230724103 ] || fail "passbook lost across replug"
+[ "$(ask '\033j')" = 023f724103 ] || fail "passbook lost across replug"
 
 kill -TERM "$pid"
 status=0

@@ -2,8 +2,6 @@
 // the status exchange, printing, the stripe and the faults have to agree on both sides.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "comm/comm.h"
 #include "device/status_codes.h"
 #include "emu/printer_emulator.h"
@@ -39,6 +37,7 @@ protected:
         comm.m_nFamily = kFamily;
         sim.serial.ClearWire();
     }
+    std::string Wire() const { return sim.serial.Written(); }
 
     sim::CSimPlatform sim;
     emu::CPrinterEmulator printer;
@@ -53,16 +52,7 @@ using DriverOnFamily1 = DriverOn<1>;
 
 TEST_F(DriverOnFamily0, ProbeFindsFamily0WithItsFirstRequest) {
     EXPECT_EQ(comm.ProbeFamily(), 0);
-    EXPECT_EQ(sim.serial.Written(), "\x1bj");
-}
-
-TEST_F(DriverOnFamily0, StatusFollowsTheMedium) {
-    EXPECT_EQ(comm.QueryStatus(), status::BANK_NORMAL);
-    printer.Insert(Medium::Passbook);
-    EXPECT_EQ(comm.QueryStatus(), status::BANK_TONGJN);
-    printer.Remove();
-    printer.Insert(Medium::Chit);
-    EXPECT_EQ(comm.QueryStatus(), status::BANK_JUNPYO);
+    EXPECT_EQ(Wire(), "\033j");
 }
 
 TEST_F(DriverOnFamily0, PrintWaitsForThePassbookAndPrintsWhereAsked) {
@@ -71,15 +61,9 @@ TEST_F(DriverOnFamily0, PrintWaitsForThePassbookAndPrintsWhereAsked) {
     printer.InsertAt(Medium::Passbook, start + 2000);
     EXPECT_EQ(comm.PrintPassbookAt(25, 3, "DEPOSIT 10,000"), status::DONE);
     EXPECT_GE(Now(), start + 2000);
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].row, 3);
-    EXPECT_EQ(printer.Page().Lines()[0].column, 25);
-    EXPECT_EQ(printer.Page().Lines()[0].text, "DEPOSIT 10,000");
     EXPECT_EQ(printer.Page().RowText(3), std::string(25, ' ') + "DEPOSIT 10,000");
-    const std::string wire = sim.serial.Written();
-    EXPECT_NE(wire.find("\x1bL007"), std::string::npos);
-    EXPECT_LT(wire.find("\x1bL007"), wire.find("\x1bH025"));
-    EXPECT_NE(wire.find("DEPOSIT 10,000\x1b[000"), std::string::npos);
+    EXPECT_LT(Wire().find("\033L007"), Wire().find("\033H025"));
+    EXPECT_NE(Wire().find("DEPOSIT 10,000\033[000"), std::string::npos);
 }
 
 TEST_F(DriverOnFamily0, ChitInThePassbookPathIsThrownOutFirst) {
@@ -88,18 +72,14 @@ TEST_F(DriverOnFamily0, ChitInThePassbookPathIsThrownOutFirst) {
     printer.Insert(Medium::Passbook);  // the operator holds it until the slot is free
     EXPECT_EQ(comm.PrintPassbookAt(5, 1, "AFTER"), status::DONE);
     EXPECT_EQ(printer.Ejections(), 1);
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].medium, Medium::Passbook);
-    const std::string wire = sim.serial.Written();
-    EXPECT_LT(wire.find("\x1bS6"), wire.find("\x1bO"));
+    EXPECT_EQ(printer.Page().RowText(1), "     AFTER");
+    EXPECT_LT(Wire().find("\033S6"), Wire().find("\033O"));
 }
 
 TEST_F(DriverOnFamily0, ChitPrintLandsOnTheChit) {
     Probe();
     printer.Insert(Medium::Chit);
     EXPECT_EQ(comm.PrintChitAt(2, 2, "CHIT"), status::DONE);
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].medium, Medium::Chit);
     EXPECT_EQ(printer.Page().RowText(2, Medium::Chit), "  CHIT");
 }
 
@@ -119,21 +99,8 @@ TEST_F(DriverOnFamily0, StripeReadSkipsStatusFramesAndDropsColons) {
     printer.SetStatusFramesBeforeStripe(2, 'A');
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
     EXPECT_STREQ(buffer, "12345678901234");
-}
-
-TEST_F(DriverOnFamily0, UnformattedStripeReads127) {
-    Probe();
-    printer.Insert(Medium::Passbook);
     printer.SetStripeUnformatted();
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_UFORMAT);
-}
-
-TEST_F(DriverOnFamily0, PaperOutEjectsThePassbook) {
-    Probe();
-    printer.Insert(Medium::Passbook);
-    EXPECT_EQ(comm.PaperOut(), status::DONE);
-    EXPECT_EQ(printer.Loaded(), Medium::None);
-    EXPECT_EQ(printer.Ejections(), 1);
 }
 
 TEST_F(DriverOnFamily0, PaperJamIsClearedByTheDriversInitialise) {
@@ -142,31 +109,20 @@ TEST_F(DriverOnFamily0, PaperJamIsClearedByTheDriversInitialise) {
     printer.Jam();
     EXPECT_EQ(comm.QueryStatus(), status::ERR_PAPERJM);
     EXPECT_FALSE(printer.Jammed());
-    EXPECT_NE(sim.serial.Written().find("\x1bl\x1b"
-                                        "0"),
-              std::string::npos);
+    EXPECT_NE(Wire().find("\033l\0330"), std::string::npos);
     EXPECT_EQ(comm.QueryStatus(), status::BANK_TONGJN);
 }
 
-TEST_F(DriverOnFamily0, ForcedStatusReachesTheCallerWithItsText) {
-    Probe();
-    printer.ForceStatus(status::ERR_NOPAPER);
-    EXPECT_EQ(comm.QueryStatus(), status::ERR_NOPAPER);
-    EXPECT_EQ(comm.GetErrorText(), status::Text(status::ERR_NOPAPER));
-}
-
-TEST_F(DriverOnFamily0, SilentPrinterIsAskedSixTimesThenOff) {
+TEST_F(DriverOnFamily0, SilentPrinterIsNotFoundAndOnceFoundIsAskedSixTimes) {
+    printer.SetSilent(true);
+    EXPECT_EQ(comm.ProbeFamily(), status::ERR_PBPROFF);
+    EXPECT_EQ(Wire(), "\033j\033h");
+    printer.SetSilent(false);
     Probe();
     printer.SetSilent(true);
     EXPECT_EQ(comm.QueryStatus(), status::ERR_PBPROFF);
-    EXPECT_EQ(Count(sim.serial.Written(), "\x1bj"), 6u);
-    EXPECT_EQ(Count(sim.serial.Written(), "\x1bl"), 6u);
-}
-
-TEST_F(DriverOnFamily0, SilentPrinterIsNotFound) {
-    printer.SetSilent(true);
-    EXPECT_EQ(comm.ProbeFamily(), status::ERR_PBPROFF);
-    EXPECT_EQ(sim.serial.Written(), "\x1bj\x1bh");
+    EXPECT_EQ(Count(Wire(), "\033j"), 6u);
+    EXPECT_EQ(Count(Wire(), "\033l"), 6u);
 }
 
 TEST_F(DriverOnFamily0, SlowFrameFailsTheReadThatDoesNotWaitAfterStx) {
@@ -177,23 +133,17 @@ TEST_F(DriverOnFamily0, SlowFrameFailsTheReadThatDoesNotWaitAfterStx) {
     // The rest of the frame arrives while the driver pauses, so a later attempt gets through.
     sim.serial.ClearWire();
     EXPECT_EQ(comm.QueryStatus(), status::BANK_NORMAL);
-    EXPECT_GT(Count(sim.serial.Written(), "\x1bj"), 1u);
+    EXPECT_GT(Count(Wire(), "\033j"), 1u);
 }
 
-TEST_F(DriverOnFamily0, CutFrameIsNoAnswerEveryTime) {
+TEST_F(DriverOnFamily0, CutFrameIsNoAnswerAndGarbageIsUnintelligible) {
     Probe();
     printer.CutFrames(4);
     EXPECT_EQ(comm.QueryStatus(), status::ERR_PBPROFF);
-    EXPECT_EQ(Count(sim.serial.Written(), "\x1bj"), 6u);
+    EXPECT_EQ(Count(Wire(), "\033j"), 6u);
     printer.CutFrames(0);
-    EXPECT_EQ(comm.QueryStatus(), status::BANK_NORMAL);
-}
-
-TEST_F(DriverOnFamily0, GarbageIsUnintelligible) {
-    Probe();
     printer.SetGarbage(true);
     EXPECT_EQ(comm.QueryStatus(), status::ERR_UNKNOWN);
-    EXPECT_EQ(Count(sim.serial.Written(), "\x1bj"), 6u);
 }
 
 // ---- family 1 -------------------------------------------------------------------------------
@@ -201,7 +151,7 @@ TEST_F(DriverOnFamily0, GarbageIsUnintelligible) {
 TEST_F(DriverOnFamily1, ProbeFindsFamily1AfterASilentSecond) {
     const std::uint32_t start = Now();
     EXPECT_EQ(comm.ProbeFamily(), 1);
-    EXPECT_EQ(sim.serial.Written(), "\x1bj\x1bh");
+    EXPECT_EQ(Wire(), "\033j\033h");
     EXPECT_GT(Now() - start, 1000u);
 }
 
@@ -210,46 +160,28 @@ TEST_F(DriverOnFamily1, KoreanPrintGoesInWithShiftCodesAndComesOutAsText) {
     printer.InsertAt(Medium::Passbook, Now() + 1500);
     EXPECT_EQ(comm.PrintPassbookAt(12, 0, "\xc0\xd4\xb1\xdd 5,000"), status::DONE);
     ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    const emu::PrintedLine& line = printer.Page().Lines()[0];
-    EXPECT_EQ(line.row, 1);  // the driver sends row 0 as 1
-    EXPECT_EQ(line.column, 12);
-    EXPECT_EQ(line.text, "입금 5,000");
-    const std::string wire = sim.serial.Written();
-    EXPECT_NE(wire.find("\x1bm\x1bq024\x1bj"), std::string::npos);
-    EXPECT_NE(wire.find("\x1bJ1\xc0\xd4\xb1\xdd\x1bJ0 5,000"), std::string::npos);
-}
-
-TEST_F(DriverOnFamily1, ChitIsReportedAsMediumInAndTakenForAChit) {
-    Probe();
-    printer.Insert(Medium::Chit);
-    EXPECT_EQ(comm.PaperIn(1), status::DONE);
+    EXPECT_EQ(printer.Page().Lines()[0].row, 1);  // the driver sends row 0 as 1
+    EXPECT_EQ(printer.Page().Lines()[0].column, 12);
+    EXPECT_EQ(printer.Page().Lines()[0].text, "입금 5,000");
+    EXPECT_NE(Wire().find("\033m\033q024\033j"), std::string::npos);
+    EXPECT_NE(Wire().find("\033J1\xc0\xd4\xb1\xdd\033J0 5,000"), std::string::npos);
 }
 
 TEST_F(DriverOnFamily1, StripeWrittenByTheDriverReadsBack) {
     Probe();
     printer.Insert(Medium::Passbook);
     EXPECT_EQ(comm.MsrWrite("1234567890"), status::DONE);
-    EXPECT_EQ(printer.StripeData(), "1234567890");
-    EXPECT_NE(sim.serial.Written().find("\x1bm\x1b"
-                                        "e101234567890\x1bj"),
-              std::string::npos);
+    EXPECT_NE(Wire().find("\033m\033e101234567890\033j"), std::string::npos);
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
     EXPECT_STREQ(buffer, "1234567890");
 }
 
-TEST_F(DriverOnFamily1, UnformattedStripeMakesTheDriverInitialise) {
+TEST_F(DriverOnFamily1, UnformattedStripeMakesTheDriverInitialiseAndAStripeErrorEject) {
     Probe();
     printer.Insert(Medium::Passbook);
     printer.SetStripeUnformatted();
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_UFORMAT);
-    EXPECT_NE(sim.serial.Written().find("\x1b"
-                                        "f"),
-              std::string::npos);
-}
-
-TEST_F(DriverOnFamily1, StripeErrorMakesTheDriverEject) {
-    Probe();
-    printer.Insert(Medium::Passbook);
+    EXPECT_NE(Wire().find("\033f"), std::string::npos);
     printer.SetNoStripe();
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_MSRRDWR);
     EXPECT_EQ(printer.Loaded(), Medium::None);
@@ -262,13 +194,6 @@ TEST_F(DriverOnFamily1, CtsOffDelaysEveryWriteButItStillGoesOut) {
     const std::uint32_t start = Now();
     EXPECT_EQ(comm.QueryStatus(), status::BANK_TONGJN);
     EXPECT_GE(Now() - start, 1100u);
-}
-
-TEST_F(DriverOnFamily1, PaperOutEjects) {
-    Probe();
-    printer.Insert(Medium::Passbook);
-    EXPECT_EQ(comm.PaperOut(), status::DONE);
-    EXPECT_EQ(printer.Loaded(), Medium::None);
 }
 
 }  // namespace

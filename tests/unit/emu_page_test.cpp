@@ -32,12 +32,6 @@ TEST(EmuCp949, DecodesKoreanAndKeepsColumnsForBadBytes) {
     EXPECT_EQ(emu::Cp949ToUtf8("a\xb0"), "a?");
 }
 
-TEST(EmuPage, AddedLineGetsItsUtf8Text) {
-    CPageModel page;
-    page.Add(Line(1, 0, "\xc0\xd4\xb1\xdd"));
-    EXPECT_EQ(page.Lines()[0].text, "입금");
-}
-
 TEST(EmuPage, RenderShowsRowsInTheMarginAndTextAtItsColumn) {
     CPageModel page;
     page.Add(Line(2, 3, "DEPOSIT"));
