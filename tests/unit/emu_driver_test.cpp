@@ -176,6 +176,15 @@ TEST_F(DriverOnFamily1, StripeWrittenByTheDriverReadsBack) {
     EXPECT_STREQ(buffer, "1234567890");
 }
 
+TEST_F(DriverOnFamily1, StripePollAsksInOnePassAndCollectsInTheNext) {
+    Probe();
+    printer.Insert(Medium::Passbook);
+    printer.SetStripe("00:11:22");
+    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::BANK_TONGJN);
+    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "001122");
+}
+
 TEST_F(DriverOnFamily1, UnformattedStripeMakesTheDriverInitialiseAndAStripeErrorEject) {
     Probe();
     printer.Insert(Medium::Passbook);
