@@ -69,6 +69,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return options.family >= 0;
 }
 
+bool IsCtsCommand(const std::string& line) {
+    std::size_t first = line.find_first_not_of(" \t");
+    return first != std::string::npos && line.compare(first, 4, "cts ") == 0;
+}
+
 // Cuts what arrives on a control channel into lines.
 class CLineSplitter {
 public:
@@ -204,7 +209,7 @@ void CTool::RunLines(CLineSplitter& splitter) {
         }
         switch (emu::RunControlLine(m_printer, line, Now())) {
             case emu::ControlAction::Done:
-                if (m_options.verbose && line.find("cts") != std::string::npos) {
+                if (m_options.verbose && IsCtsCommand(line)) {
                     std::fprintf(stderr,
                                  "# a pseudo-terminal has no CTS line: the port still reports CTS on\n");
                 }
