@@ -23,7 +23,7 @@ struct WireRecord {
     std::string bytes;
 };
 
-// "    1234 ms -> 1b 6a" (driver to printer) or "    1236 ms <- 02 30 72 41 03".
+// "    1234 ms -> 1b 6a" (driver to printer) or "    1236 ms <- 02 3f 72 41 03".
 std::string FormatWireRecord(const WireRecord& record);
 
 // A passbook printer of family 0 or 1 as a plain object: the driver's bytes go in through
@@ -70,6 +70,7 @@ public:
     int Ejections() const { return m_nEjections; }
 
     // ---- the passbook's stripe ------------------------------------------------------------
+    // At start the passbook has a formatted stripe holding sixteen '0'.
     void SetStripe(const std::string& data);  // formatted, holding `data`
     void SetStripeUnformatted();
     void SetNoStripe();  // a passbook without a stripe: every stripe operation fails
