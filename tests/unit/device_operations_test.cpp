@@ -131,3 +131,23 @@ TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt)
     EXPECT_EQ(frame->MSRWRITE("1234", 4), 36);
     EXPECT_EQ(frame->m_strStatus, Cp949("통장이 들어와 있음"));
 }
+
+TEST_F(DeviceTest, WithTraceOnEachOperationHandsItsRecordToTheTraceHook) {
+    OpenFamilyZero('A');
+    auto records = [&] { return sim.system.debugLines; };
+    frame->SETPITCH(10, 6);
+    EXPECT_TRUE(records().empty());  // TRACE off: no record is built
+    frame->m_nTrace = 1;
+    std::string text(600, 'x');
+    frame->PRINTBANK(25, 3, text.c_str(), 600);
+    frame->SETPITCH(10, 6);
+    frame->MSRWRITE("1234", 4);
+    char buffer[8];
+    frame->GETLASTERROR(buffer, 8);
+    ASSERT_EQ(records().size(), 4u);
+    const std::string print = "Lodevar " + Cp949("통장PRINT") + ": xpos=25, ypos=p3, len=510, data=xxx";
+    EXPECT_EQ(records()[0].substr(0, print.size()), print);
+    EXPECT_EQ(records()[1], "Lodevar SETPITCH: Cpi=10, Lpi=6\n");
+    EXPECT_EQ(records()[2], "Lodevar MSRWRITE: len=4, data=[1234]\n");
+    EXPECT_EQ(records()[3], "Lodevar GETLASTERROR: " + Cp949("통장인쇄기 초기화 완료").substr(0, 7) + "\n");
+}
