@@ -1,0 +1,195 @@
+// The client kit against the driver: the requests it builds are read by the gate as they were meant,
+// it refuses before sending what the gate would refuse, it reads the advise reply and the notice the
+// driver really sends, and its status table says what the driver's says.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "client/lodevar_client.h"
+#include "cp949.h"
+#include "device/status_codes.h"
+#include "gate/request.h"
+#include "gate_fixture.h"
+
+namespace {
+
+std::string Built(const lvc_request& request) {
+    return std::string(request.text, static_cast<std::size_t>(request.size));
+}
+
+std::string Zeros(std::size_t n) {
+    return std::string(n, '\0');
+}
+
+}  // namespace
+
+TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
+    struct Case {
+        int mode;
+        char letter;
+        int field1;
+        int field2;
+        char option;
+        std::string data;
+        std::string block;
+    };
+    const std::string hangul = Cp949("통장");
+    const Case cases[] = {
+        {LVC_IMMEDIATE, 'L', 5, 10, '1', "hello", std::string("L05101005hello") + Zeros(1)},
+        {LVC_IMMEDIATE, 'L', 99, 0, '4', hangul, "L99004004" + hangul + Zeros(1)},
+        {LVC_IMMEDIATE, 'I', 0, 0, '1', "", "I00001000" + Zeros(1)},
+        {LVC_IMMEDIATE, 'C', 10, 6, '0', "", "C10060000" + Zeros(1)},
+        {LVC_IMMEDIATE, 'M', 0, 0, '0', "1234",
+         "M00000004"
+         "1234" +
+             Zeros(1)},
+        // The gate writes the stripe back at offsets 6..88: the block takes 89 bytes.
+        {LVC_IMMEDIATE, 'R', 0, 0, '0', "", "R00000000" + Zeros(80)},
+        // A queued request always takes the 108 bytes of a record.
+        {LVC_QUEUED, 'L', 7, 3, '2', "queued", "L07032006queued" + Zeros(93)},
+        {LVC_QUEUED, 'O', 0, 0, '0', "", "O00000000" + Zeros(99)},
+    };
+    for (const Case& c : cases) {
+        lvc_request request;
+        ASSERT_EQ(lvc_build_request(&request, c.mode, c.letter, c.field1, c.field2, c.option, c.data.data(),
+                                    static_cast<int>(c.data.size())),
+                  LVC_DONE)
+            << c.block;
+        EXPECT_EQ(Built(request), c.block);
+
+        gate::Request parsed;
+        ASSERT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
+                  status::DONE)
+            << c.block;
+        EXPECT_EQ(parsed.letter, c.letter);
+        EXPECT_EQ(parsed.field1, c.field1);
+        EXPECT_EQ(parsed.field2, c.field2);
+        EXPECT_EQ(parsed.option, c.option);
+        EXPECT_EQ(parsed.length, static_cast<int>(c.data.size()));
+    }
+}
+
+// Each limit at its edge: the last value the kit sends (and the gate takes), then the first it keeps.
+TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
+    struct Case {
+        int mode;
+        char letter;
+        int field1;
+        int field2;
+        char option;
+        int length;
+        int result;
+    };
+    const std::string data(999, 'x');
+    const Case cases[] = {
+        {LVC_IMMEDIATE, 'L', 0, 0, '3', 128, LVC_DONE},
+        {LVC_IMMEDIATE, 'L', 0, 0, '3', 129, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'M', 0, 0, '0', 127, LVC_DONE},
+        {LVC_IMMEDIATE, 'M', 0, 0, '0', 128, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'L', 99, 99, '3', 1, LVC_DONE},
+        {LVC_IMMEDIATE, 'L', 100, 0, '3', 1, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'L', 0, 100, '3', 1, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'L', -1, 0, '3', 1, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'C', 0, -1, '0', 0, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'C', 0, 0, '0', 999, LVC_DONE},
+        {LVC_IMMEDIATE, 'C', 0, 0, '0', 1000, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'C', 0, 0, '0', -1, LVC_E_ARGUMENT},
+        {LVC_QUEUED, 'L', 0, 0, '3', 99, LVC_DONE},
+        {LVC_QUEUED, 'L', 0, 0, '3', 100, LVC_E_ARGUMENT},
+        {LVC_QUEUED, 'S', 0, 0, '0', 100, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'X', 0, 0, '0', 0, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'l', 0, 0, '0', 0, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'L', 0, 0, '\0', 1, LVC_E_ARGUMENT},
+        {LVC_IMMEDIATE, 'L', 0, 0, '\x7f', 1, LVC_E_ARGUMENT},
+        {2, 'O', 0, 0, '0', 0, LVC_E_ARGUMENT},
+    };
+    for (const Case& c : cases) {
+        lvc_request request;
+        const std::string what = std::string(1, c.letter) + " " + std::to_string(c.field1) + " " +
+                                 std::to_string(c.field2) + " length " + std::to_string(c.length);
+        ASSERT_EQ(lvc_build_request(&request, c.mode, c.letter, c.field1, c.field2, c.option, data.data(),
+                                    c.length),
+                  c.result)
+            << what;
+        if (c.result == LVC_DONE) {
+            gate::Request parsed;
+            EXPECT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
+                      status::DONE)
+                << what;
+        }
+    }
+    lvc_request request;
+    EXPECT_EQ(lvc_build_request(&request, LVC_IMMEDIATE, 'M', 0, 0, '0', nullptr, 3), LVC_E_ARGUMENT);
+    EXPECT_EQ(lvc_build_request(nullptr, LVC_IMMEDIATE, 'O', 0, 0, '0', nullptr, 0), LVC_E_ARGUMENT);
+}
+
+class ClientKitReplies : public GateTest {};
+
+TEST_F(ClientKitReplies, TheAdviseReplyTheGateSendsReadsAsTheFullLengthAnd98Bytes) {
+    OpenLibrary();
+    Client a;
+    Join(a);
+    FakeLibrary::stripe = std::string(60, 'n') + std::string(44, 'm');
+    EXPECT_EQ(Send(a, "A00000000"), 1);
+    Pump(1000);
+    ASSERT_EQ(a.proc.received.size(), 1u);
+    const std::string& block = a.proc.received[0];
+
+    lvc_advise_reply reply;
+    ASSERT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 1);
+    EXPECT_EQ(reply.declared_length, 104);
+    EXPECT_EQ(reply.length, 98);
+    EXPECT_EQ(std::string(reply.data), FakeLibrary::stripe.substr(0, 98));
+    // The reply is read only within the block it came in.
+    ASSERT_EQ(lvc_parse_advise(block.data(), 20, &reply), 1);
+    EXPECT_EQ(std::string(reply.data), std::string(11, 'n'));
+    EXPECT_EQ(lvc_parse_advise(block.data(), 8, &reply), 0);
+    // An end-of-print notice is no advise reply, and the other way round.
+    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size(), nullptr), 0);
+}
+
+TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenReadsAsTheDriverWindowMinusOneAnd242) {
+    ClientWindow client;
+    Create();
+    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
+    EXPECT_EQ(frame->OpenPrinter(0), 242);
+    ASSERT_EQ(client.received.size(), 1u);
+    const std::string& block = client.received[0];
+
+    lvc_print_end notice;
+    ASSERT_EQ(lvc_parse_print_end(block.data(), block.size(), &notice), 1);
+    EXPECT_EQ(notice.driver_window, static_cast<long long>(Main()));
+    EXPECT_EQ(notice.minus_one, -1);
+    EXPECT_EQ(notice.status, 242);
+    lvc_advise_reply reply;
+    EXPECT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 0);
+    // Short of its 104 bytes, or with a window text that runs to the end of its field, it is none.
+    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size() - 1, &notice), 0);
+    std::string endless = block;
+    endless.replace(64, 32, std::string(32, '7'));
+    EXPECT_EQ(lvc_parse_print_end(endless.data(), endless.size(), &notice), 0);
+}
+
+// The kit keeps its own copy of the driver's table (a teller application cannot include the
+// driver's headers): every driver name and text, the texts in UTF-8, and no code the driver lacks.
+TEST(ClientKit, TheStatusTableSaysWhatTheDriversSays) {
+    for (int code = -1; code <= 255; ++code) {
+        const char* name = status::Name(code);
+        const char* text = status::Text(code);
+        if (name != nullptr) {
+            EXPECT_STREQ(lvc_status_name(code), name) << code;
+        }
+        if (text != nullptr) {
+            EXPECT_EQ(Cp949(lvc_status_text(code)), text) << code;
+        }
+        const bool own = code == -1 || code == 0 || code == 1 || code == 27;
+        if (name == nullptr && text == nullptr && !own) {
+            EXPECT_STREQ(lvc_status_name(code), "UNKNOWN") << code;
+        }
+    }
+    EXPECT_STREQ(lvc_status_name(27), "CANCELLED");
+    EXPECT_STREQ(lvc_status_name(LVC_E_TIMEOUT), "LVC_E_TIMEOUT");
+    EXPECT_TRUE(lvc_succeeded('L', 0));
+    EXPECT_FALSE(lvc_succeeded('M', 0));
+    EXPECT_FALSE(lvc_succeeded('I', 65));
+}
