@@ -206,4 +206,18 @@ std::string CPageModel::Render() const {
     return page;
 }
 
+std::string CPageModel::Listing() const {
+    std::string listing;
+    for (const PrintedLine& line : m_lines) {
+        listing += MediumName(line.medium);
+        listing += '\t' + std::to_string(line.row) + '\t' + std::to_string(line.column) + '\t';
+        listing += line.face == Face::Godic ? "godic\t" : "myoungjo\t";
+        listing += line.size == Size::Enlarged ? "enlarged\t" : "normal\t";
+        listing += line.colour == Colour::Red ? "red\t" : "black\t";
+        listing += std::to_string(line.pitch) + '\t' + std::to_string(line.linesPerInch) + '\t';
+        listing += line.text + '\n';
+    }
+    return listing;
+}
+
 }  // namespace emu

@@ -50,6 +50,12 @@ public:
     //      2|  2024-01-02 DEPOSIT
     std::string Render() const;
 
+    // Every printed run in the order printed, one line each, fields separated by tabs:
+    //   medium  row  column  face  size  colour  cpi  lpi  text
+    //   passbook	2	3	godic	enlarged	black	10	6	DEPOSIT
+    // (face godic|myoungjo, size normal|enlarged, colour black|red, text in UTF-8).
+    std::string Listing() const;
+
 private:
     std::string RenderMedium(Medium medium) const;
 

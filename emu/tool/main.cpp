@@ -1,7 +1,8 @@
 // lodevar-emu: an emulated passbook printer of family 0 or 1 on a pseudo-terminal, for the
 // driver under Wine, for the demo, and for anyone without a printer at hand.
 //
-//   lodevar-emu --family 0|1 [--link PATH] [--control FIFO] [--page-file PATH] [--verbose]
+//   lodevar-emu --family 0|1 [--link PATH] [--control FIFO] [--page-file PATH] [--lines-file PATH]
+//               [--verbose]
 //
 // The first line on standard output is "PTY <slave path>". Control commands (see emu/control.h)
 // come one per line from standard input and from the named pipe FIFO. One poll() loop runs
@@ -34,13 +35,15 @@ void OnSignal(int) {
 }
 
 const char kUsage[] =
-    "usage: lodevar-emu --family 0|1 [--link PATH] [--control FIFO] [--page-file PATH] [--verbose]\n";
+    "usage: lodevar-emu --family 0|1 [--link PATH] [--control FIFO] [--page-file PATH] [--lines-file PATH]\n"
+    "                   [--verbose]\n";
 
 struct Options {
     int family = -1;
     std::string link;
     std::string control;
     std::string pageFile;
+    std::string linesFile;  // every printed run with its attributes (CPageModel::Listing)
     bool verbose = false;
 };
 
@@ -62,6 +65,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.control = argv[++i];
         } else if (arg == "--page-file" && hasValue) {
             options.pageFile = argv[++i];
+        } else if (arg == "--lines-file" && hasValue) {
+            options.linesFile = argv[++i];
         } else {
             return false;
         }
@@ -276,22 +281,28 @@ void CTool::ShowWire() {
     }
 }
 
-void CTool::WritePageFile() {
-    if (m_options.pageFile.empty()) {
-        return;
-    }
-    m_nPagedLines = m_printer.Page().Lines().size();
-    std::string temporary = m_options.pageFile + ".tmp";
+// Replaces `path` by `text` at once (a reader never sees half a file).
+void WriteWhole(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "w");
     if (file == nullptr) {
         std::fprintf(stderr, "lodevar-emu: %s: %s\n", temporary.c_str(), std::strerror(errno));
         return;
     }
-    std::string page = m_printer.Page().Render();
-    bool written = std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), m_options.pageFile.c_str()) != 0) {
-        std::fprintf(stderr, "lodevar-emu: %s: %s\n", m_options.pageFile.c_str(), std::strerror(errno));
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "lodevar-emu: %s: %s\n", path.c_str(), std::strerror(errno));
+    }
+}
+
+void CTool::WritePageFile() {
+    m_nPagedLines = m_printer.Page().Lines().size();
+    if (!m_options.pageFile.empty()) {
+        WriteWhole(m_options.pageFile, m_printer.Page().Render());
+    }
+    if (!m_options.linesFile.empty()) {
+        WriteWhole(m_options.linesFile, m_printer.Page().Listing());
     }
 }
 

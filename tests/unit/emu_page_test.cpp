@@ -83,3 +83,18 @@ TEST(EmuPage, RowsAboveTheFirstAreShownWhenPrintedOn) {
 }
 
 }  // namespace
+
+TEST(EmuPage, ListingGivesEachRunWithItsAttributesInPrintOrder) {
+    CPageModel page;
+    PrintedLine godic = Line(5, 10, "\xc5\xeb\xc0\xe5 OK");
+    godic.face = emu::Face::Godic;
+    godic.size = emu::Size::Enlarged;
+    godic.colour = emu::Colour::Red;
+    godic.pitch = 12;
+    godic.linesPerInch = 5;
+    page.Add(godic);
+    page.Add(Line(1, 0, "CHIT", Medium::Chit));
+    EXPECT_EQ(page.Listing(),
+              "passbook\t5\t10\tgodic\tenlarged\tred\t12\t5\t통장 OK\n"
+              "chit\t1\t0\tmyoungjo\tnormal\tblack\t10\t6\tCHIT\n");
+}
