@@ -230,12 +230,21 @@ bool CWin32Serial::Write(os::Handle device, os::IoBlock& block, const void* byte
 
 bool CWin32Serial::ModemStatus(os::Handle device, std::uint32_t& status) {
     DWORD lines = 0;
-    if (!GetCommModemStatus(ToHandle(device), &lines)) {
-        status = 0;
-        return false;
+    if (GetCommModemStatus(ToHandle(device), &lines)) {
+        status = lines;
+        return true;
     }
-    status = lines;
-    return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+        // A device without modem lines (Wine maps a pseudo-terminal to a COM port this way: Linux
+        // refuses TIOCMGET on a pty, and Wine answers ERROR_NOT_SUPPORTED) cannot hold the
+        // sender back, so it is clear to send, as on a three-wire cable. A device that is gone
+        // or broken fails with other errors and is still reported as unreadable.
+        status = MS_CTS_ON | MS_DSR_ON;
+        return true;
+    }
+    status = 0;
+    return false;
 }
 
 bool CWin32Serial::ClearDtr(os::Handle device) {
