@@ -7,6 +7,8 @@
 namespace win32 {
 
 void CWin32Desktop::MessageBoxOk(const char* text, const char* caption) {
+    text = text != nullptr ? text : "";
+    caption = caption != nullptr ? caption : "";
     std::wstring wideText = WideFromCp949(text);
     std::wstring wideCaption = WideFromCp949(caption);
     if ((wideText.empty() && text[0] != '\0') || (wideCaption.empty() && caption[0] != '\0')) {

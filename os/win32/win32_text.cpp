@@ -5,6 +5,9 @@
 namespace win32 {
 
 std::wstring WideFromCp949(const char* text) {
+    if (text == nullptr || text[0] == '\0') {
+        return {};
+    }
     int length = MultiByteToWideChar(kKoreanCodePage, 0, text, -1, nullptr, 0);
     if (length <= 0) {
         return {};
