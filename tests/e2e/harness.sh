@@ -11,6 +11,7 @@
 #   LODEVAR_WINE_PREFIX   the prefix to use (default: $LODEVAR_BUILD_DIR/wine-prefix)
 #   LODEVAR_WINEDEBUG     WINEDEBUG for the programs run (default: -all)
 #   LODEVAR_E2E_RUN_TIMEOUT  seconds a Windows program may run (default: 60)
+#   LODEVAR_E2E_EMU_LIFETIME seconds an emulator may run (default: 300)
 #
 # Functions: e2e_setup, e2e_start_emu, e2e_emu, e2e_point_port, e2e_unplug, e2e_run, e2e_check_eq,
 # e2e_check_match, e2e_check_range, e2e_finish.
@@ -136,7 +137,10 @@ e2e_start_emu() {
     local fd
     exec {fd}<>"$dir/control"
     E2E_EMU_FD[$port]=$fd
-    "$emu" --family "$family" --link "$E2E_PORTS/$port" --control "$dir/control" "$@" \
+    # Bounded in time as well: should the test itself be killed (a CTest time-out sends SIGKILL,
+    # which runs no cleanup), the emulator still ends. SIGTERM to `timeout` reaches the emulator.
+    timeout -k 2 "${LODEVAR_E2E_EMU_LIFETIME:-300}" \
+        "$emu" --family "$family" --link "$E2E_PORTS/$port" --control "$dir/control" "$@" \
         </dev/null >"$dir/stdout" 2>"$dir/stderr" &
     local pid=$!
     E2E_PIDS+=("$pid")
