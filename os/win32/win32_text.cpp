@@ -35,4 +35,19 @@ std::string Utf8FromCp949(const char* text) {
     return utf8;
 }
 
+std::string Cp949FromWide(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int wideLength = static_cast<int>(text.size());
+    int length =
+        WideCharToMultiByte(kKoreanCodePage, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return {};
+    }
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(kKoreanCodePage, 0, text.data(), wideLength, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
 }  // namespace win32

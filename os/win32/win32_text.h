@@ -11,5 +11,7 @@ constexpr unsigned kKoreanCodePage = 949;
 // text cannot be converted.
 std::wstring WideFromCp949(const char* text);
 std::string Utf8FromCp949(const char* text);
+// Converts wide text to code page 949; characters that code page lacks become '?'.
+std::string Cp949FromWide(const std::wstring& text);
 
 }  // namespace win32
