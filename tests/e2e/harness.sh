@@ -12,9 +12,13 @@
 #   LODEVAR_WINEDEBUG     WINEDEBUG for the programs run (default: -all)
 #   LODEVAR_E2E_RUN_TIMEOUT  seconds a Windows program may run (default: 60)
 #   LODEVAR_E2E_EMU_LIFETIME seconds an emulator may run (default: 300)
+# For the driver itself (CTest sets them too):
+#   LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, KOVASK  lodevar.exe, the launcher, the desktop tool and
+#                         the stand-in monitor program
 #
 # Functions: e2e_setup, e2e_start_emu, e2e_emu, e2e_point_port, e2e_unplug, e2e_run, e2e_check_eq,
-# e2e_check_match, e2e_check_range, e2e_finish.
+# e2e_check_match, e2e_check_range, e2e_finish; for the driver: e2e_locale, e2e_install_driver,
+# e2e_launch, e2e_launched, e2e_tool, e2e_driver_pid.
 
 set -uo pipefail
 
@@ -22,6 +26,7 @@ E2E_BUILD_DIR=${LODEVAR_BUILD_DIR:-$PWD}
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lodevar-e2e.XXXXXX")
 E2E_FAILURES=0
 E2E_PIDS=()
+E2E_DRIVER_PIDS=()
 declare -A E2E_EMU_PID=() E2E_EMU_FD=() E2E_EMU_PTY=()
 
 export WINEPREFIX=${LODEVAR_WINE_PREFIX:-$E2E_BUILD_DIR/wine-prefix}
@@ -52,6 +57,17 @@ e2e_abort() {
 
 e2e_cleanup() {
     local pid
+    # The driver is resident: it outlives the launcher that started it, so it is ended here, by
+    # the process ids the launcher reported and by its window.
+    if [ -n "${E2E_TOOL_READY:-}" ]; then
+        timeout -k 5 30 wine "$DESKTOP_TOOL" kill "${E2E_DRIVER_PIDS[@]}" </dev/null >/dev/null 2>&1
+    fi
+    # The driver writes to the launcher's standard error for as long as it runs (Wine's own
+    # reports of a crash included).
+    if [ -s "$E2E_TMP/launch.err" ]; then
+        e2e_log "the launcher and the driver wrote to stderr:"
+        cat "$E2E_TMP/launch.err" >&2
+    fi
     for pid in "${E2E_PIDS[@]}"; do
         kill -TERM "$pid" 2>/dev/null
     done
@@ -109,6 +125,11 @@ e2e_setup() {
     e2e_make_prefix
     e2e_unplug com1
     e2e_unplug com2
+    if [ -n "${DESKTOP_TOOL:-}" ]; then
+        E2E_TOOL_READY=1
+        # A driver left behind by a test that was killed would answer in this test's place.
+        e2e_tool kill
+    fi
 }
 
 # e2e_point_port PORT TARGET: COM1 or COM2 (given as com1, com2) now opens TARGET.
@@ -220,6 +241,76 @@ e2e_check_range() {
     else
         e2e_fail "$1: $2 is not within $3 to $4"
     fi
+}
+
+# ---- the driver ---------------------------------------------------------------------------------
+
+# e2e_locale LOCALE: the Windows programs run from here on in LOCALE (C, or ko_KR.UTF-8 for a
+# Korean machine: ANSI code page 949). Call before e2e_setup.
+e2e_locale() {
+    if [ "$1" != "C" ] && ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8/utf8/' <<<"$1")"; then
+        e2e_abort "the locale $1 is missing (scripts/install-deps.sh makes it)"
+    fi
+    export LANG=$1 LC_ALL=$1
+}
+
+# e2e_tool ARG...: runs the desktop tool, bounded; sets E2E_OUT and E2E_STATUS like e2e_run.
+e2e_tool() {
+    [ -n "${DESKTOP_TOOL:-}" ] || e2e_abort "DESKTOP_TOOL names desktop-tool.exe"
+    e2e_run "$DESKTOP_TOOL" "$@"
+}
+
+# e2e_install_driver [--monitor]: a fresh program folder E2E_APP (E2E_APP_WIN as Windows sees it)
+# holding lodevar.exe, and with --monitor the stand-in "kovask.exe" beside it.
+e2e_install_driver() {
+    [ -n "${LODEVAR_EXE:-}" ] && [ -f "$LODEVAR_EXE" ] || e2e_abort "LODEVAR_EXE names lodevar.exe"
+    E2E_APP=$E2E_TMP/app
+    rm -rf "$E2E_APP"
+    mkdir -p "$E2E_APP"
+    cp "$LODEVAR_EXE" "$E2E_APP/lodevar.exe"
+    if [ "${1:-}" = "--monitor" ]; then
+        cp "${KOVASK:?KOVASK names kovask.exe}" "$E2E_APP/kovask.exe"
+    fi
+    E2E_APP_WIN="Z:${E2E_APP//\//\\}"
+}
+
+# e2e_launch [ARG...]: starts the launcher in the background; it starts the driver with the
+# arguments and waits up to 30 s for the start-up signal. e2e_launched collects its answer.
+e2e_launch() {
+    [ -n "${LAUNCHER:-}" ] || e2e_abort "LAUNCHER names e2e-launcher.exe"
+    : >"$E2E_TMP/launch.out"
+    timeout -k 5 60 wine "$LAUNCHER" -t 30000 "$E2E_APP/lodevar.exe" "$@" \
+        </dev/null >"$E2E_TMP/launch.out" 2>"$E2E_TMP/launch.err" &
+    E2E_LAUNCHER=$!
+    E2E_PIDS+=("$E2E_LAUNCHER")
+}
+
+# e2e_launch_waiting: true while the launcher is still waiting for the start-up signal.
+e2e_launch_waiting() {
+    kill -0 "$E2E_LAUNCHER" 2>/dev/null && [ ! -s "$E2E_TMP/launch.out" ]
+}
+
+# e2e_launched: waits for the launcher; sets E2E_LAUNCH (its line without the pid), E2E_LAUNCH_MS
+# (milliseconds to the signal, when signalled) and records the driver's process id.
+e2e_launched() {
+    wait "$E2E_LAUNCHER" 2>/dev/null
+    local line
+    line=$(tr -d '\r' <"$E2E_TMP/launch.out")
+    if [[ "$line" =~ pid\ ([0-9]+)$ ]]; then
+        E2E_DRIVER_PIDS+=("${BASH_REMATCH[1]}")
+    fi
+    E2E_LAUNCH=${line% pid *}
+    E2E_LAUNCH_MS=""
+    if [[ "$E2E_LAUNCH" =~ ^signalled\ ([0-9]+)$ ]]; then
+        E2E_LAUNCH_MS=${BASH_REMATCH[1]}
+        E2E_LAUNCH=signalled
+        e2e_log "the driver signalled after $E2E_LAUNCH_MS ms"
+    fi
+}
+
+# e2e_driver_pid: the process id of the last driver started.
+e2e_driver_pid() {
+    echo "${E2E_DRIVER_PIDS[-1]:-}"
 }
 
 # Call last: the test's exit code.
