@@ -150,6 +150,14 @@ private:
 
     void ClosingSteps();
     void EndOfExchange();
+    // Steps the device operations share (device/device_operations.cpp).
+    int DeviceBusy();
+    bool OpenOnDemand();
+    void EndMsrWait();
+    int PrepareDevice(bool endWaitFirst);
+    void TraceOperation(const char* tag, const char* detail);
+    int PrintAt(bool chit, std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
+    int RunSetter(const char* tag, const char* detail, void (*step)(CComm& comm, int argument), int argument);
     void DeleteReleasedGates();
     void AddTrayIcon();
     void ApplySettingsAndOpen(const SettingsChoice& choice);

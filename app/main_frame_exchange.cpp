@@ -1,18 +1,24 @@
 // Re-entrancy. Everything runs on one thread, but the link's waits and the modal dialogs dispatch
 // window messages, so a tray command, a settings OK, a close or a timer tick can arrive in the
-// middle of a printer exchange. Each exchange the main window runs (an open, the initialise of the
-// tray menu, an MSR poll) is marked with CExchange. While one runs:
+// middle of a printer exchange. Each exchange the main window runs (an open, a device operation, the
+// initialise of the tray menu, an MSR poll) is marked with CExchange. While one runs:
 //   - OpenPrinter does not start: it answers 242 and leaves the device to the running exchange;
 //   - a timer tick does not poll;
 //   - the tray's initialise, a settings OK and a close are noted and run once the exchange has
 //     ended, from the message loop (WM_EXCHANGEDONE), closes first;
-//   - a released gate object is kept until then.
+//   - a released gate object is kept until then;
+//   - a gate's queued requests wait, and their messages are posted again then (gate/gate.cpp has
+//     the gates' side of the rule).
+#include <algorithm>
+
 #include "app/main_frame.h"
 #include "gate/gate.h"
 
 void CMainFrame::EndOfExchange() {
-    if (!m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 || m_bCloseDeferred != 0 ||
-        m_bQuietCloseDeferred != 0) {
+    bool requestsWait = std::any_of(m_listGate.begin(), m_listGate.end(),
+                                    [](const CGate* gate) { return gate->m_nDeferredRequests > 0; });
+    if (requestsWait || !m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 ||
+        m_bCloseDeferred != 0 || m_bQuietCloseDeferred != 0) {
         Platform().windows.Post(m_hWnd, WM_EXCHANGEDONE);
     }
 }
@@ -22,6 +28,11 @@ void CMainFrame::OnExchangeDone() {
         return;  // dispatched inside another exchange: its end posts this again
     }
     DeleteReleasedGates();
+    // Walk a copy: nothing here removes a gate, but the list is the gates' to change.
+    std::vector<CGate*> gates = m_listGate;
+    for (CGate* gate : gates) {
+        gate->RepostDeferredRequests();
+    }
     while (WindowAlive()) {
         if (m_bQuietCloseDeferred != 0) {
             m_bQuietCloseDeferred = 0;

@@ -1,4 +1,8 @@
 // The MSR wait: timer 1 polls the stripe reader once a second while a gate waits for stripe data.
+//
+// Starting or stopping the wait sends the printer's clear command when the device is open, except
+// while a printer exchange runs further down the stack (an 'A' or 'U' that arrives inside one of
+// its waits): the wait's state changes, but nothing is written into the running exchange.
 #include "app/main_frame.h"
 #include "gate/gate.h"
 
@@ -7,7 +11,7 @@ int CMainFrame::StartMsrAdvise(CGate* gate) {
     if (m_bMsrWait != 0) {
         windows.KillTimer(m_hWnd, kMsrTimerId);
     }
-    if (m_comm.m_bOpen != 0) {
+    if (m_comm.m_bOpen != 0 && !ExchangeRunning()) {
         m_comm.SendClear();
     }
     m_pMsrGate = gate;
@@ -23,7 +27,7 @@ int CMainFrame::StopMsrAdvise(CGate* gate) {
     m_pMsrGate = nullptr;
     m_bMsrWait = 0;
     Platform().windows.KillTimer(m_hWnd, kMsrTimerId);
-    if (m_comm.m_bOpen != 0) {
+    if (m_comm.m_bOpen != 0 && !ExchangeRunning()) {
         m_comm.SendClear();
     }
     return 1;

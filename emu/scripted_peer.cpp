@@ -21,7 +21,7 @@ void CScriptedPeer::Write(const std::uint8_t* bytes, std::size_t n, std::uint32_
         return;
     }
     auto standing = m_standing.find(written);
-    if (m_answers.empty() && standing != m_standing.end()) {
+    if (standing != m_standing.end()) {
         Send(standing->second, now);
     }
 }

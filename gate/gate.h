@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 
+#include "gate/request.h"
 #include "os/platform.h"
 
 class CMainFrame;
@@ -18,6 +19,12 @@ inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
 constexpr std::size_t kQueuedRecordBytes = 112;
 constexpr std::size_t kQueuedRequestBytes = 108;
 using QueuedRecord = std::array<char, kQueuedRecordBytes>;
+
+// The MSR advise reply: 'A', five zero bytes, the text's length as three digits, up to 98 bytes of
+// text. Its copy-data tag is the reply's own letter, so that a client can tell it at a glance from
+// the end-of-print notice (tag 0); receivers should still go by the size and the first byte.
+constexpr std::size_t kAdviseReplyBytes = 108;
+constexpr std::uintptr_t kAdviseReplyTag = 'A';
 
 // One client's gate: an invisible child window of the main window that takes the client's
 // requests, runs them through the request handlers and answers with a status code, at once or
@@ -37,22 +44,23 @@ public:
     int OnGateRequest();
     void OnClose();
     void OnDestroy();
+    // Posts again the WM_GATEREQUEST messages that were put off during a printer exchange.
+    void RepostDeferredRequests();
 
     int SendAdviseMsr(const char* text);
     void GateTrace(const char* tag, const char* detail);
 
-    // Runs the handler of the request's letter on `size` bytes at `request`; 0 for a letter
-    // outside the nine.
-    int Execute(char* request, std::size_t size);
+    // Runs the handler of the request's letter; 0 for a letter outside the nine.
+    int Execute(const gate::Request& request);
 
     // ---- request handlers ---------------------------------------------------------------------
     int BankAdviseMsr();
-    int StartMsg(const char* request);
-    int BankPaperIn(const char* request);
-    int BankPrintAt(const char* request, std::size_t size);
-    int BankMsrWrite(const char* request, std::size_t size);
+    int StartMsg(const gate::Request& request);
+    int BankPaperIn(const gate::Request& request);
+    int BankPrintAt(const gate::Request& request);
+    int BankMsrWrite(const gate::Request& request);
     int BankPaperOut();
-    int BankMsrRead(char* request, std::size_t size);
+    int BankMsrRead(const gate::Request& request);
     int Reset();
     int BankUnadviseMsr();
 
@@ -69,4 +77,13 @@ public:
     // WM_GATEREQUEST messages that arrived while a printer exchange ran: as many are posted again
     // when it ends, so every queued record still gets its own message.
     int m_nDeferredRequests = 0;
+
+private:
+    os::Platform& Platform();
+    // The answer to an immediate request that arrives during a printer exchange, 0 when it may run.
+    int BusyAnswer(char letter);
+    std::intptr_t Enqueue(const os::Message& message);
+    // The trace of a failed request: the device's status text under "[GATE]" and the request's name.
+    void TraceFailure(const char* tag);
+    void LeaveGateList();
 };

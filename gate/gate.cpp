@@ -1,0 +1,203 @@
+// The gate window: its creation and end, the arrival of requests (run at once or queued), the
+// queued requests' own messages, and the MSR advise reply to the client.
+//
+// Re-entrancy. The link's waits dispatch window messages, so a request can reach a gate while a
+// printer exchange (a device operation, an open, an MSR poll, an initialise) is still waiting for
+// the printer further down the stack. Two exchanges never share the wire:
+//   - an immediate request that arrives during an exchange is answered at once without touching
+//     the port: 85 (BANK_ACTING, the printer is busy), or 242 while the device is being opened, as
+//     a closed device answers. 'A' and 'U' still run: they only change the advise state (the
+//     clear command they would send is skipped during an exchange, main_frame_msr.cpp);
+//   - a queued request whose WM_GATEREQUEST arrives during an exchange stays in the queue and the
+//     message is counted; when the outermost exchange ends the main window posts WM_EXCHANGEDONE,
+//     and each gate posts its counted messages again. Every message runs the oldest record, so the
+//     records run in arrival order, each with its event;
+//   - a gate closed or released while its own request runs is not deleted under it: the main
+//     window keeps released gate objects until the exchange has ended and the message loop runs.
+#include "gate/gate.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_frame.h"
+#include "device/bounded_text.h"
+#include "device/status_codes.h"
+
+namespace {
+
+// The client window named by a record's first four bytes (32-bit little-endian).
+os::Window RecordTag(const QueuedRecord& record) {
+    std::uint32_t tag = 0;
+    for (int i = 3; i >= 0; --i) {
+        tag = (tag << 8) | static_cast<unsigned char>(record[static_cast<std::size_t>(i)]);
+    }
+    return tag;
+}
+
+}  // namespace
+
+CGate::CGate(CMainFrame* frame, os::Window client) : m_pFrame(frame), m_hClient(client) {
+    m_hWnd = Platform().windows.CreateGateWindow(frame->m_hWnd, *this);
+    m_bCreated = m_hWnd != 0 ? 1 : 0;
+}
+
+CGate::~CGate() {
+    if (m_bCreated != 0) {
+        Platform().windows.Destroy(m_hWnd);
+    }
+}
+
+os::Platform& CGate::Platform() {
+    return m_pFrame->Platform();
+}
+
+os::MessageResult CGate::OnMessage(os::Window self, const os::Message& message) {
+    switch (message.id) {
+        case os::kWmCreate:
+            m_hWnd = self;
+            return {true, OnCreate()};
+        case os::kWmCopyData:
+            return {true, OnCopyData(message)};
+        case WM_GATEREQUEST:
+            return {true, OnGateRequest()};
+        case os::kWmClose:
+            OnClose();
+            return {false, 0};  // the default processing destroys the window
+        case os::kWmDestroy:
+            OnDestroy();
+            return {false, 0};
+        default:
+            return {};
+    }
+}
+
+int CGate::OnCreate() {
+    m_hWaitEvent = Platform().system.OpenNamedEvent(kWaitEventName);
+    m_pFrame->AddGate(this);
+    GateTrace("INIT", "Create Gate");
+    return 0;
+}
+
+std::intptr_t CGate::OnCopyData(const os::Message& message) {
+    if (message.copyTag != 0) {
+        return Enqueue(message);
+    }
+    gate::Request request;
+    int verdict = gate::ParseRequest(static_cast<char*>(message.copyData), message.copySize, request);
+    if (verdict != status::DONE) {
+        return verdict;
+    }
+    if (!gate::IsRequestLetter(request.letter)) {
+        return status::NOTHING_DONE;
+    }
+    if (int busy = BusyAnswer(request.letter); busy != 0) {
+        return busy;
+    }
+    return Execute(request);
+}
+
+int CGate::BusyAnswer(char letter) {
+    if (!m_pFrame->ExchangeRunning() || letter == 'A' || letter == 'U') {
+        return 0;
+    }
+    return m_pFrame->OpenRunning() ? status::ERR_PBPROFF : status::BANK_ACTING;
+}
+
+std::intptr_t CGate::Enqueue(const os::Message& message) {
+    // A record always takes 108 bytes of the block: a shorter block cannot be queued.
+    if (message.copyData == nullptr || message.copySize < kQueuedRequestBytes) {
+        return status::ERR_COMMAND;
+    }
+    auto record = std::make_unique<QueuedRecord>();
+    record->fill('\0');
+    auto tag = static_cast<std::uint32_t>(message.copyTag);
+    for (std::size_t i = 0; i < 4; ++i) {
+        (*record)[i] = static_cast<char>((tag >> (8 * i)) & 0xFF);
+    }
+    std::memcpy(record->data() + 4, message.copyData, kQueuedRequestBytes);
+    m_queue.push_back(std::move(record));
+    Platform().windows.Post(m_hWnd, WM_GATEREQUEST);
+    return 1;
+}
+
+int CGate::OnGateRequest() {
+    if (m_queue.empty()) {
+        return -1;
+    }
+    if (m_pFrame->ExchangeRunning()) {
+        ++m_nDeferredRequests;  // the record waits; the end of the exchange posts this again
+        return 0;
+    }
+    // Taken out first: a close of this gate during the request frees the queue, not this record.
+    std::unique_ptr<QueuedRecord> record = std::move(m_queue.front());
+    m_queue.pop_front();
+    if (record == nullptr) {
+        return -2;
+    }
+    gate::Request request;
+    if (gate::ParseRequest(record->data() + 4, kQueuedRequestBytes, request) == status::DONE) {
+        Execute(request);
+    }
+    os::Window client = RecordTag(*record);
+    if (client != 0 && m_hWaitEvent != 0 && Platform().windows.IsWindow(client)) {
+        Platform().system.SetEvent(m_hWaitEvent);
+    }
+    return 1;
+}
+
+void CGate::RepostDeferredRequests() {
+    for (; m_nDeferredRequests > 0; --m_nDeferredRequests) {
+        Platform().windows.Post(m_hWnd, WM_GATEREQUEST);
+    }
+}
+
+void CGate::LeaveGateList() {
+    if (m_bAdvise != 0) {
+        m_pFrame->StopMsrAdvise(this);
+    }
+    m_pFrame->RemoveGate(this);
+    m_bAdvise = 0;
+}
+
+void CGate::OnClose() {
+    GateTrace("INIT", "Close Gate");
+    LeaveGateList();
+}
+
+void CGate::OnDestroy() {
+    LeaveGateList();
+    m_bCreated = 0;
+    if (m_hWaitEvent != 0) {
+        Platform().system.CloseHandle(m_hWaitEvent);
+        m_hWaitEvent = 0;
+    }
+    // Requests that have not run are dropped without running and without their event.
+    m_queue.clear();
+    m_nDeferredRequests = 0;
+}
+
+int CGate::SendAdviseMsr(const char* text) {
+    if (m_hClient == 0) {
+        return 0;
+    }
+    if (text == nullptr) {
+        text = "";
+    }
+    char reply[kAdviseReplyBytes] = {};
+    reply[0] = 'A';
+    char length[16];
+    std::snprintf(length, sizeof(length), "%03d", static_cast<int>(std::strlen(text)));
+    std::memcpy(reply + 6, length, 3);
+    CopyBounded(reply + 9, 99, text, 1);
+    Platform().windows.SendCopyData(m_hClient, m_hWnd, kAdviseReplyTag, reply, sizeof(reply));
+    GateTrace("SEND ADVISE MSR", text);
+    return 1;
+}
+
+void CGate::GateTrace(const char* tag, const char* detail) {
+    // Records go to the debugger channel only: nothing is written to disk and nothing depends on it.
+    char record[512];
+    std::snprintf(record, sizeof(record), "Lodevar gate %s: %s\n", tag != nullptr ? tag : "",
+                  detail != nullptr ? detail : "");
+    Platform().system.DebugOutput(record);
+}
