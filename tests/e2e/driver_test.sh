@@ -8,6 +8,8 @@
 #              "아니오" leaves the driver running, the tray's initialise asks again, the About box
 #   settings   the settings dialog shows the profile file, refuses a six-digit speed, and runs the
 #              open on OK; a client makes the tray's exit ask, "No" keeps the driver, "Yes" ends it
+#   printer    a family 1 printer emulator on COM2 with PORT=1 configured: the open falls back to
+#              COM2 and stores PORT=2 and the probed MODEL=1; with /noinit nothing is opened
 # Needs LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, KOVASK and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
@@ -214,6 +216,46 @@ case_settings() {
     e2e_check_eq "Yes ends the driver" "$E2E_OUT" "exit=0"
 }
 
+# ini_keys FILE: the keys of a profile file, one "KEY=value" per line, without carriage returns.
+ini_keys() {
+    tr -d '\r' <"$1" | grep -v '^\[' | grep -v '^$'
+}
+
+case_printer() {
+    e2e_install_driver
+    mkdir -p "$E2E_APP/User"
+    printf '[Lodevar]\r\nPORT=1\r\n' >"$E2E_APP/User/CommData.ini"
+    e2e_start_emu com2 1
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
+    e2e_check_eq "the settings that worked are stored" "$(ini_keys "$E2E_APP/User/CommData.ini" | tr '\n' ' ')" \
+        "PORT=2 SPEED=9600 TRACE=0 MODEL=1 "
+    e2e_tool post "$kWmCommand" "$kIdTrayConfig"
+    wait_dialog settings
+    e2e_check_match "the settings dialog shows the port that opened" "$(control 1002)" ' checked=1 '
+    e2e_check_match "the settings dialog shows the probed family" "$(control 1012)" ' checked=1 '
+    press settings 2
+    quit_driver
+
+    # /noinit with the printer behind COM1, where the driver looks first: nothing is opened, so
+    # nothing is stored. The run after it, without /noinit, shows that the printer was there.
+    e2e_install_driver
+    e2e_unplug com2
+    e2e_start_emu com1 1
+    e2e_launch /noinit
+    e2e_launched
+    e2e_check_eq "the launcher is released with /noinit" "$E2E_LAUNCH" signalled
+    quit_driver
+    e2e_check_eq "with /noinit the program folder holds no profile file" "$(files_left)" "./User ./lodevar.exe "
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open on COM1" "$E2E_LAUNCH" signalled
+    e2e_check_eq "without /noinit the open stores its settings" \
+        "$(ini_keys "$E2E_APP/User/CommData.ini" 2>/dev/null | tr '\n' ' ')" "PORT=1 SPEED=9600 TRACE=0 MODEL=1 "
+    quit_driver
+}
+
 e2e_locale "${1:?LOCALE}"
 e2e_setup
 e2e_tool codepage
@@ -225,6 +267,7 @@ case "${2:-}" in
 startup) case_startup ;;
 noprinter) case_noprinter ;;
 settings) case_settings ;;
+printer) case_printer ;;
 *) e2e_abort "unknown case '${2:-}'" ;;
 esac
 e2e_finish
