@@ -214,6 +214,8 @@ case_settings() {
     e2e_tool press box 6
     e2e_tool ended "$(e2e_driver_pid)" 20000
     e2e_check_eq "Yes ends the driver" "$E2E_OUT" "exit=0"
+    # TRACE=1 and a client's gate: still no trace or log file.
+    e2e_check_eq "the files in the program folder" "$(files_left)" "./User ./User/CommData.ini ./lodevar.exe "
 }
 
 # ini_keys FILE: the keys of a profile file, one "KEY=value" per line, without carriage returns.
