@@ -13,8 +13,8 @@
 class CGate;
 
 // Private window messages and tray menu commands of the main window.
-constexpr std::uint32_t WM_TRAYNOTIFY = 1324;
-constexpr std::uint32_t WM_CLOSEQUIET = 2023;
+constexpr std::uint32_t WM_TRAYNOTIFY = os::kWmTrayNotify;
+constexpr std::uint32_t WM_CLOSEQUIET = os::kWmCloseQuiet;
 // Posted to itself to run what had to wait for a printer exchange to end.
 constexpr std::uint32_t WM_EXCHANGEDONE = 2024;
 constexpr int ID_APP_ABOUT = IDM_APP_ABOUT;

@@ -10,13 +10,6 @@ namespace {
 constexpr wchar_t kGateClassName[] = L"Lodevar:Gate";
 constexpr int kGateChildId = 1;
 
-// What other programs send or post to the driver's windows: client requests (WM_COPYDATA), the
-// quiet close (2023), the queued-request message (2025), the tray icon's callback from the shell
-// (1324) and the shell's TaskbarCreated broadcast.
-constexpr UINT kWmTrayNotify = 1324;
-constexpr UINT kWmCloseQuiet = 2023;
-constexpr UINT kWmGateRequest = 2025;
-
 // The number Windows gives the "TaskbarCreated" broadcast in this session; the logic sees it as
 // os::kWmTaskbarCreated.
 UINT g_taskbarCreated = 0;
@@ -78,8 +71,9 @@ void CWin32Windows::AllowFromLowerIntegrity(HWND window) {
     if (change == nullptr) {
         return;
     }
-    for (UINT message :
-         {static_cast<UINT>(WM_COPYDATA), kWmCloseQuiet, kWmGateRequest, kWmTrayNotify, g_taskbarCreated}) {
+    // Client requests, the driver's private messages and the shell's broadcast.
+    for (UINT message : {static_cast<UINT>(WM_COPYDATA), os::kWmCloseQuiet, os::kWmGateRequest,
+                         os::kWmTrayNotify, g_taskbarCreated}) {
         if (message != 0) {
             change(window, message, kMsgFltAllow, nullptr);
         }
