@@ -29,6 +29,11 @@ public:
         }
         std::printf("box=%s|%s\n", win32::Utf8FromCp949(caption).c_str(), shown.c_str());
     }
+    // The link shows only OK boxes; the driver's dialogs are not part of this probe.
+    bool MessageBoxYesNo(os::Window, const char*, const char*) override { return false; }
+    int RunMessageDialog(os::Window, const char*) override { return os::kIdCancel; }
+    int RunPropertyDialog(os::Window, os::PropertyFields&) override { return os::kIdCancel; }
+    void RunAboutDialog(os::Window) override {}
 };
 
 bool ParsePort(const char* text, std::uint8_t& port) {
@@ -56,7 +61,8 @@ int main(int argc, char** argv) {
 
     win32::CWin32Platform real;
     CPrintingDesktop desktop;
-    os::Platform platform{real.serial, real.clock, real.pump, real.library, desktop, real.module};
+    os::Platform platform{real.serial, real.clock,  real.pump,    real.library,
+                          desktop,     real.module, real.windows, real.system};
     CComm comm(platform);
     comm.m_nFamily = 2;
 

@@ -120,7 +120,7 @@ TEST_F(LibraryBindingTest, AMissingFileShowsTheTwoLineBoxAndLooksNothingUp) {
     EXPECT_EQ(comm.m_bLibLoaded, 0);
     EXPECT_EQ(comm.m_hPrinterLib, 0u);
     ASSERT_EQ(sim.desktop.Boxes().size(), 1u);
-    const sim::CSimDesktop::Box& box = sim.desktop.Boxes()[0];
+    const sim::CSimDesktop::Shown box = sim.desktop.Boxes()[0];
     EXPECT_EQ(box.caption, Cp949("통장인쇄기 오류!!"));
     EXPECT_EQ(box.caption, text::kPrinterErrorCaption);
     EXPECT_EQ(box.text, text::kLibraryMissing);
