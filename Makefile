@@ -30,6 +30,9 @@ build-mingw-i686:
 	cmake --preset mingw-i686
 	cmake --build --preset mingw-i686 -j $(JOBS)
 
+e2e: build-native build-mingw-x64
+	scripts/run-wine-tests
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

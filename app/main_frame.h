@@ -8,21 +8,22 @@
 
 #include "comm/comm.h"
 #include "os/platform.h"
+#include "res/resource.h"
 
 class CGate;
 
 // Private window messages and tray menu commands of the main window.
-constexpr std::uint32_t WM_TRAYNOTIFY = 1324;
-constexpr std::uint32_t WM_CLOSEQUIET = 2023;
+constexpr std::uint32_t WM_TRAYNOTIFY = os::kWmTrayNotify;
+constexpr std::uint32_t WM_CLOSEQUIET = os::kWmCloseQuiet;
 // Posted to itself to run what had to wait for a printer exchange to end.
 constexpr std::uint32_t WM_EXCHANGEDONE = 2024;
-constexpr int ID_APP_ABOUT = 57664;
-constexpr int ID_TRAY_CONFIG = 32776;
-constexpr int ID_TRAY_INIT = 32775;
-constexpr int ID_TRAY_EXIT = 32773;
+constexpr int ID_APP_ABOUT = IDM_APP_ABOUT;
+constexpr int ID_TRAY_CONFIG = IDM_TRAY_CONFIG;
+constexpr int ID_TRAY_INIT = IDM_TRAY_INIT;
+constexpr int ID_TRAY_EXIT = IDM_TRAY_EXIT;
 constexpr std::uintptr_t kMsrTimerId = 1;
 constexpr std::uint32_t kMsrTimerPeriodMs = 1000;
-constexpr std::uint32_t kTrayIconId = 128;
+constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 
 // Copy-data tags a client sends to the main window.
 constexpr std::uintptr_t GATE_REGISTER = 1;

@@ -77,7 +77,7 @@ void CMainFrame::StoreSettings(const std::string& path) {
     for (const auto& key : keys) {
         char value[16];
         std::snprintf(value, sizeof(value), "%d", key.value);
-        system.WriteProfileString(kSection, key.key, value, path.c_str());  // a failed write is ignored
+        system.WriteProfileValue(kSection, key.key, value, path.c_str());  // a failed write is ignored
     }
 }
 

@@ -11,7 +11,7 @@
 class CMainFrame;
 
 // Posted by a gate to itself, once per queued request.
-constexpr std::uint32_t WM_GATEREQUEST = 2025;
+constexpr std::uint32_t WM_GATEREQUEST = os::kWmGateRequest;
 
 inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
 

@@ -24,8 +24,8 @@ public:
     // Profile files with the platform's rules: a missing file, section or key gives the default; a
     // file name without a folder lives in the system's standard place for profile files.
     virtual int ProfileInt(const char* section, const char* key, int defaultValue, const char* file) = 0;
-    virtual bool WriteProfileString(const char* section, const char* key, const char* value,
-                                    const char* file) = 0;
+    virtual bool WriteProfileValue(const char* section, const char* key, const char* value,
+                                   const char* file) = 0;
 
     // The debugger channel: records sent here are seen only by a debugger or a monitor of it.
     virtual void DebugOutput(const char* text) = 0;

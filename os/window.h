@@ -22,6 +22,14 @@ constexpr std::uint32_t kWmRButtonUp = 0x0205;
 // driver's windows under this fixed number.
 constexpr std::uint32_t kWmTaskbarCreated = 0x8FFF;
 
+// The driver's private messages that come from outside its own code: the tray icon's callback
+// (sent by the shell), the quiet close (other programs) and a gate's queued request (posted by the
+// gate to itself). The platform lets them through where the driver runs at a higher integrity
+// level than the programs that send them.
+constexpr std::uint32_t kWmTrayNotify = 1324;
+constexpr std::uint32_t kWmCloseQuiet = 2023;
+constexpr std::uint32_t kWmGateRequest = 2025;
+
 // Show commands.
 constexpr int kShowHide = 0;      // SW_HIDE
 constexpr int kShowMinimize = 6;  // SW_MINIMIZE

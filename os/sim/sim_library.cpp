@@ -13,6 +13,7 @@ os::Handle CSimLibraryLoader::Load(const char* fullPath) {
 }
 
 os::Proc CSimLibraryLoader::Symbol(os::Handle library, const char* name) {
+    m_lookups.emplace_back(name);
     auto loaded = m_loaded.find(library);
     if (loaded == m_loaded.end()) {
         return nullptr;

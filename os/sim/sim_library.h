@@ -22,6 +22,8 @@ public:
     void Free(os::Handle library) override;
 
     const std::vector<std::string>& LoadAttempts() const { return m_attempts; }
+    // Every export name asked for, in order, whether found or not.
+    const std::vector<std::string>& Lookups() const { return m_lookups; }
     int Loaded() const { return static_cast<int>(m_loaded.size()); }
     int Frees() const { return m_nFrees; }
 
@@ -29,6 +31,7 @@ private:
     std::map<std::string, Exports> m_files;
     std::map<os::Handle, std::string> m_loaded;
     std::vector<std::string> m_attempts;
+    std::vector<std::string> m_lookups;
     os::Handle m_hNext = 0x5000;
     int m_nFrees = 0;
 };

@@ -75,8 +75,8 @@ int CSimSystem::ProfileInt(const char* section, const char* key, int defaultValu
     return static_cast<int>(negative ? -number : number);
 }
 
-bool CSimSystem::WriteProfileString(const char* section, const char* key, const char* value,
-                                    const char* file) {
+bool CSimSystem::WriteProfileValue(const char* section, const char* key, const char* value,
+                                   const char* file) {
     std::string path = Lower(file);
     std::size_t slash = path.rfind('\\');
     if (slash != std::string::npos && folders.count(path.substr(0, slash)) == 0) {

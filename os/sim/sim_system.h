@@ -21,8 +21,8 @@ public:
     unsigned ProcessId() override { return processId; }
     bool CreateFolder(const char* path) override;
     int ProfileInt(const char* section, const char* key, int defaultValue, const char* file) override;
-    bool WriteProfileString(const char* section, const char* key, const char* value,
-                            const char* file) override;
+    bool WriteProfileValue(const char* section, const char* key, const char* value,
+                           const char* file) override;
     void DebugOutput(const char* text) override { debugLines.emplace_back(text); }
 
     // ---- the test's side ----------------------------------------------------------------------

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+
+#include "os/serial.h"
+
+namespace win32 {
+
+// Serial devices through the Win32 communications API, opened for overlapped transfers. A read
+// or write that the device leaves pending is waited for, bounded by the device's own time-outs
+// plus a margin, and cancelled after that: no call blocks for long, and no transfer is left
+// writing into memory that the caller may reuse.
+class CWin32Serial : public os::ISerial {
+public:
+    CWin32Serial() = default;
+    ~CWin32Serial() override;
+    CWin32Serial(const CWin32Serial&) = delete;
+    CWin32Serial& operator=(const CWin32Serial&) = delete;
+
+    os::Handle CreateIoEvent() override;
+    void CloseIoEvent(os::Handle event) override;
+
+    os::Handle Open(const char* deviceName) override;
+    bool SetEventMask(os::Handle device, std::uint32_t mask) override;
+    bool SetupQueues(os::Handle device, std::uint32_t inBytes, std::uint32_t outBytes) override;
+    bool Purge(os::Handle device, std::uint32_t flags) override;
+    bool SetTimeouts(os::Handle device, const os::Timeouts& timeouts) override;
+    bool GetLineSettings(os::Handle device, os::LineSettings& settings) override;
+    bool SetLineSettings(os::Handle device, const os::LineSettings& settings) override;
+    std::uint32_t BytesWaiting(os::Handle device) override;
+    bool Read(os::Handle device, os::IoBlock& block, void* buffer, std::uint32_t n,
+              std::uint32_t& done) override;
+    bool Write(os::Handle device, os::IoBlock& block, const void* bytes, std::uint32_t n,
+               std::uint32_t& done) override;
+    bool ModemStatus(os::Handle device, std::uint32_t& status) override;
+    bool ClearDtr(os::Handle device) override;
+    void Close(os::Handle device) override;
+
+    // How long a transfer of n bytes may stay pending before it is cancelled: the device's total
+    // time-out for it (1000 ms when none is set) plus a margin.
+    static std::uint32_t WaitBound(std::uint32_t multiplier, std::uint32_t constant, std::uint32_t n);
+
+private:
+    // The OVERLAPPED of one I/O event. It lives on the heap at a fixed address, because a
+    // transfer that could not be seen to finish still owns it.
+    struct Transfer {
+        OVERLAPPED overlapped;
+        bool busy = false;  // started, and not yet seen to have finished
+    };
+
+    Transfer* Begin(const os::IoBlock& block);
+    // Finishes a transfer that ReadFile or WriteFile started; `error` is ERROR_SUCCESS when it
+    // finished at once, else the error it answered.
+    bool Complete(HANDLE device, Transfer& transfer, DWORD error, DWORD waitMs, std::uint32_t& done);
+    os::Timeouts TimeoutsOf(os::Handle device) const;
+
+    std::map<os::Handle, std::unique_ptr<Transfer>> m_transfers;  // by event
+    std::map<os::Handle, os::Timeouts> m_timeouts;                // by device
+};
+
+}  // namespace win32

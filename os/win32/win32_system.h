@@ -1,0 +1,24 @@
+#pragma once
+
+#include "os/system.h"
+
+namespace win32 {
+
+// Named events, the shell, profile files and the debugger channel, through the ANSI API: the
+// names and paths are the program's own (its module file name comes from the ANSI API too).
+class CWin32System : public os::ISystem {
+public:
+    os::Handle OpenNamedEvent(const char* name) override;
+    void SetEvent(os::Handle event) override;
+    void CloseHandle(os::Handle handle) override;
+    void ShellExecuteHidden(const char* verb, const char* file, const char* parameters,
+                            const char* folder) override;
+    unsigned ProcessId() override;
+    bool CreateFolder(const char* path) override;
+    int ProfileInt(const char* section, const char* key, int defaultValue, const char* file) override;
+    bool WriteProfileValue(const char* section, const char* key, const char* value,
+                           const char* file) override;
+    void DebugOutput(const char* text) override;
+};
+
+}  // namespace win32

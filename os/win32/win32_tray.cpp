@@ -1,0 +1,69 @@
+// The notification-area icon and its menu.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "os/win32/win32_text.h"
+#include "os/win32/win32_windows.h"
+#include "res/resource.h"
+
+namespace win32 {
+
+namespace {
+
+NOTIFYICONDATAW IconData(os::Window owner, std::uint32_t id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = ToHwnd(owner);
+    data.uID = id;
+    return data;
+}
+
+}  // namespace
+
+bool CWin32Windows::AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
+                                const char* tip) {
+    NOTIFYICONDATAW data = IconData(owner, id);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = callbackMessage;
+    // The small size of the application icon; a copy of our own, released right after the call.
+    data.hIcon =
+        static_cast<HICON>(LoadImageW(m_hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    std::wstring wideTip = WideFromCp949(tip);
+    // At most 127 characters, so the tip field keeps its terminator.
+    std::size_t length = std::min<std::size_t>(wideTip.size(), std::size(data.szTip) - 1);
+    std::copy_n(wideTip.c_str(), length, data.szTip);
+    bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (data.hIcon != nullptr) {
+        DestroyIcon(data.hIcon);
+    }
+    return added;
+}
+
+void CWin32Windows::DeleteTrayIcon(os::Window owner, std::uint32_t id) {
+    NOTIFYICONDATAW data = IconData(owner, id);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+void CWin32Windows::ShowTrayMenu(os::Window owner) {
+    HMENU menu = LoadMenuW(m_hInstance, MAKEINTRESOURCEW(IDR_TRAYMENU));
+    if (menu == nullptr) {
+        return;  // the click does nothing
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // The menu closes when the operator clicks elsewhere only if its owner is the foreground
+    // window; the empty message afterwards lets a second click on the icon work at once.
+    HWND window = ToHwnd(owner);
+    SetForegroundWindow(window);
+    // Without TPM_RETURNCMD the chosen item is posted to the owner as WM_COMMAND.
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    PostMessageW(window, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+}  // namespace win32

@@ -1,0 +1,399 @@
+// desktop-tool COMMAND ...: looks at and drives the driver's windows from another process, as an
+// operator or a teller application would. Waits are bounded by MS milliseconds (default 10000).
+// Texts are printed in UTF-8, with line breaks shown as \n.
+//
+//   main [MS]               waits for the driver's main window (class and name "QRVA Bank Driver"):
+//                           "window=<hex> pid=<pid> visible=<0|1> classstyle=0x<hex> gates=<n>"
+//   wait DIALOG [MS]        waits for a dialog, then prints "topmost=<0|1>" and one line per control:
+//                           "<id> <class> visible=<0|1> enabled=<0|1> checked=<n> limit=<n> text=<text>"
+//                           (checked -1 for a non-button, limit -1 for a non-edit)
+//   absent DIALOG MS        succeeds when the dialog does not appear within MS
+//   gone DIALOG [MS]        waits until the dialog has gone
+//   press DIALOG ID         clicks button ID of the dialog
+//   close DIALOG            clicks the dialog's close box
+//   escape DIALOG           presses Escape in the dialog
+//   set DIALOG ID TEXT      sets the text of control ID
+//   post MSG [WPARAM]       posts a message to the main window
+//   register                registers a client with the main window: "gate=<hex>"
+//   quit [MS]               sends WM_CLOSEQUIET (2023) and waits for the driver to end: "exit=<code>"
+//   ended PID [MS]          waits for process PID to end: "exit=<code>"
+//   kill [PID...]           ends the given processes and every process that owns a main window
+//   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
+//   codepage                prints the ANSI code page programs run with here: "acp=<n>"
+// DIALOG is one of: settings, question, about, box (the driver's message boxes).
+// Exit code: 0 done, 1 not found or not in time, 2 usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainName[] = L"QRVA Bank Driver";
+constexpr UINT kWmCloseQuiet = 2023;
+constexpr UINT kTrayMenuId = 132;
+constexpr DWORD kDefaultMs = 10000;
+constexpr DWORD kPollMs = 50;
+
+struct DialogName {
+    const wchar_t* key;
+    const wchar_t* caption;
+};
+constexpr DialogName kDialogs[] = {
+    {L"settings", L"등록정보"},
+    {L"question", L"통장 인쇄기 메시지"},
+    {L"about", L"Lodevar 정보"},
+    {L"box", L"Lodevar"},
+};
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    std::string shown;
+    for (char c : utf8) {
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+void Print(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+// The text of a window of another process: WM_GETTEXT is carried across, GetWindowText is not
+// for controls such as edits.
+std::wstring TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::vector<wchar_t> text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return std::wstring(text.data(), copied);
+}
+
+template <typename Find>
+HWND WaitFor(DWORD ms, Find find) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = find();
+        if (window != nullptr || GetTickCount() - start >= ms) {
+            return window;
+        }
+        Sleep(kPollMs);
+    }
+}
+
+HWND FindMain() {
+    return FindWindowW(kMainName, kMainName);
+}
+
+const wchar_t* CaptionOf(const wchar_t* key) {
+    for (const DialogName& dialog : kDialogs) {
+        if (std::wcscmp(dialog.key, key) == 0) {
+            return dialog.caption;
+        }
+    }
+    return nullptr;
+}
+
+// A dialog counts once it is visible: a dialog is shown only after its controls exist and its
+// initialisation has run.
+HWND FindDialog(const wchar_t* caption) {
+    HWND dialog = FindWindowW(L"#32770", caption);
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+DWORD MsArg(int argc, wchar_t** argv, int index) {
+    return index < argc ? static_cast<DWORD>(std::wcstoul(argv[index], nullptr, 10)) : kDefaultMs;
+}
+
+int CountGates(HWND main) {
+    int count = 0;
+    for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        ++count;
+    }
+    return count;
+}
+
+int Main(HWND main) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    char line[256];
+    std::snprintf(line, sizeof(line), "window=%llx pid=%lu visible=%d classstyle=0x%04lx gates=%d",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)), pid,
+                  IsWindowVisible(main) ? 1 : 0,
+                  static_cast<unsigned long>(GetClassLongPtrW(main, GCL_STYLE)), CountGates(main));
+    Print(line);
+    return 0;
+}
+
+void Describe(HWND dialog) {
+    LONG_PTR exStyle = GetWindowLongPtrW(dialog, GWL_EXSTYLE);
+    Print((exStyle & WS_EX_TOPMOST) != 0 ? "topmost=1" : "topmost=0");
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::wstring kind = ClassOf(child);
+        long checked = -1;
+        long limit = -1;
+        DWORD_PTR answer = 0;
+        if (_wcsicmp(kind.c_str(), L"Button") == 0 &&
+            SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) {
+            checked = static_cast<long>(answer);
+        }
+        if (_wcsicmp(kind.c_str(), L"Edit") == 0 &&
+            SendMessageTimeoutW(child, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) {
+            limit = static_cast<long>(answer);
+        }
+        char head[160];
+        std::snprintf(head, sizeof(head),
+                      "%d %s visible=%d enabled=%d checked=%ld limit=%ld text=", GetDlgCtrlID(child),
+                      Utf8(kind).c_str(), IsWindowVisible(child) ? 1 : 0, IsWindowEnabled(child) ? 1 : 0,
+                      checked, limit);
+        Print(head + Utf8(TextOf(child)));
+    }
+}
+
+int Ended(HANDLE process, DWORD ms) {
+    if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) {
+        Print("still running");
+        return 1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    Print("exit=" + std::to_string(code));
+    return 0;
+}
+
+int Register() {
+    HWND main = WaitFor(kDefaultMs, FindMain);
+    HWND client =
+        CreateWindowExW(0, L"STATIC", L"client", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (main == nullptr || client == nullptr) {
+        return 1;
+    }
+    // The size field of a registration carries the window that is to receive end-of-print notices.
+    COPYDATASTRUCT copy{};
+    copy.dwData = 1;
+    copy.cbData = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(client));
+    copy.lpData = nullptr;
+    DWORD_PTR gate = 0;
+    if (!SendMessageTimeoutW(main, WM_COPYDATA, reinterpret_cast<WPARAM>(client),
+                             reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, kDefaultMs, &gate)) {
+        return 1;
+    }
+    char line[64];
+    std::snprintf(line, sizeof(line), "gate=%llx", static_cast<unsigned long long>(gate));
+    Print(line);
+    return gate != 0 ? 0 : 1;
+}
+
+void Terminate(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (process != nullptr) {
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+int Kill(int argc, wchar_t** argv) {
+    for (int i = 2; i < argc; ++i) {
+        Terminate(static_cast<DWORD>(std::wcstoul(argv[i], nullptr, 10)));
+    }
+    for (int round = 0; round < 10; ++round) {
+        HWND main = FindMain();
+        if (main == nullptr) {
+            return 0;
+        }
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        Terminate(pid);
+    }
+    return FindMain() == nullptr ? 0 : 1;
+}
+
+int Menu(const wchar_t* exe) {
+    HMODULE module = LoadLibraryExW(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMENU menu = module != nullptr ? LoadMenuW(module, MAKEINTRESOURCEW(kTrayMenuId)) : nullptr;
+    if (menu == nullptr) {
+        return 1;
+    }
+    wchar_t title[128] = {};
+    GetMenuStringW(menu, 0, title, 128, MF_BYPOSITION);
+    Print("popup " + Utf8(title));
+    HMENU popup = GetSubMenu(menu, 0);
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        item.dwTypeData = text;
+        item.cch = 128;
+        GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &item);
+        Print((item.fType & MFT_SEPARATOR) != 0 ? std::string("separator")
+                                                : std::to_string(item.wID) + " " + Utf8(text));
+    }
+    DestroyMenu(menu);
+    FreeLibrary(module);
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: desktop-tool COMMAND ... (see the source)\n");
+    return 2;
+}
+
+int Run(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        return Usage();
+    }
+    std::wstring command = argv[1];
+    if (command == L"main") {
+        HWND main = WaitFor(MsArg(argc, argv, 2), FindMain);
+        return main != nullptr ? Main(main) : 1;
+    }
+    if (command == L"register") {
+        return Register();
+    }
+    if (command == L"kill") {
+        return Kill(argc, argv);
+    }
+    if (command == L"codepage") {
+        Print("acp=" + std::to_string(GetACP()));
+        return 0;
+    }
+    if (command == L"menu" && argc == 3) {
+        return Menu(argv[2]);
+    }
+    if (command == L"post" && argc >= 3) {
+        HWND main = FindMain();
+        WPARAM wParam = argc > 3 ? std::wcstoul(argv[3], nullptr, 10) : 0;
+        return main != nullptr &&
+                       PostMessageW(main, static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)), wParam, 0)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"quit") {
+        HWND main = FindMain();
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        HANDLE process =
+            main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+        if (process == nullptr) {
+            return 1;
+        }
+        PostMessageW(main, kWmCloseQuiet, 0, 0);
+        int result = Ended(process, MsArg(argc, argv, 2));
+        CloseHandle(process);
+        return result;
+    }
+    if (command == L"ended" && argc >= 3) {
+        HANDLE process =
+            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, std::wcstoul(argv[2], nullptr, 10));
+        if (process == nullptr) {
+            Print("exit=unknown");  // gone before it could be opened
+            return 0;
+        }
+        int result = Ended(process, MsArg(argc, argv, 3));
+        CloseHandle(process);
+        return result;
+    }
+
+    if (argc < 3 || CaptionOf(argv[2]) == nullptr) {
+        return Usage();
+    }
+    const wchar_t* caption = CaptionOf(argv[2]);
+    auto find = [caption] { return FindDialog(caption); };
+    if (command == L"wait") {
+        HWND dialog = WaitFor(MsArg(argc, argv, 3), find);
+        if (dialog == nullptr) {
+            return 1;
+        }
+        Describe(dialog);
+        return 0;
+    }
+    if (command == L"absent" && argc == 4) {
+        return WaitFor(MsArg(argc, argv, 3), find) == nullptr ? 0 : 1;
+    }
+    if (command == L"gone") {
+        DWORD ms = MsArg(argc, argv, 3);
+        DWORD start = GetTickCount();
+        while (find() != nullptr) {
+            if (GetTickCount() - start >= ms) {
+                return 1;
+            }
+            Sleep(kPollMs);
+        }
+        return 0;
+    }
+    HWND dialog = find();
+    if (dialog == nullptr) {
+        return 1;
+    }
+    if (command == L"press" && argc == 4) {
+        int id = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
+        return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)))
+                   ? 0
+                   : 1;
+    }
+    if (command == L"close") {
+        return PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+    }
+    if (command == L"escape") {
+        // To the control that has the focus, through the dialog's own loop, as a key press goes.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        HWND focus = GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+        return PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) ? 0 : 1;
+    }
+    if (command == L"set" && argc == 5) {
+        HWND control = GetDlgItem(dialog, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+        DWORD_PTR done = 0;
+        return control != nullptr &&
+                       SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]),
+                                           SMTO_ABORTIFHUNG, 5000, &done)
+                   ? 0
+                   : 1;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr) {
+        return 2;
+    }
+    int result = Run(argc, argv);
+    LocalFree(argv);
+    return result;
+}

@@ -1,0 +1,390 @@
+// win32-platform-test [COMn]: checks the Win32 platform where it can go wrong on a real system:
+// texts, module name, library loading, the clock's idle wait, the message pump, I/O events, and,
+// given a port with a family 0 printer behind it, the serial device itself. Prints each failed
+// check and exits with the number of failures.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "os/win32/win32_platform.h"
+#include "os/win32/win32_text.h"
+
+namespace {
+
+int g_failures = 0;
+
+void Check(bool ok, const char* what, int line) {
+    if (!ok) {
+        std::printf("line %d: failed: %s\n", line, what);
+        ++g_failures;
+    }
+}
+
+void CheckEq(long long actual, long long expected, const char* what, int line) {
+    if (actual != expected) {
+        std::printf("line %d: failed: %s is %lld, expected %lld\n", line, what, actual, expected);
+        ++g_failures;
+    }
+}
+
+void CheckRange(long long actual, long long low, long long high, const char* what, int line) {
+    if (actual < low || actual > high) {
+        std::printf("line %d: failed: %s is %lld, expected %lld to %lld\n", line, what, actual, low, high);
+        ++g_failures;
+    }
+}
+
+#define CHECK(condition) Check((condition), #condition, __LINE__)
+#define CHECK_RANGE(actual, low, high) \
+    CheckRange(static_cast<long long>(actual), low, high, #actual, __LINE__)
+#define CHECK_EQ(actual, expected) \
+    CheckEq(static_cast<long long>(actual), static_cast<long long>(expected), #actual, __LINE__)
+
+// ---- texts ---------------------------------------------------------------------------------
+
+void TestTexts() {
+    const char* normal = "\xc1\xa4\xbb\xf3 \xbb\xf3\xc5\xc2\xc0\xd3";  // code page 949
+    CHECK(win32::Utf8FromCp949(normal) == "정상 상태임");
+    CHECK(win32::WideFromCp949(normal) == L"\uC815\uC0C1 \uC0C1\uD0DC\uC784");
+    CHECK(win32::Utf8FromCp949("Create File Error") == "Create File Error");
+    CHECK(win32::Utf8FromCp949("").empty());
+}
+
+// ---- module --------------------------------------------------------------------------------
+
+void TestModule(win32::CWin32Module& module) {
+    std::string full = module.FileName(255);
+    const std::string tail = "\\win32-platform-test.exe";
+    CHECK(full.size() > tail.size() && _stricmp(full.c_str() + full.size() - tail.size(), tail.c_str()) == 0);
+    std::string cut = module.FileName(4);
+    CHECK_EQ(cut.size(), 4);
+    CHECK(full.compare(0, 4, cut) == 0);
+    CHECK(module.FileName(0).empty());
+}
+
+// ---- library loader ------------------------------------------------------------------------
+
+void TestLibrary(win32::CWin32LibraryLoader& loader) {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string path = std::string(system) + "\\kernel32.dll";
+    os::Handle library = loader.Load(path.c_str());
+    CHECK(library != 0);
+    using TickFn = DWORD(WINAPI*)();
+    auto ticks = reinterpret_cast<TickFn>(loader.Symbol(library, "GetTickCount"));
+    CHECK(ticks != nullptr);
+    if (ticks != nullptr) {
+        DWORD difference = ticks() - GetTickCount();
+        CHECK(difference + 1000 < 2000);  // the export found is the real one
+    }
+    CHECK(loader.Symbol(library, "NoSuchExportAnywhere") == nullptr);
+    loader.Free(library);
+    CHECK(loader.Load("C:\\no-such-folder\\no-such-library.dll") == 0);
+    CHECK(loader.Symbol(0, "GetTickCount") == nullptr);
+}
+
+// ---- clock and pump ------------------------------------------------------------------------
+
+std::vector<std::pair<UINT, WPARAM>> g_received;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_KEYFIRST && message <= WM_APP + 10) {
+        g_received.emplace_back(message, wParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "LodevarPlatformTest";
+    RegisterClassA(&windowClass);
+    return CreateWindowA("LodevarPlatformTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+void Drain(win32::CWin32Pump& pump) {
+    for (int i = 0; i < 1000 && pump.DispatchOne(); ++i) {
+    }
+    g_received.clear();
+}
+
+// Milliseconds measured with the performance counter. The tick counter cannot time short waits:
+// it moves in steps of about 16 ms (under Wine as on Windows).
+class CStopwatch {
+public:
+    CStopwatch() { QueryPerformanceCounter(&m_start); }
+    long long Ms() const {
+        LARGE_INTEGER now;
+        LARGE_INTEGER frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        return (now.QuadPart - m_start.QuadPart) * 1000 / frequency.QuadPart;
+    }
+
+private:
+    LARGE_INTEGER m_start;
+};
+
+void TestClock(win32::CWin32Clock& clock, win32::CWin32Pump& pump, HWND window) {
+    std::uint32_t start = clock.Ticks();
+    CStopwatch sleep;
+    clock.Sleep(100);
+    CHECK_RANGE(sleep.Ms(), 99, 5000);
+    CHECK_RANGE(clock.Ticks() - start, 100 - 17, 5000);
+
+    // With nothing queued, each idle pass waits about a millisecond instead of spinning.
+    Drain(pump);
+    CStopwatch idle;
+    for (int i = 0; i < 20; ++i) {
+        clock.Idle();
+    }
+    CHECK_RANGE(idle.Ms(), 10, 2000);
+
+    // A message that is already in the queue, and has been seen there, ends every idle pass at
+    // once: 200 passes take far less than 200 ms.
+    PostMessageA(window, WM_APP, 0, 0);
+    MSG seen;
+    CHECK(PeekMessageA(&seen, nullptr, 0, 0, PM_NOREMOVE) != FALSE);
+    CStopwatch busy;
+    for (int i = 0; i < 200; ++i) {
+        clock.Idle();
+    }
+    CHECK_RANGE(busy.Ms(), 0, 99);
+    Drain(pump);
+}
+
+void TestPump(win32::CWin32Pump& pump, HWND window) {
+    Drain(pump);
+    os::KeyMessage key;
+    CHECK(!pump.PeekKeyMessage(key));
+    CHECK(!pump.DispatchOne());
+
+    PostMessageA(window, WM_APP + 1, 42, 0);
+    CHECK(pump.DispatchOne());
+    CHECK(g_received.size() == 1 && g_received[0].first == WM_APP + 1 && g_received[0].second == 42);
+
+    // The key look-up skips other messages, reports the first key-range message and leaves it.
+    Drain(pump);
+    PostMessageA(window, WM_APP, 0, 0);
+    PostMessageA(window, WM_CHAR, 'a', 0);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    for (int look = 0; look < 2; ++look) {
+        key = os::KeyMessage{};
+        CHECK(pump.PeekKeyMessage(key));
+        CHECK_EQ(key.message, WM_CHAR);
+        CHECK_EQ(key.wParam, 'a');
+    }
+    for (int i = 0; i < 3; ++i) {
+        CHECK(pump.DispatchOne());
+    }
+    CHECK(g_received.size() >= 3 && g_received[0].first == WM_APP && g_received[1].first == WM_CHAR &&
+          g_received[2].first == WM_KEYDOWN && g_received[2].second == VK_ESCAPE);
+
+    Drain(pump);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    CHECK(pump.PeekKeyMessage(key));
+    CHECK_EQ(key.message, WM_KEYDOWN);
+    CHECK_EQ(key.wParam, VK_ESCAPE);
+    Drain(pump);
+
+    // A quit taken out by a wait loop is left for the program's main loop.
+    PostQuitMessage(7);
+    CHECK(pump.DispatchOne());
+    MSG quit{};
+    CHECK(PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE) != FALSE);
+    CHECK_EQ(quit.message, WM_QUIT);
+    CHECK_EQ(quit.wParam, 7);
+}
+
+// ---- desktop -------------------------------------------------------------------------------
+
+const wchar_t kBoxCaption[] = L"\uD1B5\uC7A5\uC778\uC1C4\uAE30 \uC624\uB958!!";  // 통장인쇄기 오류!!
+const wchar_t kBoxText[] = L"\uC815\uC0C1 \uC0C1\uD0DC\uC784\nline 2";           // 정상 상태임
+
+BOOL CALLBACK FindBoxText(HWND child, LPARAM found) {
+    wchar_t text[256] = {};
+    GetWindowTextW(child, text, 256);
+    if (std::wcscmp(text, kBoxText) == 0) {
+        *reinterpret_cast<bool*>(found) = true;
+    }
+    return TRUE;
+}
+
+bool g_boxSeen = false;
+bool g_boxTextSeen = false;
+
+// Finds the box by its wide caption, looks for its text among its children, and presses OK.
+DWORD WINAPI AnswerBox(void*) {
+    for (int i = 0; i < 1000; ++i) {
+        HWND box = FindWindowW(nullptr, kBoxCaption);
+        if (box != nullptr) {
+            g_boxSeen = true;
+            EnumChildWindows(box, FindBoxText, reinterpret_cast<LPARAM>(&g_boxTextSeen));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+        Sleep(10);
+    }
+    std::printf("the message box did not appear within 10 s\n");
+    std::fflush(stdout);
+    ExitProcess(3);
+}
+
+// The texts are code page 949 bytes; the box must show them as Korean on any ANSI code page.
+void TestMessageBox(win32::CWin32Desktop& desktop) {
+    HANDLE answer = CreateThread(nullptr, 0, AnswerBox, nullptr, 0, nullptr);
+    CHECK(answer != nullptr);
+    desktop.MessageBoxOk("\xc1\xa4\xbb\xf3 \xbb\xf3\xc5\xc2\xc0\xd3\nline 2",
+                         "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xbf\xc0\xb7\xf9!!");
+    WaitForSingleObject(answer, 5000);
+    CloseHandle(answer);
+    CHECK(g_boxSeen);
+    CHECK(g_boxTextSeen);
+}
+
+// ---- serial --------------------------------------------------------------------------------
+
+void TestIoEvents(win32::CWin32Serial& serial) {
+    os::Handle event = serial.CreateIoEvent();
+    CHECK(event != 0);
+    HANDLE handle = reinterpret_cast<HANDLE>(event);
+    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_TIMEOUT);
+    SetEvent(handle);
+    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
+    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);  // manual reset: stays set
+    serial.CloseIoEvent(event);
+
+    CHECK(serial.Open("COM0") == 0);
+    // No total time-out on the device still bounds the wait; huge ones do not overflow it.
+    CHECK_EQ(win32::CWin32Serial::WaitBound(0, 0, 100), 1500);
+    CHECK_EQ(win32::CWin32Serial::WaitBound(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu), 60500);
+}
+
+// Waits up to 2 s for at least `count` bytes.
+std::uint32_t AwaitBytes(win32::CWin32Serial& serial, os::Handle device, std::uint32_t count) {
+    std::uint32_t waiting = 0;
+    for (int i = 0; i < 200 && (waiting = serial.BytesWaiting(device)) < count; ++i) {
+        Sleep(10);
+    }
+    return waiting;
+}
+
+// The port must have a family 0 printer behind it, which answers ESC 'j' with STX x 'r' s ETX.
+void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
+    os::Handle device = serial.Open(port);
+    CHECK(device != 0);
+    if (device == 0) {
+        return;
+    }
+    os::Timeouts timeouts;
+    timeouts.readInterval = 0xFFFFFFFFu;
+    timeouts.readTotalConstant = 1000;
+    timeouts.writeTotalConstant = 1000;
+    CHECK(serial.SetEventMask(device, os::kEventRxChar));
+    CHECK(serial.SetupQueues(device, 4096, 4096));
+    CHECK(serial.Purge(device, os::kPurgeAll));
+    CHECK(serial.SetTimeouts(device, timeouts));
+
+    os::LineSettings settings;
+    CHECK(serial.GetLineSettings(device, settings));
+    settings.baudRate = 9600;
+    settings.byteSize = 8;
+    settings.parity = 0;
+    settings.stopBits = 0;
+    settings.outX = settings.inX = true;
+    settings.xonChar = 0x11;
+    settings.xoffChar = 0x13;
+    CHECK(serial.SetLineSettings(device, settings));
+    os::LineSettings back;
+    CHECK(serial.GetLineSettings(device, back));
+    CHECK_EQ(back.baudRate, 9600);
+    CHECK_EQ(back.byteSize, 8);
+    CHECK_EQ(back.parity, 0);
+    CHECK_EQ(back.stopBits, 0);
+    CHECK(back.outX && back.inX);
+    CHECK_EQ(back.xonChar, 0x11);
+    CHECK_EQ(back.xoffChar, 0x13);
+
+    std::uint32_t status = 0;
+    CHECK(serial.ModemStatus(device, status));
+    CHECK((status & os::kModemCtsOn) != 0);
+
+    os::IoBlock readBlock;
+    os::IoBlock writeBlock;
+    readBlock.event = serial.CreateIoEvent();
+    writeBlock.event = serial.CreateIoEvent();
+    CHECK_EQ(serial.BytesWaiting(device), 0);
+
+    // Reading when nothing waits comes back within the read time-out, empty.
+    char buffer[64] = {};
+    std::uint32_t done = 99;
+    CStopwatch read;
+    serial.Read(device, readBlock, buffer, 4, done);
+    CHECK_RANGE(read.Ms(), 0, 1999);
+    CHECK_EQ(done, 0);
+
+    std::uint32_t written = 0;
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
+    CHECK_EQ(written, 2);
+    std::uint32_t waiting = AwaitBytes(serial, device, 5);
+    CHECK(waiting >= 5);
+    if (waiting >= 5) {
+        // A read of one waiting byte takes exactly that byte and leaves the rest.
+        CHECK(serial.Read(device, readBlock, buffer, 1, done));
+        CHECK_EQ(done, 1);
+        CHECK_EQ(buffer[0], 0x02);
+        CHECK_EQ(serial.BytesWaiting(device), waiting - 1);
+        CHECK(serial.Read(device, readBlock, buffer + 1, waiting - 1, done));
+        CHECK_EQ(done, waiting - 1);
+        CHECK_EQ(buffer[2], 'r');
+        CHECK_EQ(buffer[waiting - 1], 0x03);
+    }
+
+    // A purge of the input drops a reply that has arrived.
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
+    CHECK(AwaitBytes(serial, device, 5) >= 5);
+    CHECK(serial.Purge(device, os::kPurgeRxClear));
+    CHECK_EQ(serial.BytesWaiting(device), 0);
+
+    serial.CloseIoEvent(readBlock.event);
+    serial.CloseIoEvent(writeBlock.event);
+    serial.Close(device);
+    // A device that is gone is not mistaken for one without modem lines.
+    CHECK(!serial.ModemStatus(device, status));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    win32::CWin32Platform platform;
+    HWND window = MakeWindow();
+    CHECK(window != nullptr);
+
+    TestTexts();
+    TestModule(platform.module);
+    TestLibrary(platform.library);
+    if (window != nullptr) {
+        TestClock(platform.clock, platform.pump, window);
+        TestPump(platform.pump, window);
+        DestroyWindow(window);
+    }
+    if (std::getenv("DISPLAY") != nullptr) {
+        TestMessageBox(platform.desktop);
+    } else {
+        std::printf("message box: not checked, no display\n");
+    }
+    TestIoEvents(platform.serial);
+    if (argc > 1) {
+        TestSerialDevice(platform.serial, argv[1]);
+    }
+    std::printf("%d failure(s)\n", g_failures);
+    return g_failures == 0 ? 0 : 1;
+}

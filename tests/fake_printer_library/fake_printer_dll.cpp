@@ -1,0 +1,114 @@
+// The fake printer library as a Windows DLL, for the end-to-end tests: the entry points exported by
+// plain name (see the .def files) with the platform's API calling convention, answering from one
+// core configured from the environment at the first call:
+//   FAKE_PBPR_POWER, FAKE_PBPR_OPEN_ANSWERS, FAKE_PBPR_OPEN_MSR, FAKE_PBPR_READ_MSR,
+//   FAKE_PBPR_STRIPE, FAKE_PBPR_WRITE_ANSWER  the behaviour (see CFakePrinterLibrary::Apply)
+//   FAKE_PBPR_LOG                             a file that gets one line per call, appended
+// A setting that is not understood is reported in the log file and leaves the default.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <type_traits>
+
+#include "comm/printer_library.h"
+#include "tests/fake_printer_library/fake_printer_core.h"
+
+namespace {
+
+void AppendLine(const std::string& path, const std::string& line) {
+    if (path.empty()) {
+        return;
+    }
+    if (std::FILE* file = std::fopen(path.c_str(), "ab")) {
+        std::fputs(line.c_str(), file);
+        std::fputc('\n', file);
+        std::fclose(file);
+    }
+}
+
+fake::CFakePrinterLibrary* Configured() {
+    static fake::CFakePrinterLibrary core;
+    const char* log = std::getenv("FAKE_PBPR_LOG");
+    std::string logPath = log != nullptr ? log : "";
+    for (const char* name : fake::CFakePrinterLibrary::kSettingNames) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && !core.Apply(name, value)) {
+            AppendLine(logPath, std::string("setting not understood: ") + name + "=" +
+                                    fake::CFakePrinterLibrary::Quote(value));
+        }
+    }
+    core.SetCallListener([logPath](const std::string& line) { AppendLine(logPath, line); });
+    return &core;
+}
+
+fake::CFakePrinterLibrary& Core() {
+    static fake::CFakePrinterLibrary* core = Configured();
+    return *core;
+}
+
+}  // namespace
+
+extern "C" {
+
+int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
+    return Core().OpenPbpr(a, b, c, d);
+}
+int LODEVAR_WINAPI WriteCommand(const char* command) {
+    return Core().WriteCommand(command);
+}
+int LODEVAR_WINAPI WriteOnlineCommand(const char* command) {
+    return Core().WriteOnlineCommand(command);
+}
+int LODEVAR_WINAPI PrintPbprData(const char* data) {
+    return Core().PrintPbprData(data);
+}
+int LODEVAR_WINAPI OpenMsrw() {
+    return Core().OpenMsrw();
+}
+int LODEVAR_WINAPI ReadMsrw(char* buffer) {
+    return Core().ReadMsrw(buffer);
+}
+int LODEVAR_WINAPI WriteMsrw(const char* data) {
+    return Core().WriteMsrw(data);
+}
+int LODEVAR_WINAPI ExpelPaper() {
+    return Core().ExpelPaper();
+}
+int LODEVAR_WINAPI SetPrtPortID(const char* port) {
+    return Core().SetPrtPortID(port);
+}
+int LODEVAR_WINAPI GetPrtPortID(char* buffer) {
+    return Core().GetPrtPortID(buffer);
+}
+int LODEVAR_WINAPI InitPrinterEnv() {
+    return Core().InitPrinterEnv();
+}
+int LODEVAR_WINAPI CheckPrtSelfID() {
+    return Core().CheckPrtSelfID();
+}
+int LODEVAR_WINAPI PrtIsPowerOn() {
+    return Core().PrtIsPowerOn();
+}
+int LODEVAR_WINAPI OpenComm() {
+    return Core().OpenComm();
+}
+int LODEVAR_WINAPI PrinterInit() {
+    return Core().PrinterInit();
+}
+int LODEVAR_WINAPI CloseComm() {
+    return Core().CloseComm();
+}
+int LODEVAR_WINAPI EjectPaper() {
+    return Core().EjectPaper();
+}
+int LODEVAR_WINAPI FilePrinting(const char* path) {
+    return Core().FilePrinting(path);
+}
+
+}  // extern "C"
+
+// Every export has exactly the pointer type the driver casts it to.
+#define LODEVAR_FAKE_CHECK_TYPE(name, type) \
+    static_assert(std::is_same_v<decltype(&name), type>, #name " has the wrong type");
+LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_FAKE_CHECK_TYPE)
+#undef LODEVAR_FAKE_CHECK_TYPE
