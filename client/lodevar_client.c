@@ -355,6 +355,14 @@ int lvc_find_driver(lvc_client* client) {
     return client->driver != NULL ? LVC_DONE : LVC_E_NO_DRIVER;
 }
 
+/* The largest block of zeros a registration sends under Wine (window handles there stay far below). */
+#define LVC_WINE_BLOCK_MAX (16u * 1024u * 1024u)
+
+static int lvc_running_on_wine(void) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+}
+
 /* The driver's window, found again when it is not known or has gone. */
 static int lvc_reach_driver(lvc_client* client) {
     if (client->driver != NULL && IsWindow(client->driver)) {
@@ -365,6 +373,8 @@ static int lvc_reach_driver(lvc_client* client) {
 
 int lvc_register(lvc_client* client) {
     LRESULT gate = 0;
+    DWORD notice_window;
+    void* zeros = NULL;
     int result;
     if (client == NULL || client->window == NULL) {
         return LVC_E_ARGUMENT;
@@ -373,9 +383,17 @@ int lvc_register(lvc_client* client) {
     if (result != LVC_DONE) {
         return result;
     }
-    /* No data: the size field carries the window that is to receive end-of-print notices. */
-    result = lvc_send_copy(client, client->driver, LVC_TAG_REGISTER, NULL, (DWORD)(ULONG_PTR)client->window,
-                           &gate);
+    /* No data: the size field carries the window that is to receive end-of-print notices. Wine
+     * delivers a block without data with its size field 0, which would lose that window: there the
+     * block carries as many zero bytes as the size says (the driver reads none of them). */
+    notice_window = (DWORD)(ULONG_PTR)client->window;
+    if (lvc_running_on_wine() && notice_window <= LVC_WINE_BLOCK_MAX) {
+        zeros = VirtualAlloc(NULL, notice_window, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    result = lvc_send_copy(client, client->driver, LVC_TAG_REGISTER, zeros, notice_window, &gate);
+    if (zeros != NULL) {
+        VirtualFree(zeros, 0, MEM_RELEASE);
+    }
     if (result != LVC_DONE) {
         return result;
     }

@@ -362,42 +362,41 @@ bool CSession::Run(const CLine& line) {
         Note('\0', result);
     } else if (command == "shutdown" && args == 0) {
         int result = lvc_shutdown(&m_client);
-        m_client.gate = nullptr;  // the driver ends with its gates: nothing is left to release
         EmitResult("shutdown", result);
         Note('\0', result);
     } else if (command == "paper-in" && args == 1 && (word(0) == "passbook" || word(0) == "chit")) {
-        Request(line.Rest(0), queued, wait, 'I', 0, 0, word(0) == "chit" ? '1' : '0', "");
+        Request(line.Rest(at), queued, wait, 'I', 0, 0, word(0) == "chit" ? '1' : '0', "");
     } else if (command == "print" && args >= 3 && Number(word(0), 999, a) && Number(word(1), 999, b) &&
                word(2).size() == 1) {
         std::string utf8 = line.Rest(at + 4);
         char text[LVC_REQUEST_BYTES];
         int length = lvc_utf8_to_cp949(utf8.c_str(), text, sizeof(text));
         if (length < 0) {
-            EmitResult(line.Rest(0), length, "the text does not convert to code page 949 or is too long");
+            EmitResult(line.Rest(at), length, "the text does not convert to code page 949 or is too long");
             Note('L', length);
         } else {
-            Request(line.Rest(0), queued, wait, 'L', static_cast<int>(a), static_cast<int>(b), word(2)[0],
+            Request(line.Rest(at), queued, wait, 'L', static_cast<int>(a), static_cast<int>(b), word(2)[0],
                     std::string(text, static_cast<std::size_t>(length)));
         }
     } else if (command == "msr-read" && args == 0) {
-        Request(line.Rest(0), queued, wait, 'R', 0, 0, '0', "");
+        Request(line.Rest(at), queued, wait, 'R', 0, 0, '0', "");
     } else if (command == "msr-write" && args >= 1) {
-        Request(line.Rest(0), queued, wait, 'M', 0, 0, '0', line.Rest(at + 1));
+        Request(line.Rest(at), queued, wait, 'M', 0, 0, '0', line.Rest(at + 1));
     } else if (command == "advise" && args == 0 && !queued) {
         Advise(-1);
     } else if (command == "advise" && args == 2 && word(0) == "--wait" && Number(word(1), 86400, a) &&
                !queued) {
         Advise(a);
     } else if (command == "advise" && args == 0) {
-        Request(line.Rest(0), queued, wait, 'A', 0, 0, '0', "");
+        Request(line.Rest(at), queued, wait, 'A', 0, 0, '0', "");
     } else if (command == "unadvise" && args == 0) {
-        Request(line.Rest(0), queued, wait, 'U', 0, 0, '0', "");
+        Request(line.Rest(at), queued, wait, 'U', 0, 0, '0', "");
     } else if (command == "eject" && args == 0) {
-        Request(line.Rest(0), queued, wait, 'O', 0, 0, '0', "");
+        Request(line.Rest(at), queued, wait, 'O', 0, 0, '0', "");
     } else if (command == "reset" && args == 0) {
-        Request(line.Rest(0), queued, wait, 'S', 0, 0, '0', "");
+        Request(line.Rest(at), queued, wait, 'S', 0, 0, '0', "");
     } else if (command == "pitch" && args == 2 && Number(word(0), 999, a) && Number(word(1), 999, b)) {
-        Request(line.Rest(0), queued, wait, 'C', static_cast<int>(a), static_cast<int>(b), '0', "");
+        Request(line.Rest(at), queued, wait, 'C', static_cast<int>(a), static_cast<int>(b), '0', "");
     } else if (command == "raw" && args >= 1) {
         Raw(line.Rest(at + 1), queued, wait);
     } else if (command == "wait-event" && args == 1 && Number(word(0), 86400, a)) {
