@@ -158,6 +158,8 @@ e2e_start_emu() {
     local fd
     exec {fd}<>"$dir/control"
     E2E_EMU_FD[$port]=$fd
+    # There before the background job opens it, so that the readiness loop can read it at once.
+    : >"$dir/stdout"
     # Bounded in time as well: should the test itself be killed (a CTest time-out sends SIGKILL,
     # which runs no cleanup), the emulator still ends. SIGTERM to `timeout` reaches the emulator.
     timeout -k 2 "${LODEVAR_E2E_EMU_LIFETIME:-300}" \
