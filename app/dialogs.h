@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/decimal.h"
+
 #include <string>
 
 #include "os/desktop.h"
@@ -53,8 +55,3 @@ private:
     os::IDesktop& m_desktop;
     os::Window m_hParent;
 };
-
-// A decimal integer as the settings dialog's speed box is read: leading white space, an optional
-// sign, then digits up to the first other character; 0 without digits. Values beyond the range of
-// int are clamped to it.
-int ParseDecimal(const char* text);

@@ -17,9 +17,9 @@
 // the 108 bytes a record takes is refused when it arrives (gate.cpp).
 #include "gate/request.h"
 
-#include <climits>
 #include <cstring>
 
+#include "device/decimal.h"
 #include "device/status_codes.h"
 
 namespace gate {
@@ -27,14 +27,6 @@ namespace gate {
 namespace {
 
 constexpr int kFieldCopyMax = 127;
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 }  // namespace
 
@@ -44,30 +36,7 @@ int ParseField(const char* field, int width) {
     }
     char copy[kFieldCopyMax + 1] = {};
     std::memcpy(copy, field, static_cast<std::size_t>(width));
-    const char* at = copy;
-    while (IsSpace(*at)) {
-        ++at;
-    }
-    bool negative = *at == '-';
-    if (*at == '-' || *at == '+') {
-        ++at;
-    }
-    long long value = 0;
-    for (; IsDigit(*at); ++at) {
-        if (value <= static_cast<long long>(INT_MAX) + 1) {
-            value = value * 10 + (*at - '0');
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    if (value < INT_MIN) {
-        return INT_MIN;
-    }
-    return static_cast<int>(value);
+    return ParseDecimal(copy);
 }
 
 bool IsRequestLetter(char letter) {
