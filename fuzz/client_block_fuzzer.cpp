@@ -55,7 +55,7 @@ using fuzz::CGuarded;
 using fuzz::CInput;
 namespace protocol = fuzz::protocol;
 
-constexpr std::uint32_t kPatienceMs = 10000;
+constexpr std::uint32_t kPatienceMs = 3000;
 constexpr int kMaxMessages = 48;
 constexpr std::size_t kMaxBlockBytes = 700;
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
