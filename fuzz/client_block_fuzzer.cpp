@@ -10,8 +10,8 @@
 //            question; bit 5: yes to the open's retry question; bit 6: TRACE on; bit 7: CTS off
 //   byte 1   bits 0-1: medium in the printer at start (none, passbook, chit); bits 2-3: the stripe
 //            (data, unformatted, none); bits 4-7: a fault (none, silent, garbage, cut frames, slow
-//            frames, jam, forced status, answer delay, status frames before the stripe, printer on
-//            COM2 instead of COM1)
+//            frames, jam, forced status, answer delay (else 20 ms), status frames before the
+//            stripe, printer on COM2 instead of COM1)
 //   byte 2   the fault's parameter
 //   byte 3   the operator puts in a medium (byte 4 % 3) at byte 3 x 100 ms (0: never)
 //   byte 4   that medium
@@ -56,6 +56,7 @@ using fuzz::CInput;
 namespace protocol = fuzz::protocol;
 
 constexpr std::uint32_t kPatienceMs = 3000;
+constexpr std::uint32_t kAnswerDelayMs = 20;
 constexpr int kMaxMessages = 48;
 constexpr std::size_t kMaxBlockBytes = 700;
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
@@ -108,6 +109,10 @@ struct Gate {
 
 void SetUpPrinter(emu::CPrinterEmulator& printer, std::uint8_t media, std::uint8_t parameter) {
     const emu::Medium kMedia[] = {emu::Medium::None, emu::Medium::Passbook, emu::Medium::Chit};
+    // A printer on a 9600-baud line answers a request in about 20 ms (the answer-delay fault below
+    // chooses any other delay). Loops without a pause of their own, such as the family 0 stripe
+    // read, then make a pass per answer rather than one every 2 ms.
+    printer.SetAnswerDelay(kAnswerDelayMs);
     printer.Insert(kMedia[media % 3]);
     switch ((media >> 2) % 4) {
         case 1:
