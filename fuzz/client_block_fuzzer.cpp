@@ -10,7 +10,8 @@
 //            question; bit 5: yes to the open's retry question; bit 6: TRACE on; bit 7: CTS off
 //   byte 1   bits 0-1: medium in the printer at start (none, passbook, chit); bits 2-3: the stripe
 //            (data, unformatted, none); bits 4-7: a fault (none, silent, garbage, cut frames, slow
-//            frames, jam, forced status, answer delay (else 20 ms), status frames before the
+//            frames, jam, forced status, answer delay (parameter x 10 ms, at least 5 ms; else
+//            20 ms), status frames before the
 //            stripe, printer on COM2 instead of COM1)
 //   byte 2   the fault's parameter
 //   byte 3   the operator puts in a medium (byte 4 % 3) at byte 3 x 100 ms (0: never)
@@ -39,6 +40,7 @@
 //   - answers: an immediate request a status code (-1 to 255), a queued one 1 or 56 (short block),
 //     the main window a gate or 0; no printer exchange is left running between messages;
 //   - the records the clients receive have their documented shape.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -57,6 +59,7 @@ namespace protocol = fuzz::protocol;
 
 constexpr std::uint32_t kPatienceMs = 3000;
 constexpr std::uint32_t kAnswerDelayMs = 20;
+constexpr std::uint32_t kMinAnswerDelayMs = 5;
 constexpr int kMaxMessages = 48;
 constexpr std::size_t kMaxBlockBytes = 700;
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
@@ -144,7 +147,10 @@ void SetUpPrinter(emu::CPrinterEmulator& printer, std::uint8_t media, std::uint8
             printer.ForceStatus(parameter);
             break;
         case 7:
-            printer.SetAnswerDelay(static_cast<std::uint32_t>(parameter) * 10);
+            // Never 0: a 5-byte frame takes 5 ms on a 9600-baud line. A printer that answered in no
+            // time would let the family 0 stripe read (a loop without a pause of its own) run pass
+            // after pass with the virtual clock standing still.
+            printer.SetAnswerDelay(std::max<std::uint32_t>(kMinAnswerDelayMs, parameter * 10u));
             break;
         case 8:
             printer.SetStatusFramesBeforeStripe(parameter % 4, parameter);
