@@ -1,13 +1,18 @@
 # The two commands of the README, and the steps they are made of.
-#   make test   installs what is missing, builds every target, runs every test
+#   make test   installs what is missing, builds every target, runs every test (each fuzz target
+#               for about 30 s)
 #   make demo   builds and runs the main job against the bundled printer emulator
+#   make fuzz   runs each fuzz target for FUZZ_SECONDS (600 unless given)
 
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS = client_block printer_bytes library_answers
 
-.PHONY: test demo deps build build-native build-mingw-x64 build-mingw-i686 unit e2e format clean
+.PHONY: test demo fuzz deps build build-native build-fuzz build-mingw-x64 build-mingw-i686 unit e2e format clean
 
 test: deps build
 	ctest --preset native
+	ctest --preset fuzz
 	scripts/run-wine-tests
 
 demo: deps build-native
@@ -16,11 +21,21 @@ demo: deps build-native
 deps:
 	scripts/install-deps.sh
 
-build: build-native build-mingw-x64 build-mingw-i686
+build: build-native build-fuzz build-mingw-x64 build-mingw-i686
 
 build-native:
 	cmake --preset native
 	cmake --build --preset native -j $(JOBS)
+
+build-fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: deps build-fuzz
+	for target in $(FUZZ_TARGETS); do \
+		scripts/run-fuzzer build/fuzz/fuzz/fuzz_$$target fuzz/corpus/$$target build/fuzz/fuzz/corpus/$$target \
+			$(FUZZ_SECONDS) || exit 1; \
+	done
 
 build-mingw-x64:
 	cmake --preset mingw-x64

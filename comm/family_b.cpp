@@ -203,8 +203,11 @@ int CComm::MsrPollB(char* buffer, int capacity) {
 }
 
 void CComm::CopyMsrDataB(char* buffer, int capacity) {
-    int length = CopyBounded(buffer, capacity, m_szMsrReply + 2, 1);
-    StripColons(buffer, length);
+    // A buffer without room for the terminator takes nothing: the text would end past it.
+    if (buffer != nullptr && capacity >= 1) {
+        int length = CopyBounded(buffer, capacity, m_szMsrReply + 2, 1);
+        StripColons(buffer, length);
+    }
     PurgeInput();
 }
 

@@ -158,6 +158,7 @@ int CComm::GetByte() {
 int CComm::WaitByte(std::int32_t timeoutMs) {
     os::IClock& clock = m_pPlatform->clock;
     const std::uint32_t start = clock.Ticks();
+    const std::uint32_t deadline = start + static_cast<std::uint32_t>(timeoutMs) + 1;
     for (;;) {
         int byte = GetByte();
         if (byte >= 0) {
@@ -167,13 +168,14 @@ int CComm::WaitByte(std::int32_t timeoutMs) {
         if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
             return -1;
         }
-        clock.Idle();
+        clock.IdleUntil(deadline);
     }
 }
 
 int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
     os::IClock& clock = m_pPlatform->clock;
     const std::uint32_t start = clock.Ticks();
+    const std::uint32_t deadline = start + static_cast<std::uint32_t>(timeoutMs) + 1;
     for (;;) {
         m_pPlatform->pump.DispatchOne();
         if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
@@ -183,7 +185,7 @@ int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
         if (count >= 1) {
             return count;
         }
-        clock.Idle();
+        clock.IdleUntil(deadline);
     }
 }
 

@@ -16,6 +16,14 @@ public:
     // Returns when a window message is waiting for this thread or after about 1 ms, whichever
     // comes first. Wait loops call it once per pass so that they do not spin.
     virtual void Idle() = 0;
+    // One pass of a wait that times out once the counter reaches `deadline`. On the real platform
+    // this is Idle(). A simulated clock may let time run on to the next moment at which anything
+    // can happen (a byte arriving, a message falling due), never past `deadline`: the wait then
+    // ends at the same virtual time after fewer passes.
+    virtual void IdleUntil(std::uint32_t deadline) {
+        (void)deadline;
+        Idle();
+    }
 };
 
 // True once more than `timeoutMs` have passed since `start`. The difference is taken as a

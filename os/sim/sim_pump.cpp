@@ -17,6 +17,19 @@ bool CSimPump::HasDueMessage() {
     return false;
 }
 
+bool CSimPump::NextDue(std::uint32_t& due) const {
+    bool found = false;
+    const std::uint32_t now = m_clock.Ticks();
+    for (const Message& message : m_queue) {
+        // Compared as distances from now, so that the counter's wrap-around does not matter.
+        if (!found || static_cast<std::int32_t>(message.due - now) < static_cast<std::int32_t>(due - now)) {
+            due = message.due;
+            found = true;
+        }
+    }
+    return found;
+}
+
 bool CSimPump::DispatchOne() {
     for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
         if (IsDue(*it)) {

@@ -23,6 +23,8 @@ public:
               std::uint32_t delayMs = 0);
     void PostKeyDown(std::uint16_t virtualKey, std::uint32_t delayMs = 0);
     bool HasDueMessage();
+    // When the earliest queued message falls due; false when nothing is queued.
+    bool NextDue(std::uint32_t& due) const;
     std::size_t Waiting() const { return m_queue.size(); }
     std::uint64_t Dispatched() const { return m_nDispatched; }
 

@@ -194,6 +194,17 @@ TEST_F(StatusBTest, AnswerMTakesAtMost24BytesWithoutAnFF) {
     EXPECT_EQ(std::string(comm.m_szMsrReply), std::string(24, '7'));
 }
 
+TEST_F(StatusBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
+    char buffer[4] = {'#', '#', '#', '#'};
+    printer.Answer(std::string("M") + "~~" + "12:34" + "\xff", kStatusRequestB);
+    EXPECT_EQ(comm.MsrPoll(buffer, 0), 1);
+    EXPECT_EQ(std::string(buffer, 4), "####");  // no room: not even a terminator
+
+    printer.Answer(std::string("M") + "~~" + "12:34" + "\xff", kStatusRequestB);
+    EXPECT_EQ(comm.MsrPoll(buffer, 3), 1);
+    EXPECT_EQ(std::string(buffer, 4), std::string("12\0#", 4));
+}
+
 TEST_F(StatusBTest, AnUnknownFirstByteIsNotRetried) {
     printer.Answer("Q", kStatusRequestB);
     EXPECT_EQ(comm.QueryStatusB(), 241);

@@ -1,0 +1,166 @@
+#pragma once
+
+// What the three fuzz targets share: a reader of the fuzzer's bytes, a virtual clock that skips the
+// empty passes of a wait and watches every operation against a time bound, a message pump that
+// lets the harness's operator press the cancel key, the simulated platform put together from them,
+// and buffers with poisoned guard bytes on both sides.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "os/platform.h"
+#include "os/sim/sim_desktop.h"
+#include "os/sim/sim_library.h"
+#include "os/sim/sim_pump.h"
+#include "os/sim/sim_serial.h"
+#include "os/sim/sim_system.h"
+#include "os/sim/sim_windows.h"
+
+namespace fuzz {
+
+// Reports a broken check and aborts, so that libFuzzer keeps the input as a crash.
+[[noreturn]] void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The fuzzer's bytes, read from the front. Past the end every read gives zeros.
+class CInput {
+public:
+    CInput(const std::uint8_t* data, std::size_t size) : m_pData(data), m_nSize(size) {}
+
+    bool Empty() const { return m_nAt >= m_nSize; }
+    std::size_t Left() const { return Empty() ? 0 : m_nSize - m_nAt; }
+    std::uint8_t Byte() { return Empty() ? 0 : m_pData[m_nAt++]; }
+    std::uint16_t Word() {
+        auto low = static_cast<std::uint16_t>(Byte());
+        return static_cast<std::uint16_t>(low | (Byte() << 8));
+    }
+    std::uint32_t Dword() {
+        std::uint32_t low = Word();
+        return low | (static_cast<std::uint32_t>(Word()) << 16);
+    }
+    // Up to n bytes (fewer at the end of the input).
+    std::string Bytes(std::size_t n);
+    // Splits off the next n bytes as an input of their own.
+    CInput Section(std::size_t n);
+
+private:
+    const std::uint8_t* m_pData;
+    std::size_t m_nSize;
+    std::size_t m_nAt = 0;
+};
+
+// A virtual millisecond clock. A wait's pass (IdleUntil) lets time run on to the next moment at
+// which anything can happen: a message falls due, a byte arrives (`nextByte`), or the wait's own
+// time-out; so a ten-second wait costs a few passes, and ends at the same virtual time as with one
+// millisecond per pass. After every step of time `watch` runs: the target checks its bound there.
+class CFuzzClock : public os::IClock {
+public:
+    std::uint32_t Ticks() override { return m_nNow; }
+    void Sleep(std::uint32_t ms) override;
+    void Idle() override;
+    void IdleUntil(std::uint32_t deadline) override;
+
+    sim::CSimPump* pump = nullptr;
+    std::function<bool(std::uint32_t&)> nextByte;
+    std::function<void()> watch;
+
+private:
+    void Advance(std::uint32_t to);
+
+    std::uint32_t m_nNow = 1000;
+};
+
+// The thread's message queue as the driver sees it: the simulated queue, except that the harness's
+// operator can hold the cancel key (Escape) down: while `escapeHeld` answers true, the driver finds
+// a key-down of Escape at the head of the key messages.
+class CFuzzPump : public os::IMessagePump {
+public:
+    explicit CFuzzPump(sim::CSimPump& queue) : m_queue(queue) {}
+    bool DispatchOne() override { return m_queue.DispatchOne(); }
+    bool PeekKeyMessage(os::KeyMessage& key) override;
+
+    std::function<bool()> escapeHeld;
+    int escapesSeen = 0;
+
+private:
+    sim::CSimPump& m_queue;
+};
+
+// The simulated workstation of one fuzz input.
+struct CFuzzPlatform {
+    CFuzzPlatform();
+    CFuzzPlatform(const CFuzzPlatform&) = delete;
+    CFuzzPlatform& operator=(const CFuzzPlatform&) = delete;
+
+    CFuzzClock clock;
+    sim::CSimPump queue{clock};
+    CFuzzPump pump{queue};
+    sim::CSimSerial serial{clock};
+    sim::CSimLibraryLoader library;
+    sim::CSimDesktop desktop;
+    sim::CSimModule module;
+    sim::CSimWindows windows{queue};
+    sim::CSimSystem system;
+    os::Platform platform{serial, clock, pump, library, desktop, module, windows, system};
+
+    // Runs the message loop for `ms` of virtual time, as the real loop would; at most `limit`
+    // messages are dispatched.
+    void RunLoop(std::uint32_t ms, int limit = 10000);
+};
+
+// A buffer handed to the driver, with guard bytes on both sides. The guards are poisoned, so the
+// address sanitizer stops the first access to them; Check() also verifies their pattern.
+class CGuarded {
+public:
+    explicit CGuarded(std::size_t size, char fill = '\0');
+    ~CGuarded();
+    CGuarded(const CGuarded&) = delete;
+    CGuarded& operator=(const CGuarded&) = delete;
+
+    char* Data() { return m_storage.data() + kGuardBytes; }
+    std::size_t Size() const { return m_nSize; }
+    // Fails when a guard byte changed; `what` names the buffer in the message.
+    void Check(const char* what) const;
+
+    static constexpr std::size_t kGuardBytes = 64;
+
+private:
+    std::size_t m_nSize;
+    std::vector<char> m_storage;
+};
+
+// Time constants of the printer protocol (milliseconds), as the driver must keep them, and the
+// bounds the fuzz targets derive from them.
+namespace protocol {
+constexpr std::uint32_t kCtsWait = 11 * 100;         // a write that waits for CTS in vain
+constexpr std::uint32_t kProbeWait = 1000 + 1;       // each family's probe answer
+constexpr std::uint32_t kReplyWaitA = 1000 + 1;      // family 0 status: the STX
+constexpr std::uint32_t kAttemptPause = 100;         // between status attempts
+constexpr std::uint32_t kReplyWaitB = 10000 + 1;     // family 1 status: the first byte
+constexpr std::uint32_t kNextByteB = 1000 + 1;       // family 1 status: each further byte
+constexpr std::uint32_t kMsrDataWait = 500 + 1;      // family 1 status: stripe data after 'M'
+constexpr std::uint32_t kInitialisePause = 500;      // after the initialise command
+constexpr std::uint32_t kFrameStartA = 10000 + 1;    // family 0 stripe frame: the STX
+constexpr std::uint32_t kBlockPause = 1000;          // between 400-byte blocks of a text
+constexpr std::uint32_t kPassPause = 1000;           // the longest pause of a wait loop's pass
+constexpr std::uint32_t kLibraryPaperInPause = 200;  // before each call of the library's paper-in
+
+// A family 0 status query with a silent printer: six attempts.
+constexpr std::uint32_t kSilentQueryA = 6 * (kReplyWaitA + kAttemptPause);
+// A family 1 status query with a silent printer: three attempts, each after a request that waited
+// for CTS.
+constexpr std::uint32_t kSilentQueryB = 3 * (kCtsWait + kAttemptPause + kReplyWaitB);
+// The longest a status query can still last once the printer has gone quiet: the attempt under way
+// may have read an answer that starts the printer's recovery (an initialise or an eject), which
+// runs queries of its own, nested at most twice.
+constexpr std::uint32_t kQuietQueryA = 3 * (kSilentQueryA + kInitialisePause + kCtsWait);
+constexpr std::uint32_t kQuietQueryB =
+    3 * (kSilentQueryB + 2 * kNextByteB + kMsrDataWait + kInitialisePause + 4 * kCtsWait + kPassPause);
+// What a procedure may spend besides status queries: the stripe frame's wait, the pacing of a long
+// text (up to 2100 bytes on the wire), the CTS waits of its writes, its pauses.
+constexpr std::uint32_t kQuietExtras = kFrameStartA + 6 * kBlockPause + 16 * kCtsWait + 8 * kPassPause;
+}  // namespace protocol
+
+}  // namespace fuzz
