@@ -1,17 +1,34 @@
 # The two commands of the README, and the steps they are made of.
 #   make test   installs what is missing, builds every target, runs every test
-#   make demo   builds and runs the main job against the bundled printer emulator
+#   make demo   a teller session against lodevar.exe under Wine, with the emulated printer's page
+#               as text and as a picture (FAMILY=0 or FAMILY=2 for the other printer families)
+#   make demo-native   the printer link alone against the emulator, natively
 
 JOBS ?= $(shell nproc)
+FAMILY ?= 1
 
-.PHONY: test demo deps build build-native build-mingw-x64 build-mingw-i686 unit e2e format clean
+.PHONY: test demo demo-native deps build build-demo build-native build-mingw-x64 build-mingw-i686 unit e2e \
+	format clean
 
 test: deps build
 	ctest --preset native
 	scripts/run-wine-tests
 
-demo: deps build-native
+demo: deps build-demo
+	scripts/demo $(FAMILY)
+
+demo-native: deps
+	cmake --preset native
+	cmake --build --preset native -j $(JOBS) --target lodevar-demo
 	build/native/demo/lodevar-demo
+
+# Only what the demo runs: the emulator natively; the driver, the client and the test tools for Windows.
+build-demo:
+	cmake --preset native
+	cmake --build --preset native -j $(JOBS) --target lodevar-emu
+	cmake --preset mingw-x64
+	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
+		fake_printer_library
 
 deps:
 	scripts/install-deps.sh
