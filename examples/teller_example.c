@@ -4,8 +4,8 @@
  * in Myoungjo), ejects the passbook and releases its gate, printing each step's result: the code,
  * its name and its text. It ends with 0 when every step succeeded.
  *
- * Build it with the kit's two files beside it, for example with mingw-w64:
- *   x86_64-w64-mingw32-gcc -o teller_example.exe teller_example.c lodevar_client.c
+ * Build it from the repository's top folder, for example with mingw-w64:
+ *   x86_64-w64-mingw32-gcc -I. -o teller_example.exe examples/teller_example.c client/lodevar_client.c
  */
 #include <stdio.h>
 
