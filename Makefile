@@ -1,22 +1,39 @@
 # The two commands of the README, and the steps they are made of.
 #   make test   installs what is missing, builds every target, runs every test (each fuzz target
 #               for about 30 s)
-#   make demo   builds and runs the main job against the bundled printer emulator
+#   make demo   a teller session against lodevar.exe under Wine, with the emulated printer's page
+#               as text and as a picture (FAMILY=0 or FAMILY=2 for the other printer families)
+#   make demo-native   the printer link alone against the emulator, natively
 #   make fuzz   runs each fuzz target for FUZZ_SECONDS (600 unless given)
 
 JOBS ?= $(shell nproc)
+FAMILY ?= 1
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS = client_block printer_bytes library_answers
 
-.PHONY: test demo fuzz deps build build-native build-fuzz build-mingw-x64 build-mingw-i686 unit e2e format clean
+.PHONY: test demo demo-native fuzz deps build build-demo build-native build-fuzz build-mingw-x64 \
+	build-mingw-i686 unit e2e format clean
 
 test: deps build
 	ctest --preset native
 	ctest --preset fuzz
 	scripts/run-wine-tests
 
-demo: deps build-native
+demo: deps build-demo
+	scripts/demo $(FAMILY)
+
+demo-native: deps
+	cmake --preset native
+	cmake --build --preset native -j $(JOBS) --target lodevar-demo
 	build/native/demo/lodevar-demo
+
+# Only what the demo runs: the emulator natively; the driver, the client and the test tools for Windows.
+build-demo:
+	cmake --preset native
+	cmake --build --preset native -j $(JOBS) --target lodevar-emu
+	cmake --preset mingw-x64
+	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
+		fake_printer_library
 
 deps:
 	scripts/install-deps.sh

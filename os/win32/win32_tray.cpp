@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "os/win32/win32_hangul_font.h"
 #include "os/win32/win32_text.h"
 #include "os/win32/win32_windows.h"
 #include "res/resource.h"
@@ -61,7 +62,9 @@ void CWin32Windows::ShowTrayMenu(os::Window owner) {
     HWND window = ToHwnd(owner);
     SetForegroundWindow(window);
     // Without TPM_RETURNCMD the chosen item is posted to the owner as WM_COMMAND.
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    HMENU popup = GetSubMenu(menu, 0);
+    CHangulMenu hangul(popup);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
     PostMessageW(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }

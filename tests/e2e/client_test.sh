@@ -16,6 +16,8 @@
 #                     "아니오" ends the request with 242
 #   shutdown          a one-shot client releases its gate; a shut-down with a client registered asks
 #                     first: "No" keeps the driver and the gate, "Yes" ends the driver
+#   example           the C example of docs/developer-guide.md (TELLER_EXAMPLE) runs its session and
+#                     its two lines are on the page
 # Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
@@ -318,6 +320,24 @@ case_shutdown() {
     e2e_check_eq "exit code of the session whose driver ended" "$E2E_STATUS" 0
 }
 
+case_example() {
+    start_driver 0
+    e2e_emu com1 insert passbook 1000
+    e2e_run "${TELLER_EXAMPLE:?TELLER_EXAMPLE names teller-example.exe}"
+    e2e_check_eq "the example's exit code" "$E2E_STATUS" 0
+    e2e_check_eq "the example's output" "$E2E_OUT" "\
+open                     1  DONE             done
+register                 1  DONE             done
+paper in                 1  DONE             done
+print row 3              1  DONE             done
+print row 4              1  DONE             done
+eject                    1  DONE             done
+release                  1  DONE             done"
+    await_file "$E2E_PAGE" '^   4\|'
+    has_line "the example's Godic line" "$(cat "$E2E_PAGE")" "   3|  2026-12-06  DEPOSIT      150,000"
+    has_line "the example's Korean line" "$(cat "$E2E_PAGE")" "   4|  2026-12-06  급여 입금  2,350,000"
+}
+
 e2e_locale "${1:?LOCALE}"
 e2e_setup
 case "${2:-}" in
@@ -327,6 +347,7 @@ family2) case_family2 ;;
 queued) case_queued ;;
 notice) case_notice ;;
 shutdown) case_shutdown ;;
+example) case_example ;;
 *) e2e_abort "unknown case '${2:-}'" ;;
 esac
 e2e_finish

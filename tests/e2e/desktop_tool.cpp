@@ -13,7 +13,10 @@
 //   close DIALOG            clicks the dialog's close box
 //   escape DIALOG           presses Escape in the dialog
 //   set DIALOG ID TEXT      sets the text of control ID
-//   post MSG [WPARAM]       posts a message to the main window
+//   post MSG [WPARAM [LPARAM]]  posts a message to the main window
+//   key VK                  posts a key press (WM_KEYDOWN) to the main window's thread, as a key
+//                           pressed while its tray menu is open
+//   cursor X Y              moves the mouse pointer to X, Y
 //   register                registers a client with the main window: "gate=<hex>"
 //   quit [MS]               sends WM_CLOSEQUIET (2023) and waits for the driver to end: "exit=<code>"
 //   ended PID [MS]          waits for process PID to end: "exit=<code>"
@@ -293,8 +296,22 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"post" && argc >= 3) {
         HWND main = FindMain();
         WPARAM wParam = argc > 3 ? std::wcstoul(argv[3], nullptr, 10) : 0;
+        LPARAM lParam = argc > 4 ? static_cast<LPARAM>(std::wcstol(argv[4], nullptr, 10)) : 0;
+        return main != nullptr && PostMessageW(main, static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)),
+                                               wParam, lParam)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"key" && argc == 3) {
+        HWND main = FindMain();
         return main != nullptr &&
-                       PostMessageW(main, static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)), wParam, 0)
+                       PostMessageW(main, WM_KEYDOWN, std::wcstoul(argv[2], nullptr, 10), 0x00010001)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"cursor" && argc == 4) {
+        return SetCursorPos(static_cast<int>(std::wcstol(argv[2], nullptr, 10)),
+                            static_cast<int>(std::wcstol(argv[3], nullptr, 10)))
                    ? 0
                    : 1;
     }

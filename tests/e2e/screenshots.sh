@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # screenshots.sh FOLDER: screenshots of the driver's dialogs under Wine, in the C locale and in the
-# Korean one, written to FOLDER as PNG: the question about the printer, the settings dialog and the
-# close question. Run it under an X server (scripts/take-screenshots does). The programs run in a
+# Korean one, written to FOLDER as PNG: the question about the printer, the settings dialog, the tray
+# menu, the About box and the close question. Run it under an X server (scripts/take-screenshots does). The programs run in a
 # Wine virtual desktop of a prefix of its own, so that the captions and the tray icon are drawn too.
 # Needs what driver_test.sh needs, and imagemagick's "import".
 set -uo pipefail
@@ -34,6 +34,17 @@ for locale in C ko_KR.UTF-8; do
     e2e_tool post 273 32776
     e2e_tool wait settings 10000 && shoot "settings-$suffix"
     e2e_tool press settings 2
+    # The tray menu opens where the pointer is, here just above the icon at the desktop's bottom
+    # right (over the icon, its tip would show), when the icon's button is released (WM_RBUTTONUP).
+    # The menu's "A" item opens the About box.
+    e2e_tool cursor 786 576
+    sleep 0.5  # the pointer reaches the X server first
+    e2e_tool post 1324 0 517
+    sleep 1
+    shoot "tray-menu-$suffix"
+    e2e_tool key 65
+    e2e_tool wait about 10000 && shoot "about-$suffix"
+    e2e_tool press about 1
     e2e_tool register
     e2e_tool post 273 32773
     e2e_tool wait box 10000 && shoot "close-question-$suffix"
