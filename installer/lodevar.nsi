@@ -486,15 +486,14 @@ SectionEnd
 Section "un.$(SecProgram)" SecProgram
     SectionIn RO
     Call un.CloseDriver
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    DeleteRegKey HKCU "${OWN_KEY}"
+    RMDir /r "$SMPROGRAMS\${PRODUCT}"
     ; Only what the installer put here: a printer library or a monitor program the bank added stays.
     Delete "$INSTDIR\lodevar.exe"
     Delete "$INSTDIR\pbclient.exe"
     Delete "$INSTDIR\portcheck.exe"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir /r "$SMPROGRAMS\${PRODUCT}"
-    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    DeleteRegKey HKCU "${OWN_KEY}"
 SectionEnd
 
 Section /o "un.$(SecSettings)" SecSettings
@@ -502,7 +501,9 @@ Section /o "un.$(SecSettings)" SecSettings
 SectionEnd
 
 Section "-un.Folders"
-    ; Removed only when empty.
+    ; The uninstaller goes last, so that a deployment tool can take its absence for the end of the
+    ; work. The folders are removed only when empty.
+    Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR\User"
     RMDir "$INSTDIR"
 SectionEnd
