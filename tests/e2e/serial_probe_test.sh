@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# serial_probe_test.sh CASE: serial-probe.exe under Wine against the printer emulator on COM1.
+# serial_probe_test.sh CASE: portcheck.exe (tools/), the port check, under Wine against the printer
+# emulator on COM1.
 #   family0, family1  the family is found and the status follows the medium (80 empty, 65 passbook)
 #   silent            a printer that never answers: 242 and the driver's "switched off" text
 #   noport            COM1 leads nowhere, or to a device that has gone: the open fails
-# Needs SERIAL_PROBE (the program) and what harness.sh needs.
+# Needs SERIAL_PROBE (portcheck.exe) and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
-probe=${SERIAL_PROBE:?SERIAL_PROBE names serial-probe.exe}
+probe=${SERIAL_PROBE:?SERIAL_PROBE names portcheck.exe}
 readonly kNormal="family=%d status=80 text=정상 상태임"
 readonly kPassbook="family=%d status=65 text=통장이 들어와 있음"
 readonly kNoAnswer="family=242 status=242 text=통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."
