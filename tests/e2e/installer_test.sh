@@ -199,7 +199,6 @@ case_options() {
     e2e_log "a logon (wineboot)"
     timeout -k 5 60 wine wineboot </dev/null >"$E2E_TMP/wineboot.out" 2>&1
     e2e_tool main 20000
-    e2e_check_match "the Run entry started the driver at the logon" "$E2E_OUT" '^window=[0-9a-f]+ pid=[0-9]+ visible=0 '
     local pid=""
     [[ "$E2E_OUT" =~ pid=([0-9]+) ]] && pid=${BASH_REMATCH[1]} && E2E_DRIVER_PIDS+=("$pid")
     for _ in $(seq 200); do
@@ -208,6 +207,10 @@ case_options() {
     done
     e2e_check_eq "the driver started at the logon stored the family it found" \
         "$(ini_keys "$kBranchDir/User/CommData.ini")" "PORT=2 SPEED=19200 TRACE=0 MODEL=1 "
+    # The window is found as soon as it exists; start-up hides it before it opens the printer, so
+    # once the settings are written back it must be hidden.
+    e2e_tool main 20000
+    e2e_check_match "the Run entry started the driver at the logon" "$E2E_OUT" '^window=[0-9a-f]+ pid=[0-9]+ visible=0 '
 
     # An upgrade while that driver runs: the folder is the remembered one, the driver is closed,
     # the file's values stay unless an option changes them (TRACE=1 set by hand), the Run entry stays.
