@@ -1,0 +1,88 @@
+// lodevar-protocol-time FAMILY: the protocol's own time of the teller transaction (teller_script.h)
+// on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic starts
+// on the simulated platform as lodevar.exe starts (settings PORT=1 and MODEL=FAMILY, the printer
+// opened at start-up), with the in-process emulator (answers 2 ms after a request) or the fake
+// library (the passbook in at the first question). With the passbook already in, a client
+// registers and sends the script's requests one after the other to its gate. The virtual clock
+// moves only through the pauses and waits the protocol takes, so the time a request takes here is
+// the least it can take on any machine.
+//
+// Output, one line per request and one for the whole transaction (milliseconds of virtual time):
+//   step <TAB> <request text> <TAB> <result> <TAB> <ms>
+//   total <TAB> <ms>
+// Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad argument.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/lodevar_app.h"
+#include "bench/teller_script.h"
+#include "client/lodevar_client.h"
+#include "emu/printer_emulator.h"
+#include "os/sim/sim_platform.h"
+#include "tests/fake_printer_library/fake_printer_native.h"
+
+namespace {
+
+constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
+constexpr char kLibrary[] = "C:\\Lodevar\\VSK_ALL.dll";
+
+// The teller application's window: takes whatever the driver sends it.
+struct ClientWindow : os::IWindowProc {
+    os::MessageResult OnMessage(os::Window, const os::Message&) override { return {true, 1}; }
+};
+
+int Run(int family) {
+    // The printer and the library outlive the platform, which outlives the driver.
+    emu::CPrinterEmulator printer(family);
+    fake::CFakePrinterLibrary library;
+    sim::CSimPlatform sim;
+    fake::Install(&library);
+    if (family == 2) {
+        fake::Register(sim.library, kLibrary);
+    } else {
+        sim.serial.Attach("COM1", &printer);
+    }
+    sim.system.SetProfileValue(kIni, "Lodevar", "PORT", "1");
+    sim.system.SetProfileValue(kIni, "Lodevar", "MODEL", std::to_string(family));
+
+    CLodevarApp app(sim.Platform());
+    const char* const argv[] = {"lodevar.exe"};
+    if (!app.InitInstance(1, argv) || app.MainFrame() == nullptr || app.MainFrame()->m_comm.m_bOpen == 0) {
+        std::fprintf(stderr, "lodevar-protocol-time: the driver did not open the printer\n");
+        fake::Install(nullptr);
+        return 1;
+    }
+    printer.Insert(emu::Medium::Passbook);
+
+    ClientWindow proc;
+    os::Window client = sim.windows.CreateClientWindow(proc);
+    auto gate = static_cast<os::Window>(sim.windows.SendCopyData(
+        app.MainFrame()->m_hWnd, client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
+    bool allDone = gate != 0;
+    const std::uint32_t begin = sim.clock.Ticks();
+    for (const bench::Step& step : bench::kTellerTransaction) {
+        lvc_request request;
+        lvc_build_request(&request, LVC_IMMEDIATE, step.letter, step.field1, step.field2, step.option,
+                          step.data, static_cast<int>(std::strlen(step.data)));
+        const std::uint32_t start = sim.clock.Ticks();
+        std::intptr_t result =
+            sim.windows.SendCopyData(gate, client, 0, request.text, static_cast<std::uint32_t>(request.size));
+        std::printf("step\t%.9s\t%ld\t%u\n", request.text, static_cast<long>(result),
+                    static_cast<unsigned>(sim.clock.Ticks() - start));
+        allDone = allDone && result == LVC_DONE;
+    }
+    std::printf("total\t%u\n", static_cast<unsigned>(sim.clock.Ticks() - begin));
+    fake::Install(nullptr);
+    return allDone ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 || std::strlen(argv[1]) != 1 || argv[1][0] < '0' || argv[1][0] > '2') {
+        std::fputs("usage: lodevar-protocol-time 0|1|2\n", stderr);
+        return 2;
+    }
+    return Run(argv[1][0] - '0');
+}
