@@ -5,14 +5,16 @@
 #               as text and as a picture (FAMILY=0 or FAMILY=2 for the other printer families)
 #   make demo-native   the printer link alone against the emulator, natively
 #   make fuzz   runs each fuzz target for FUZZ_SECONDS (600 unless given)
+#   make bench  the benchmarks under Wine, each printed as a ratio measured in the one run
+#               (scripts/bench; docs/performance.md); best on an otherwise idle machine
 
 JOBS ?= $(shell nproc)
 FAMILY ?= 1
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS = client_block printer_bytes library_answers
 
-.PHONY: test demo demo-native fuzz deps build build-demo build-native build-fuzz build-mingw-x64 \
-	build-mingw-i686 unit e2e format clean
+.PHONY: test demo demo-native fuzz bench deps build build-demo build-native build-fuzz build-mingw-x64 \
+	build-mingw-i686 build-bench unit e2e format clean
 
 test: deps build
 	ctest --preset native
@@ -34,6 +36,18 @@ build-demo:
 	cmake --preset mingw-x64
 	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
 		fake_printer_library
+
+bench: deps build-bench
+	scripts/bench
+
+# Only what the benchmarks run: the emulator and the protocol-time program natively, optimised and
+# without sanitizers; the driver, the clients and the test tools for Windows.
+build-bench:
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS) --target lodevar-emu lodevar-protocol-time
+	cmake --preset mingw-x64
+	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
+		fake_printer_library bench-client bare-window
 
 deps:
 	scripts/install-deps.sh
