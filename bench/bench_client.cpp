@@ -11,11 +11,15 @@
 //   bench-client roundtrip N   registers, then times N round trips of the pair 'A' then 'U' to its
 //                              gate and N of a pair of the same blocks to the bare window program
 //                              (bare_window.cpp), both sent by the same call (SendMessageTimeoutA,
-//                              as the kit sends), in alternating runs of 100 after a warm-up. Lines
-//                              (microseconds per pair): "driver|bare <TAB> median <TAB> p10 <TAB> p90";
-//                              then, for what the driver's waits and traces cost here, the medians of
-//                              N of its idle passes ("idle", MsgWaitForMultipleObjectsEx for 1 ms) and
-//                              of N OutputDebugStringA calls ("debugstring").
+//                              as the kit sends); and N of the pair to the driver's main window, which
+//                              ignores blocks with tag 0: the cost of reaching the driver apart from
+//                              the requests' own work. One pair of each in turn, after a warm-up.
+//                              Lines (microseconds per pair): "driver|main|bare <TAB> median <TAB> p10
+//                              <TAB> p90";
+//                              then, for what the driver's own steps cost here, the medians of N of its
+//                              idle passes ("idle", MsgWaitForMultipleObjectsEx for 1 ms), of N
+//                              SetTimer and KillTimer pairs ("timer", what 'A' and 'U' do to the MSR
+//                              poll) and of N OutputDebugStringA calls ("debugstring", a trace record).
 //   bench-client close-bare    closes the bare window program and waits (5 s at most) for its window
 //                              to go.
 // Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad command line.
@@ -33,7 +37,6 @@
 namespace {
 
 constexpr char kBareWindow[] = "Lodevar bench window";
-constexpr int kRun = 100;
 constexpr int kWarmUp = 50;
 
 double NowUs() {
@@ -104,12 +107,20 @@ int Roundtrip(lvc_client& client, int pairs) {
     lvc_build_request(&unadvise, LVC_IMMEDIATE, 'U', 0, 0, '0', nullptr, 0);
 
     std::vector<double> driver;
+    std::vector<double> mainWindow;
     std::vector<double> yardstick;
     int failures = 0;
     auto driverPair = [&] {
         const double start = NowUs();
         failures += lvc_send(&client, &advise) != LVC_DONE;
         failures += lvc_send(&client, &unadvise) != LVC_DONE;
+        return NowUs() - start;
+    };
+    // The same blocks to the driver's main window, which ignores a block with tag 0 (returns 0).
+    auto mainPair = [&] {
+        const double start = NowUs();
+        failures += SendBlock(client, client.driver, advise) != 0;
+        failures += SendBlock(client, client.driver, unadvise) != 0;
         return NowUs() - start;
     };
     auto barePair = [&] {
@@ -120,32 +131,38 @@ int Roundtrip(lvc_client& client, int pairs) {
     };
     for (int i = 0; i < kWarmUp; ++i) {
         driverPair();
+        mainPair();
         barePair();
     }
-    while (static_cast<int>(driver.size()) < pairs) {
-        for (int i = 0; i < kRun && static_cast<int>(driver.size()) < pairs; ++i) {
-            driver.push_back(driverPair());
-        }
-        for (int i = 0; i < kRun && static_cast<int>(yardstick.size()) < pairs; ++i) {
-            yardstick.push_back(barePair());
-        }
+    // One pair of each in turn: a burst of load elsewhere on the machine falls on all three alike.
+    for (int i = 0; i < pairs; ++i) {
+        driver.push_back(driverPair());
+        mainWindow.push_back(mainPair());
+        yardstick.push_back(barePair());
     }
     PrintSpread("driver", driver);
+    PrintSpread("main", mainWindow);
     PrintSpread("bare", yardstick);
 
-    // One pass of the driver's waits (os/win32/win32_clock.cpp), and one trace record: the gate
-    // writes one to the debugger channel per 'A' and 'U'.
+    // One pass of the driver's waits (os/win32/win32_clock.cpp); the MSR poll's timer set and
+    // killed, as 'A' and 'U' do; one trace record: the gate writes one per 'A' and one per 'U'.
     std::vector<double> idles;
+    std::vector<double> timers;
     std::vector<double> traces;
     for (int i = 0; i < pairs; ++i) {
         double start = NowUs();
         MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         idles.push_back(NowUs() - start);
         start = NowUs();
+        SetTimer(client.window, 1, 1000, nullptr);
+        KillTimer(client.window, 1);
+        timers.push_back(NowUs() - start);
+        start = NowUs();
         OutputDebugStringA("Lodevar gate [GATE]BANK_ADVISE_MSR: ADVISE OK\n");
         traces.push_back(NowUs() - start);
     }
-    std::printf("idle\t%.1f\ndebugstring\t%.1f\n", Quantile(idles, 0.5), Quantile(traces, 0.5));
+    std::printf("idle\t%.1f\ntimer\t%.1f\ndebugstring\t%.1f\n", Quantile(idles, 0.5), Quantile(timers, 0.5),
+                Quantile(traces, 0.5));
     if (failures != 0) {
         std::fprintf(stderr, "bench-client: %d request(s) did not answer 1\n", failures);
         return 1;
