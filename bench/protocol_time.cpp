@@ -8,14 +8,17 @@
 // the least it can take on any machine. RUNS transactions (1 unless given), a second apart, the
 // passbook put in again before each, as `make bench` runs them under Wine.
 //
-// Output, one line per request and one per transaction (milliseconds of virtual time):
+// Output, one line per request and two per transaction (milliseconds of virtual time; the bytes the
+// driver wrote to the printer and the printer answered during the transaction):
 //   step <TAB> <run> <TAB> <request text> <TAB> <result> <TAB> <ms>
 //   total <TAB> <run> <TAB> <ms>
+//   wire <TAB> <run> <TAB> <bytes to the printer> <TAB> <bytes from the printer>
 // Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad argument.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/lodevar_app.h"
 #include "bench/teller_script.h"
@@ -34,9 +37,20 @@ struct ClientWindow : os::IWindowProc {
     os::MessageResult OnMessage(os::Window, const os::Message&) override { return {true, 1}; }
 };
 
+// The bytes that have crossed the line in each direction so far.
+std::pair<std::size_t, std::size_t> WireBytes(const emu::CPrinterEmulator& printer) {
+    std::pair<std::size_t, std::size_t> bytes{0, 0};
+    for (const emu::WireRecord& record : printer.Wire()) {
+        (record.toPrinter ? bytes.first : bytes.second) += record.bytes.size();
+    }
+    return bytes;
+}
+
 // One teller transaction through the gate; true when every request answered 1.
-bool Transaction(sim::CSimPlatform& sim, os::Window gate, os::Window client, int run) {
+bool Transaction(sim::CSimPlatform& sim, const emu::CPrinterEmulator& printer, os::Window gate,
+                 os::Window client, int run) {
     bool allDone = true;
+    const auto before = WireBytes(printer);
     const std::uint32_t begin = sim.clock.Ticks();
     for (const bench::Step& step : bench::kTellerTransaction) {
         lvc_request request;
@@ -50,6 +64,8 @@ bool Transaction(sim::CSimPlatform& sim, os::Window gate, os::Window client, int
         allDone = allDone && result == LVC_DONE;
     }
     std::printf("total\t%d\t%u\n", run, static_cast<unsigned>(sim.clock.Ticks() - begin));
+    const auto after = WireBytes(printer);
+    std::printf("wire\t%d\t%zu\t%zu\n", run, after.first - before.first, after.second - before.second);
     return allDone;
 }
 
@@ -83,7 +99,7 @@ int Run(int family, int runs) {
         // The emulator's operator puts a passbook in half a second after an eject at the earliest.
         sim.clock.Advance(1000);
         printer.Insert(emu::Medium::Passbook);
-        allDone = Transaction(sim, gate, client, run) && allDone;
+        allDone = Transaction(sim, printer, gate, client, run) && allDone;
     }
     fake::Install(nullptr);
     return allDone ? 0 : 1;
