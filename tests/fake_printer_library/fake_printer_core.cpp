@@ -1,5 +1,6 @@
 #include "tests/fake_printer_library/fake_printer_core.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -76,7 +77,7 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
 }
 
 int CFakePrinterLibrary::OpenPbpr(int a, int b, int c, int d) {
-    Log("OpenPbpr(" + Ints({a, b, c, d}) + ")");
+    Log("OpenPbpr(" + Ints({a, b, c, d}) + ")", 0);
     if (m_openAnswers.empty()) {
         return 1;
     }
@@ -85,113 +86,14 @@ int CFakePrinterLibrary::OpenPbpr(int a, int b, int c, int d) {
     return m_openAnswers[at];
 }
 
-int CFakePrinterLibrary::WriteCommand(const char* command) {
-    Log("WriteCommand(" + Quote(command) + ")");
-    return 1;
-}
-
-int CFakePrinterLibrary::WriteOnlineCommand(const char* command) {
-    Log("WriteOnlineCommand(" + Quote(command) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrintPbprData(const char* data) {
-    Log("PrintPbprData(" + Quote(data) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::OpenMsrw() {
-    Log("OpenMsrw()");
-    return m_nOpenMsrAnswer;
-}
-
 int CFakePrinterLibrary::ReadMsrw(char* buffer) {
-    Log("ReadMsrw()");
-    if (buffer == nullptr) {
-        m_bReadBufferZeroed = false;
-        return m_nReadMsrAnswer;
-    }
-    m_bReadBufferZeroed = true;
-    for (std::size_t i = 0; i < kReadBufferBytes; ++i) {
-        m_bReadBufferZeroed = m_bReadBufferZeroed && buffer[i] == '\0';
-    }
-    if (m_strStripe.size() >= kReadBufferBytes) {
-        std::memcpy(buffer, m_strStripe.data(), kReadBufferBytes);
-    } else {
-        std::memcpy(buffer, m_strStripe.c_str(), m_strStripe.size() + 1);
+    Log("ReadMsrw()", 0);
+    m_bReadBufferZeroed =
+        buffer != nullptr && std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
+    if (buffer != nullptr) {
+        std::memcpy(buffer, m_strStripe.c_str(), std::min(m_strStripe.size() + 1, kReadBufferBytes));
     }
     return m_nReadMsrAnswer;
-}
-
-int CFakePrinterLibrary::WriteMsrw(const char* data) {
-    Log("WriteMsrw(" + Quote(data) + ")");
-    return m_nWriteAnswer;
-}
-
-int CFakePrinterLibrary::ExpelPaper() {
-    Log("ExpelPaper()");
-    return 1;
-}
-
-int CFakePrinterLibrary::SetPrtPortID(const char* port) {
-    Log("SetPrtPortID(" + Quote(port) + ")");
-    return 1;
-}
-
-int CFakePrinterLibrary::GetPrtPortID(char* /*buffer*/) {
-    Log("GetPrtPortID()");
-    return 0;
-}
-
-int CFakePrinterLibrary::InitPrinterEnv() {
-    Log("InitPrinterEnv()");
-    return 0;
-}
-
-int CFakePrinterLibrary::CheckPrtSelfID() {
-    Log("CheckPrtSelfID()");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrtIsPowerOn() {
-    Log("PrtIsPowerOn()");
-    return m_nPowerAnswer;
-}
-
-int CFakePrinterLibrary::OpenComm() {
-    Log("OpenComm()");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrinterInit() {
-    Log("PrinterInit()");
-    return 0;
-}
-
-int CFakePrinterLibrary::CloseComm() {
-    Log("CloseComm()");
-    return 0;
-}
-
-int CFakePrinterLibrary::EjectPaper() {
-    Log("EjectPaper()");
-    return 0;
-}
-
-int CFakePrinterLibrary::FilePrinting(const char* path) {
-    Log("FilePrinting(" + Quote(path) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::CountCalls(std::string_view entryName) const {
-    int count = 0;
-    for (const std::string& call : m_calls) {
-        if (call.size() > entryName.size() && call.compare(0, entryName.size(), entryName) == 0 &&
-            call[entryName.size()] == '(') {
-            ++count;
-        }
-    }
-    return count;
 }
 
 void CFakePrinterLibrary::ClearCalls() {
@@ -217,12 +119,13 @@ std::string CFakePrinterLibrary::Quote(const char* text) {
     return out + "\"";
 }
 
-void CFakePrinterLibrary::Log(std::string line) {
+int CFakePrinterLibrary::Log(std::string line, int answer) {
     m_times.push_back(m_now ? m_now() : 0);
     m_calls.push_back(std::move(line));
     if (m_listener) {
         m_listener(m_calls.back());
     }
+    return answer;
 }
 
 }  // namespace fake

@@ -51,30 +51,29 @@ public:
     // The ones the driver calls answer as chosen above; WriteCommand, ExpelPaper and SetPrtPortID
     // answer 1. The others answer 0 and touch nothing: only their presence matters.
     int OpenPbpr(int a, int b, int c, int d);
-    int WriteCommand(const char* command);
-    int WriteOnlineCommand(const char* command);
-    int PrintPbprData(const char* data);
-    int OpenMsrw();
     int ReadMsrw(char* buffer);
-    int WriteMsrw(const char* data);
-    int ExpelPaper();
-    int SetPrtPortID(const char* port);
-    int GetPrtPortID(char* buffer);  // the caller's buffer size is unknown: nothing is written
-    int InitPrinterEnv();
-    int CheckPrtSelfID();
-    int PrtIsPowerOn();
-    int OpenComm();
-    int PrinterInit();
-    int CloseComm();
-    int EjectPaper();
-    int FilePrinting(const char* path);
+    int WriteCommand(const char* command) { return Log("WriteCommand", command, 1); }
+    int WriteOnlineCommand(const char* command) { return Log("WriteOnlineCommand", command, 0); }
+    int PrintPbprData(const char* data) { return Log("PrintPbprData", data, 0); }
+    int OpenMsrw() { return Log("OpenMsrw()", m_nOpenMsrAnswer); }
+    int WriteMsrw(const char* data) { return Log("WriteMsrw", data, m_nWriteAnswer); }
+    int ExpelPaper() { return Log("ExpelPaper()", 1); }
+    int SetPrtPortID(const char* port) { return Log("SetPrtPortID", port, 1); }
+    // The caller's buffer size is unknown: nothing is written.
+    int GetPrtPortID(char* /*buffer*/) { return Log("GetPrtPortID()", 0); }
+    int InitPrinterEnv() { return Log("InitPrinterEnv()", 0); }
+    int CheckPrtSelfID() { return Log("CheckPrtSelfID()", 0); }
+    int PrtIsPowerOn() { return Log("PrtIsPowerOn()", m_nPowerAnswer); }
+    int OpenComm() { return Log("OpenComm()", 0); }
+    int PrinterInit() { return Log("PrinterInit()", 0); }
+    int CloseComm() { return Log("CloseComm()", 0); }
+    int EjectPaper() { return Log("EjectPaper()", 0); }
+    int FilePrinting(const char* path) { return Log("FilePrinting", path, 0); }
 
     // ---- what the driver did ----------------------------------------------------------------
     const std::vector<std::string>& Calls() const { return m_calls; }
     // The time of each call, from the time source (0 without one).
     const std::vector<std::uint32_t>& CallTimes() const { return m_times; }
-    // How many calls went to one entry point.
-    int CountCalls(std::string_view entryName) const;
     void ClearCalls();
     // Whether every byte of the buffer handed to the last ReadMsrw was zero.
     bool ReadBufferWasZeroed() const { return m_bReadBufferZeroed; }
@@ -89,7 +88,11 @@ public:
     static std::string Quote(const char* text);
 
 private:
-    void Log(std::string line);
+    // Logs the line and gives the answer.
+    int Log(std::string line, int answer);
+    int Log(const char* entry, const char* text, int answer) {
+        return Log(std::string(entry).append("(").append(Quote(text)).append(")"), answer);
+    }
 
     int m_nPowerAnswer = 1;
     std::vector<int> m_openAnswers{1};
@@ -107,3 +110,25 @@ private:
 };
 
 }  // namespace fake
+
+// X(entry name, parameters, arguments): every entry point with its own parameter list, for the forms
+// that define one function per entry point.
+#define LODEVAR_FAKE_ENTRY_POINTS(X)                        \
+    X(OpenPbpr, (int a, int b, int c, int d), (a, b, c, d)) \
+    X(WriteCommand, (const char* text), (text))             \
+    X(WriteOnlineCommand, (const char* text), (text))       \
+    X(PrintPbprData, (const char* text), (text))            \
+    X(OpenMsrw, (), ())                                     \
+    X(ReadMsrw, (char* buffer), (buffer))                   \
+    X(WriteMsrw, (const char* text), (text))                \
+    X(ExpelPaper, (), ())                                   \
+    X(SetPrtPortID, (const char* text), (text))             \
+    X(GetPrtPortID, (char* buffer), (buffer))               \
+    X(InitPrinterEnv, (), ())                               \
+    X(CheckPrtSelfID, (), ())                               \
+    X(PrtIsPowerOn, (), ())                                 \
+    X(OpenComm, (), ())                                     \
+    X(PrinterInit, (), ())                                  \
+    X(CloseComm, (), ())                                    \
+    X(EjectPaper, (), ())                                   \
+    X(FilePrinting, (const char* text), (text))

@@ -50,60 +50,12 @@ fake::CFakePrinterLibrary& Core() {
 
 extern "C" {
 
-int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
-    return Core().OpenPbpr(a, b, c, d);
-}
-int LODEVAR_WINAPI WriteCommand(const char* command) {
-    return Core().WriteCommand(command);
-}
-int LODEVAR_WINAPI WriteOnlineCommand(const char* command) {
-    return Core().WriteOnlineCommand(command);
-}
-int LODEVAR_WINAPI PrintPbprData(const char* data) {
-    return Core().PrintPbprData(data);
-}
-int LODEVAR_WINAPI OpenMsrw() {
-    return Core().OpenMsrw();
-}
-int LODEVAR_WINAPI ReadMsrw(char* buffer) {
-    return Core().ReadMsrw(buffer);
-}
-int LODEVAR_WINAPI WriteMsrw(const char* data) {
-    return Core().WriteMsrw(data);
-}
-int LODEVAR_WINAPI ExpelPaper() {
-    return Core().ExpelPaper();
-}
-int LODEVAR_WINAPI SetPrtPortID(const char* port) {
-    return Core().SetPrtPortID(port);
-}
-int LODEVAR_WINAPI GetPrtPortID(char* buffer) {
-    return Core().GetPrtPortID(buffer);
-}
-int LODEVAR_WINAPI InitPrinterEnv() {
-    return Core().InitPrinterEnv();
-}
-int LODEVAR_WINAPI CheckPrtSelfID() {
-    return Core().CheckPrtSelfID();
-}
-int LODEVAR_WINAPI PrtIsPowerOn() {
-    return Core().PrtIsPowerOn();
-}
-int LODEVAR_WINAPI OpenComm() {
-    return Core().OpenComm();
-}
-int LODEVAR_WINAPI PrinterInit() {
-    return Core().PrinterInit();
-}
-int LODEVAR_WINAPI CloseComm() {
-    return Core().CloseComm();
-}
-int LODEVAR_WINAPI EjectPaper() {
-    return Core().EjectPaper();
-}
-int LODEVAR_WINAPI FilePrinting(const char* path) {
-    return Core().FilePrinting(path);
-}
+#define LODEVAR_FAKE_EXPORT(name, parameters, arguments) \
+    int LODEVAR_WINAPI name parameters {                 \
+        return Core().name arguments;                    \
+    }
+LODEVAR_FAKE_ENTRY_POINTS(LODEVAR_FAKE_EXPORT)
+#undef LODEVAR_FAKE_EXPORT
 
 }  // extern "C"
 
