@@ -6,13 +6,6 @@
 
 #include "comm_fixture.h"
 
-namespace {
-
-const std::string kPassbookIn = FrameA('A');
-const std::string kEsc = "\x1b";
-
-}  // namespace
-
 class FamilyATest : public CommTest {
 protected:
     void SetUp() override { Open(0); }
@@ -24,17 +17,17 @@ TEST_F(FamilyATest, APrintAtARowAndColumnWithThePassbookInGoesRowColumnTextEnd) 
     Reports('A');
     EXPECT_EQ(comm.PrintPassbookAt(25, 3, "HELLO"), 1);
     EXPECT_EQ(Written(),
-              kEsc + "l" + kEsc + "j"                        // passbook wait: clear, already in
-                  + kEsc + "j" + kEsc + "L007" + kEsc + "j"  // row 3 goes out as 3 + 4
-                  + kEsc + "H025" + kEsc + "j"               // column
-                  + kEsc + "l" + kEsc + "j" + "HELLO" + kEsc + "[000");
+              "\033l\033j"                 // passbook wait: clear, already in
+              "\033j\033L007\033j"         // row 3 goes out as 3 + 4
+              "\033H025\033j"              // column
+              "\033l\033jHELLO\033[000");  // print: clear, status, text, print end
 }
 
 TEST_F(FamilyATest, ColumnsTakeAtLeastThreeDigitsAndTheColumnIsSentWhateverIsIn) {
     Reports('P');
     comm.SetColumn(1234);
     comm.SetColumn(7);
-    EXPECT_EQ(Written(), kEsc + "H1234" + kEsc + "j" + kEsc + "H007" + kEsc + "j");
+    EXPECT_EQ(Written(), "\033H1234\033j\033H007\033j");
 }
 
 TEST_F(FamilyATest, ARowWaitsForAMediumOneSecondAPassAndStopsAtAnError) {
@@ -42,35 +35,16 @@ TEST_F(FamilyATest, ARowWaitsForAMediumOneSecondAPassAndStopsAtAnError) {
     printer.Answer(FrameA('P'), kStatusRequestA);
     Reports('B');  // then a chit is in
     comm.SetRow(0);
-    EXPECT_EQ(Written(), kEsc + "j" + kEsc + "j" + kEsc + "j" + kEsc + "L004" + kEsc + "j");
+    EXPECT_EQ(Written(), "\033j\033j\033j\033L004\033j");
     EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{1000, 1000}));
 
     sim.serial.ClearWire();
     Reports(50);  // no paper: the row is given up
     comm.SetRow(2);
-    EXPECT_EQ(Written(), kEsc + "j" + kEsc + "l");
+    EXPECT_EQ(Written(), "\033j\033l");
 }
 
-TEST_F(FamilyATest, ALongTextGoesOutIn400ByteBlocksOneSecondApartThenThePrintEnd) {
-    Reports('A');
-    std::string text(900, 'x');
-    EXPECT_EQ(comm.PrintPassbook(text.c_str()), 1);
-    std::vector<sim::CSimSerial::WireRecord> sent;
-    for (const auto& record : sim.serial.Wire()) {
-        if (record.toPrinter) {
-            sent.push_back(record);
-        }
-    }
-    ASSERT_GE(sent.size(), 3u);
-    std::size_t last = sent.size();
-    EXPECT_EQ(sent[last - 3].bytes, std::string(400, 'x'));
-    EXPECT_EQ(sent[last - 2].bytes, std::string(400, 'x'));
-    EXPECT_EQ(sent[last - 1].bytes, std::string(100, 'x') + kEsc + "[000");
-    EXPECT_EQ(sent[last - 2].time - sent[last - 3].time, 1000u);
-    EXPECT_EQ(sent[last - 1].time - sent[last - 2].time, 1000u);
-}
-
-TEST_F(FamilyATest, ColourPitchSizeAndFaceCommands) {
+TEST_F(FamilyATest, ColourPitchSizeAndFaceCommandsAndTheUnknownPaperKind) {
     comm.SetBlackColor();
     comm.SetRedColor();
     comm.SetPitch(10, 3);
@@ -79,66 +53,51 @@ TEST_F(FamilyATest, ColourPitchSizeAndFaceCommands) {
     comm.SetFontFace(0);
     comm.SetFontFace(1);
     comm.SetFontFace(2);  // no such face
-    EXPECT_EQ(Written(), kEsc + "!0" + kEsc + "!1" + kEsc + "<" + kEsc + "=" + kEsc + "m0" + kEsc + "m1");
+    EXPECT_EQ(comm.PaperIn(2), -1);
+    EXPECT_EQ(Written(), "\033!0\033!1\033<\033=\033m0\033m1");
+    EXPECT_TRUE(sim.clock.Sleeps().empty());
 
     sim.serial.ClearWire();
     comm.SetEnlargeFont();
     comm.SetNormalFont();
-    EXPECT_EQ(Written(), kEsc + "3" + kEsc + "4");
+    EXPECT_EQ(Written(), "\0333\0334");
     EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{2000, 1000}));
 }
 
 TEST_F(FamilyATest, StripeDataIsRightAlignedInSixteenAndCutAfterIt) {
     Reports('A');
     EXPECT_EQ(comm.MsrWrite("12345"), 1);
-    std::string written = Written();
-    EXPECT_NE(written.find(kEsc + "t" + std::string(11, ' ') + "12345" + "\x1d" + kEsc + "\\"),
-              std::string::npos)
-        << written;
-
-    sim.serial.ClearWire();
+    EXPECT_EQ(CountOf(Written(), "\033t           12345\x1d\033\\"), 1) << Written();
     comm.MsrWrite("ABCDEFGHIJKLMNOPQRST");
-    EXPECT_NE(Written().find(kEsc + "tABCDEFGHIJKLMNOP\x1d" + kEsc + "\\"), std::string::npos) << Written();
+    EXPECT_EQ(CountOf(Written(), "\033tABCDEFGHIJKLMNOP\x1d\033\\"), 1) << Written();
 }
 
-TEST_F(FamilyATest, AnUnknownPaperKindAnswersMinusOneWithoutAByte) {
-    EXPECT_EQ(comm.PaperIn(2), -1);
-    EXPECT_EQ(Written(), "");
-}
-
-TEST_F(FamilyATest, AStripeFrameLongerThanAnyTheDriverKeepsEndsTheReadUnwritten) {
+TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
     Reports('A');
-    printer.Answer(std::string("\x02") + kEsc + "s" + std::string(150, '9') + "\x03", kEsc + "]");
+    printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
     char buffer[24];
+    std::memset(buffer, '#', sizeof(buffer));
+    ASSERT_EQ(comm.MsrRead(buffer, 8), 1);
+    EXPECT_EQ(std::string(buffer, 9), std::string("1234567\0#", 9));
+
+    printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
     std::memset(buffer, '#', sizeof(buffer));
     EXPECT_EQ(comm.MsrRead(buffer, 20), 241);
     EXPECT_EQ(buffer[20], '#');  // nothing past the capacity the caller gave
 }
 
-TEST_F(FamilyATest, AStripeReadIntoASmallBufferIsCutToFit) {
-    Reports('A');
-    printer.Answer(std::string("\x02") + kEsc + "s" + "12:34567890ABCD:" + "\x03", kEsc + "]");
-    char buffer[12];
-    std::memset(buffer, '#', sizeof(buffer));
-    ASSERT_EQ(comm.MsrRead(buffer, 8), 1);
-    EXPECT_STREQ(buffer, "1234567");
-    EXPECT_EQ(buffer[8], '#');
-}
-
 class FamilyBTest : public CommTest {
 protected:
     void SetUp() override { Open(1); }
-    static std::string Framed(const std::string& command) { return kEsc + "m" + command + kEsc + "j"; }
+    static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
 };
 
 TEST_F(FamilyBTest, PositionsAreFramedColumnsDoubledAndRowZeroBecomesOne) {
     comm.SetColumn(12);
-    EXPECT_EQ(Written(), Framed(kEsc + "q024"));
-    sim.serial.ClearWire();
     comm.SetRow(0);
     comm.SetRow(1);
     comm.SetRow(17);
-    EXPECT_EQ(Written(), Framed(kEsc + "i001") + Framed(kEsc + "i001") + Framed(kEsc + "i017"));
+    EXPECT_EQ(Written(), Framed("\033q024") + Framed("\033i001") + Framed("\033i001") + Framed("\033i017"));
 }
 
 TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInch) {
@@ -150,7 +109,7 @@ TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInch) {
     for (const Case& c : cases) {
         sim.serial.ClearWire();
         comm.SetPitch(c.cpi, c.lpi);
-        EXPECT_EQ(Written(), Framed(kEsc + "/" + c.code)) << c.cpi << "/" << c.lpi;
+        EXPECT_EQ(Written(), Framed(std::string("\033/") + c.code)) << c.cpi << "/" << c.lpi;
     }
 }
 
@@ -160,42 +119,37 @@ TEST_F(FamilyBTest, ColourAndSizeCommandsAreFramedWithoutPausesAndThereIsNoFace)
     comm.SetEnlargeFont();
     comm.SetNormalFont();
     comm.SetFontFace(1);
-    EXPECT_EQ(Written(), Framed(kEsc + "c") + Framed(kEsc + "C") + Framed(kEsc + "w") + Framed(kEsc + "v"));
+    EXPECT_EQ(Written(), Framed("\033c") + Framed("\033C") + Framed("\033w") + Framed("\033v"));
     EXPECT_TRUE(sim.clock.Sleeps().empty());
 }
 
 TEST_F(FamilyBTest, DoubleByteRunsAreFramedByShiftCodes) {
     printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
-    comm.PrintPassbook(
-        "a\xb0\xa1"
-        "b");
-    EXPECT_NE(Written().find(Framed("a" + kEsc + "J1\xb0\xa1" + kEsc + "J0b")), std::string::npos)
-        << Written();
-
-    sim.serial.ClearWire();
-    comm.PrintPassbook("x\xc7\xd1");  // ends inside a run: closed
-    EXPECT_NE(Written().find(Framed("x" + kEsc + "J1\xc7\xd1" + kEsc + "J0")), std::string::npos);
-
-    sim.serial.ClearWire();
-    comm.PrintPassbook("\x80z");  // 0x80 never switches
-    EXPECT_NE(Written().find(Framed("\x80z")), std::string::npos);
+    const std::pair<const char*, std::string> cases[] = {
+        {"a\xb0\xa1"
+         "b",
+         "a\033J1\xb0\xa1\033J0b"},
+        {"x\xc7\xd1", "x\033J1\xc7\xd1\033J0"},  // ends inside a run: closed
+        {"\x80z", "\x80z"},                      // 0x80 never switches
+    };
+    for (const auto& [text, framed] : cases) {
+        sim.serial.ClearWire();
+        EXPECT_EQ(comm.PrintPassbook(text), 1);
+        EXPECT_EQ(Written(), kStatusRequestB + Framed(framed));
+    }
 }
 
 TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthAndLongerDataIsRefused) {
     printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
-    EXPECT_EQ(comm.MsrWrite("1234567890ABCDEF"), 1);
-    EXPECT_NE(Written().find(Framed(kEsc + "e161234567890ABCDEF")), std::string::npos);
+    for (const std::string& data :
+         {std::string("ABCDE"), std::string("1234567890ABCDEF"), std::string(94, '7')}) {
+        sim.serial.ClearWire();
+        EXPECT_EQ(comm.MsrWrite(data.c_str()), 1);
+        std::string length = (data.size() < 10 ? "0" : "") + std::to_string(data.size());
+        EXPECT_EQ(CountOf(Written(), Framed("\033e" + length + data)), 1);
+    }
     sim.serial.ClearWire();
-    comm.MsrWrite("ABCDE");
-    EXPECT_NE(Written().find(Framed(kEsc + "e05ABCDE")), std::string::npos);
-
-    sim.serial.ClearWire();
-    std::string longest(94, '7');
-    comm.MsrWrite(longest.c_str());
-    EXPECT_NE(Written().find(Framed(kEsc + "e94" + longest)), std::string::npos);
-    sim.serial.ClearWire();
-    std::string tooLong(95, '7');
-    EXPECT_EQ(comm.MsrWrite(tooLong.c_str()), 18);
+    EXPECT_EQ(comm.MsrWrite(std::string(95, '7').c_str()), 18);
     EXPECT_EQ(Written(), "");
 }
 
@@ -203,7 +157,7 @@ TEST_F(FamilyBTest, AStripeWriteAsksAtMost22TimesWhileThePrinterIsBusy) {
     printer.Answer(AnswerB(0x00), kStatusRequestB);
     printer.AnswerAlways(AnswerB(0x20), kStatusRequestB);  // busy for ever after the write
     EXPECT_EQ(comm.MsrWrite("12345"), 85);
-    EXPECT_EQ(Count(Written(), kStatusRequestB), 1 + 22);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 1 + 22);
 }
 
 TEST_F(FamilyBTest, AStripeReadAsksForTheStripeWhileAPassbookIsInThenCopiesIt) {
@@ -214,5 +168,5 @@ TEST_F(FamilyBTest, AStripeReadAsksForTheStripeWhileAPassbookIsInThenCopiesIt) {
     char buffer[32];
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), 1);
     EXPECT_STREQ(buffer, "123456");
-    EXPECT_EQ(Count(Written(), Framed(kEsc + "{")), 3);
+    EXPECT_EQ(CountOf(Written(), Framed("\033{")), 3);
 }
