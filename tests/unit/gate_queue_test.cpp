@@ -19,20 +19,19 @@ TEST_F(QueueTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
     EXPECT_EQ(Queue(a, "C10060000", 0x1234), 1);  // its tag is no window
     EXPECT_EQ(Sent(), "");                        // nothing runs inside the client's call
     Pump();
-    std::size_t first = Sent().find("first\r");
     std::size_t second = Sent().find("second\r");
     std::size_t third = Sent().find("third\r");
     ASSERT_NE(third, std::string::npos);
-    EXPECT_LT(first, second);
+    EXPECT_LT(Sent().find("first\r"), second);
     EXPECT_LT(second, third);
-    EXPECT_GT(Sent().find("\x1b="), third);
+    EXPECT_GT(Sent().find("\033="), third);
     EXPECT_EQ(Events(), 3);
 }
 
 TEST_F(QueueTest, ShortBlocksAreRefusedAndRecordsThatCannotRunAreStillConsumed) {
     OpenFamilyZero('A');
     Join(a);
-    EXPECT_EQ(Queue(a, "O00000000", a.window, 40), 56);
+    EXPECT_EQ(Queue(a, "C10060000", a.window, 107), 56);
     EXPECT_TRUE(a.gate->m_queue.empty());
     EXPECT_EQ(Queue(a, "L01013100" + std::string(99, 'x'), a.window), 1);  // a record holds 99 data bytes
     EXPECT_EQ(Queue(a, "Z", a.window), 1);
@@ -55,12 +54,14 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     Join(b);
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
     std::intptr_t busy = 0;
+    std::intptr_t unadvise = 0;
     std::intptr_t advise = 0;
     std::intptr_t queued = 0;
     std::size_t wire = 0;
     sim.pump.Post(0, 0, [&] {
         wire = com1.Received().size();
         busy = Send(a, "L01011002hi");
+        unadvise = Send(a, "U00000000");
         advise = Send(a, "A00000000");
         queued = Queue(a, "C10060000", a.window);
         wire = com1.Received().size() - wire;
@@ -68,6 +69,7 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     EXPECT_EQ(Send(b, "I00000000"), 1);
     EXPECT_EQ(busy, 85);
     EXPECT_EQ(a.gate->m_nFont, '3');  // the refused print changed nothing of the gate's own
+    EXPECT_EQ(unadvise, 1);
     EXPECT_EQ(advise, 1);
     EXPECT_EQ(frame->m_pMsrGate, a.gate);  // the advise took effect without its clear command
     EXPECT_EQ(queued, 1);
@@ -75,7 +77,7 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     EXPECT_EQ(a.gate->m_nDeferredRequests, 1);
     EXPECT_EQ(Events(), 0);
     Pump();
-    EXPECT_NE(Sent().find("\x1b="), std::string::npos);
+    EXPECT_NE(Sent().find("\033="), std::string::npos);
     EXPECT_EQ(Events(), 1);
     EXPECT_EQ(a.gate->m_nDeferredRequests, 0);
 }
@@ -105,6 +107,6 @@ TEST_F(QueueTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) 
     Pump();
     EXPECT_FALSE(Alive(gate));
     EXPECT_TRUE(frame->m_mapGate.empty());
-    EXPECT_NE(Sent().find("\x1bS5"), std::string::npos);  // the paper-in ran to its end
+    EXPECT_NE(Sent().find("\033S5"), std::string::npos);  // the paper-in ran to its end
     EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
 }
