@@ -4,24 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "client/lodevar_client.h"
 #include "cp949.h"
 #include "device/status_codes.h"
 #include "gate/request.h"
 #include "gate_fixture.h"
-
-namespace {
-
-std::string Built(const lvc_request& request) {
-    return std::string(request.text, static_cast<std::size_t>(request.size));
-}
-
-std::string Zeros(std::size_t n) {
-    return std::string(n, '\0');
-}
-
-}  // namespace
 
 TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
     struct Case {
@@ -34,15 +23,13 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
         std::string block;
     };
     const std::string hangul = Cp949("통장");
+    auto Zeros = [](std::size_t n) { return std::string(n, '\0'); };
     const Case cases[] = {
         {LVC_IMMEDIATE, 'L', 5, 10, '1', "hello", std::string("L05101005hello") + Zeros(1)},
         {LVC_IMMEDIATE, 'L', 99, 0, '4', hangul, "L99004004" + hangul + Zeros(1)},
         {LVC_IMMEDIATE, 'I', 0, 0, '1', "", "I00001000" + Zeros(1)},
         {LVC_IMMEDIATE, 'C', 10, 6, '0', "", "C10060000" + Zeros(1)},
-        {LVC_IMMEDIATE, 'M', 0, 0, '0', "1234",
-         "M00000004"
-         "1234" +
-             Zeros(1)},
+        {LVC_IMMEDIATE, 'M', 0, 0, '0', "1234", "M000000041234" + Zeros(1)},
         // The gate writes the stripe back at offsets 6..88: the block takes 89 bytes.
         {LVC_IMMEDIATE, 'R', 0, 0, '0', "", "R00000000" + Zeros(80)},
         // A queued request always takes the 108 bytes of a record.
@@ -55,17 +42,14 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
                                     static_cast<int>(c.data.size())),
                   LVC_DONE)
             << c.block;
-        EXPECT_EQ(Built(request), c.block);
+        EXPECT_EQ(std::string(request.text, static_cast<std::size_t>(request.size)), c.block);
 
         gate::Request parsed;
         ASSERT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
                   status::DONE)
             << c.block;
-        EXPECT_EQ(parsed.letter, c.letter);
-        EXPECT_EQ(parsed.field1, c.field1);
-        EXPECT_EQ(parsed.field2, c.field2);
-        EXPECT_EQ(parsed.option, c.option);
-        EXPECT_EQ(parsed.length, static_cast<int>(c.data.size()));
+        EXPECT_EQ(std::tuple(parsed.letter, parsed.field1, parsed.field2, parsed.option, parsed.length),
+                  std::tuple(c.letter, c.field1, c.field2, c.option, static_cast<int>(c.data.size())));
     }
 }
 
@@ -125,36 +109,45 @@ TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
 
 class ClientKitReplies : public GateTest {};
 
-TEST_F(ClientKitReplies, TheAdviseReplyTheGateSendsReadsAsTheFullLengthAnd98Bytes) {
+TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoWithinItsBlock) {
     OpenLibrary();
     Client a;
     Join(a);
-    FakeLibrary::stripe = std::string(60, 'n') + std::string(44, 'm');
+    const std::string stripe = std::string(60, 'n') + std::string(44, 'm');
+    library.SetStripe("X" + stripe);
     EXPECT_EQ(Send(a, "A00000000"), 1);
     Pump(1000);
     ASSERT_EQ(a.proc.received.size(), 1u);
     const std::string& block = a.proc.received[0];
+    EXPECT_EQ(block, std::string("A\0\0\0\0\0", 6) + "104" + stripe.substr(0, 98) + '\0');
+    EXPECT_EQ(sim.windows.CopiesSent().back().tag, static_cast<std::uintptr_t>('A'));
+    EXPECT_EQ(sim.windows.CopiesSent().back().from, a.gate->m_hWnd);
 
     lvc_advise_reply reply;
     ASSERT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 1);
     EXPECT_EQ(reply.declared_length, 104);
     EXPECT_EQ(reply.length, 98);
-    EXPECT_EQ(std::string(reply.data), FakeLibrary::stripe.substr(0, 98));
-    // The reply is read only within the block it came in.
+    EXPECT_EQ(std::string(reply.data), stripe.substr(0, 98));
     ASSERT_EQ(lvc_parse_advise(block.data(), 20, &reply), 1);
     EXPECT_EQ(std::string(reply.data), std::string(11, 'n'));
     EXPECT_EQ(lvc_parse_advise(block.data(), 8, &reply), 0);
-    // An end-of-print notice is no advise reply, and the other way round.
-    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size(), nullptr), 0);
+    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size(), nullptr), 0);  // no notice
 }
 
-TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenReadsAsTheDriverWindowMinusOneAnd242) {
+TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowMinusOneAnd242) {
     ClientWindow client;
     Create();
     frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
     EXPECT_EQ(frame->OpenPrinter(0), 242);
     ASSERT_EQ(client.received.size(), 1u);
     const std::string& block = client.received[0];
+    std::string expected(104, '\0');
+    expected.replace(0, 18, "PRINT_END_PBPR_MSG");
+    expected.replace(64, std::to_string(Main()).size(), std::to_string(Main()));
+    expected.replace(96, 8, "\xff\xff\xff\xff\xf2\x00\x00\x00", 8);
+    EXPECT_EQ(block, expected);
+    EXPECT_EQ(sim.windows.CopiesSent().back().from, 0u);
+    EXPECT_EQ(sim.windows.CopiesSent().back().tag, kPrintEndTag);
 
     lvc_print_end notice;
     ASSERT_EQ(lvc_parse_print_end(block.data(), block.size(), &notice), 1);

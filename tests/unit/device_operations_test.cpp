@@ -9,9 +9,7 @@
 
 using DeviceTest = GateTest;
 
-const std::string kPrintEnd =
-    "\x1b"
-    "[000";
+const std::string kPrintEnd = "\033[000";
 
 TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
     Create();
@@ -52,63 +50,54 @@ TEST_F(DeviceTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     Join(client);
     frame->StartMsrAdvise(client.gate);
     EXPECT_EQ(frame->PAPERIN(0), 1);  // the clear of the ended wait follows the initialise
-    EXPECT_EQ(com1.Received(), kInitialise + "\x1bj\x1bl\x1bS5\x1bl\x1bj");
+    EXPECT_EQ(com1.Received(), kInitialise + "\033j\033l\033S5\033l\033j");
 
     frame->m_comm.m_bOpen = 0;
     frame->m_bAutoReopen = 1;
     frame->StartMsrAdvise(client.gate);
     Mark();
     EXPECT_EQ(frame->PRINTBANK(0, 0, "x", 1), 1);  // a closed device: the wait ends without a clear
-    EXPECT_EQ(Sent().substr(0, 8), kInitialise + "\x1bj\x1bl\x1bj");
+    EXPECT_EQ(Sent().substr(0, 8), kInitialise + "\033j\033l\033j");
     EXPECT_EQ(frame->m_bMsrWait, 0);
 }
 
-TEST_F(DeviceTest, APassbookLineOf600BytesGoesOutAs510AndACr) {
+TEST_F(DeviceTest, APassbookOrChitLineOf600BytesGoesOutAs510AndACr) {
     OpenFamilyZero('A');
-    std::string text(600, 'x');
-    EXPECT_EQ(frame->PRINTBANK(25, 3, text.c_str(), 600), 1);
-    EXPECT_EQ(Sent(), "\x1bl\x1bj\x1bj\x1bL007\x1bj\x1bH025\x1bj\x1bl\x1bj" + std::string(510, 'x') + "\r" +
+    EXPECT_EQ(frame->PRINTBANK(25, 3, std::string(600, 'x').c_str(), 600), 1);
+    EXPECT_EQ(Sent(), "\033l\033j\033j\033L007\033j\033H025\033j\033l\033j" + std::string(510, 'x') + "\r" +
                           kPrintEnd);
-}
-
-TEST_F(DeviceTest, AChitLineIsBoundedTheSameWay) {
-    OpenFamilyZero('B');
-    std::string text(600, 'c');
-    EXPECT_EQ(frame->PRINTCHIT(2, 0, text.c_str(), 600), 1);
+    com1.AnswerAlways(FrameA('B'), kStatusRequestA);  // a chit in
+    Mark();
+    EXPECT_EQ(frame->PRINTCHIT(2, 0, std::string(600, 'c').c_str(), 600), 1);
     EXPECT_EQ(Sent(),
-              "\x1bl\x1bj\x1bj\x1bL004\x1bj\x1bH002\x1bj\x1bj" + std::string(510, 'c') + "\r" + kPrintEnd);
+              "\033l\033j\033j\033L004\033j\033H002\033j\033j" + std::string(510, 'c') + "\r" + kPrintEnd);
 }
 
 TEST_F(DeviceTest, AStripeWriteSendsALoneCrFirst) {
     OpenFamilyZero('A');
     std::string data(300, 'd');
     EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
-    EXPECT_EQ(Sent(), "\x1bl\x1bj\r" + kPrintEnd + "\x1bl\x1bS5\x1bL000\x1bj\x1bt" + std::string(16, 'd') +
-                          "\x1d\x1b\\\x1bj");  // family 0 frames 16 characters of the data
+    EXPECT_EQ(Sent(), "\033l\033j\r" + kPrintEnd + "\033l\033S5\033L000\033j\033t" + std::string(16, 'd') +
+                          "\x1d\033\\\033j");  // family 0 frames 16 characters of the data
 }
 
 TEST_F(DeviceTest, AStripeWriteTakes255BytesOfALongerText) {
     OpenLibrary();
     std::string data(300, 'd');
     EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
-    EXPECT_EQ(FakeLibrary::stripeWrites, std::vector<std::string>{":" + std::string(255, 'd')});
+    EXPECT_EQ(library.Calls(), std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
 }
 
 TEST_F(DeviceTest, ThePitchIsAlways12And5) {
     OpenFamilyZero('A');
     EXPECT_EQ(frame->SETPITCH(10, 6), 1);
-    EXPECT_EQ(Sent(), "\x1b=");  // 12 characters per inch; 10 would be ESC '<'
+    EXPECT_EQ(Sent(), "\033=");  // 12 characters per inch; 10 would be ESC '<'
 }
 
 TEST_F(DeviceTest, ThePitchIsAlways12And5OnFamilyOne) {
-    SetIni("MODEL", "1");
-    com1.AnswerAlways(AnswerB(0x01), kStatusRequestB);
-    Plug("COM1", com1);
-    Create();
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    Mark();
+    OpenFamily(1, AnswerB(0x01));
     EXPECT_EQ(frame->SETPITCH(10, 6), 1);
-    EXPECT_EQ(Sent(), "\x1bm\x1b/0\x1bj");  // 5 lines per inch; 6 would be code 2
+    EXPECT_EQ(Sent(), "\033m\033/0\033j");  // 5 lines per inch; 6 would be code 2
 }
 
 TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {

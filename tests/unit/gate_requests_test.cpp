@@ -51,7 +51,7 @@ TEST_F(RequestTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanks) {
     Join(a);
     const std::string line = std::string("L03253005a\x0e") + "b\x0f" + "c";
     EXPECT_EQ(Send(a, line), 1);
-    EXPECT_NE(Sent().find("\x1bL007\x1bj\x1bH025"), std::string::npos);
+    EXPECT_NE(Sent().find("\033L007\033j\033H025"), std::string::npos);
     EXPECT_NE(Sent().find("a b c\r"), std::string::npos);
 }
 
@@ -73,12 +73,12 @@ TEST_F(RequestTest, AStripeReadIsWrittenIntoTheRequestAtOffsets6To88) {
         message.copyData = block.data();
         return sim.windows.Send(a.gate->m_hWnd, message);
     };
-    FakeLibrary::stripe = std::string(37, 's');
+    library.SetStripe("X" + std::string(37, 's'));
     std::string block = "R00000000" + std::string(99, '#');
     EXPECT_EQ(read(block), 1);
     EXPECT_EQ(block, "R00000037" + std::string(37, 's') + std::string(43, '\0') + std::string(19, '#'));
 
-    FakeLibrary::stripe = std::string(104, 't');  // longer than the area: cut there
+    library.SetStripe("X" + std::string(104, 't'));  // longer than the area: cut there
     EXPECT_EQ(read(block), 1);
     EXPECT_EQ(block, "R00000080" + std::string(80, 't') + std::string(19, '#'));
 
@@ -104,7 +104,9 @@ TEST_F(RequestTest, ResetOfTheLibraryFamilyGoesThroughTheLibraryOnlyOnceItIsLoad
     frame->m_comm.m_bOpen = 0;
     frame->m_bAutoReopen = 0;
     EXPECT_EQ(Send(a, "S00000000"), 1);  // also while the device counts as closed
-    EXPECT_EQ(FakeLibrary::commands, std::vector<std::string>(2, kInitialise));  // the open's and the reset's
+    EXPECT_EQ(library.Calls(),
+              (std::vector<std::string>{"WriteCommand(\"\\x1b0\")", "PrtIsPowerOn()",
+                                        "WriteCommand(\"\\x1b0\")"}));  // the open's and the reset's
 }
 
 TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndEndedByAnEject) {
@@ -116,7 +118,7 @@ TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndE
     EXPECT_EQ(Send(a, "U00000000"), 1);
     EXPECT_EQ(frame->m_pMsrGate, b.gate);
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer("\x02\x1bs0123456789abcdef\x03", "\x1b]");
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     EXPECT_TRUE(a.proc.received.empty());
     ASSERT_EQ(b.proc.received.size(), 1u);
@@ -127,18 +129,6 @@ TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndE
     EXPECT_EQ(Send(a, "O00000000"), 1);
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
-}
-
-TEST_F(RequestTest, TheAdviseReplyCarriesTheFullLengthAnd98BytesOfTheText) {
-    OpenLibrary();
-    Join(a);
-    FakeLibrary::stripe = std::string(104, 'm');
-    EXPECT_EQ(Send(a, "A00000000"), 1);
-    Pump(1000);
-    ASSERT_EQ(a.proc.received.size(), 1u);
-    EXPECT_EQ(a.proc.received[0], std::string("A\0\0\0\0\0", 6) + "104" + std::string(98, 'm') + '\0');
-    EXPECT_EQ(sim.windows.CopiesSent().back().tag, static_cast<std::uintptr_t>('A'));
-    EXPECT_EQ(sim.windows.CopiesSent().back().from, a.gate->m_hWnd);
 }
 
 // Requests that cannot run inside their block are refused before anything is done; the others are
