@@ -6,74 +6,55 @@
 #include "cp949.h"
 #include "device/texts.h"
 
-class OpenTest : public FrameTest {
-protected:
-    std::vector<std::string> Opened() const { return sim.serial.OpenedNames(); }
-    using Names = std::vector<std::string>;
-};
+using OpenTest = FrameTest;
 
-TEST_F(OpenTest, ASilentCom1FallsBackToCom2WhichIsWrittenBack) {
-    Plug("COM1", com1);  // opens, but nothing answers the probe
-    FamilyZero(com2);
-    Plug("COM2", com2);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(frame->m_nPort, 2);
-    EXPECT_EQ(Ini("PORT"), "2");
-    EXPECT_EQ(frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
-    EXPECT_EQ(frame->m_bAutoReopen, 0);
-    EXPECT_EQ(Shown("question"), 0);
+TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStoresWhatWorked) {
+    struct Case {
+        const char* port;  // the stored port, nullptr for none
+        int com1;          // the family of the printer there, -1 silent, -2 no port at all
+        int com2;
+        Names opened;
+        const char* model;
+    } cases[] = {
+        {nullptr, -1, 0, {"COM1", "COM2"}, "0"},
+        {"2", 1, -2, {"COM2", "COM1"}, "1"},
+        {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.opened[1]);
+        Workstation w;
+        if (c.port != nullptr) {
+            w.SetIni("PORT", c.port);
+        }
+        for (auto [port, family, printer] :
+             {std::tuple("COM1", c.com1, &w.com1), {"COM2", c.com2, &w.com2}}) {
+            if (family != -2) {
+                w.Plug(port, *printer, family);
+            }
+        }
+        w.Create();
+        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        EXPECT_EQ(w.sim.serial.OpenedNames(), c.opened);
+        EXPECT_EQ(w.Ini("PORT"), c.opened[1].substr(3));
+        EXPECT_EQ(w.Ini("MODEL"), c.model);
+        EXPECT_EQ(w.frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
+        EXPECT_EQ(w.frame->m_comm.m_bOpen, 1);
+        EXPECT_EQ(w.frame->m_bAutoReopen, 0);
+        EXPECT_EQ(w.Shown("question"), 0);
+    }
 }
 
-TEST_F(OpenTest, AMissingCom2FallsBackToCom1) {
-    SetIni("PORT", "2");
-    FamilyOne(com1);
-    Plug("COM1", com1);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"COM2", "COM1"}));
-    EXPECT_EQ(Ini("PORT"), "1");
-    EXPECT_EQ(Ini("MODEL"), "1");
-}
-
-TEST_F(OpenTest, AnyOtherPortFallsBackToCom1) {
-    SetIni("PORT", "5");
-    FamilyZero(com1);
-    Plug("COM1", com1);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"\\\\.\\TELNET", "COM1"}));
-    EXPECT_EQ(Ini("PORT"), "1");
-}
-
-TEST_F(OpenTest, AProbedFamilyIsSavedAndTheNextOpenSkipsTheProbe) {
-    FamilyOne(com1);
-    Plug("COM1", com1);
-    Create();
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Ini("MODEL"), "1");
-    std::size_t before = com1.Received().size();
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(com1.Received().substr(before, 2),
-              "\x1b"
-              "f");  // the initialise, no probe
-}
-
-TEST_F(OpenTest, AFamilyProbedOnTheFirstPortIsUsedWithoutAProbeOnTheSecond) {
+TEST_F(OpenTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheNextOpen) {
     com1.Answer("?", kStatusRequestA);  // the probe is answered, the initialise's status is not
     Plug("COM1", com1);
-    FamilyZero(com2);
-    Plug("COM2", com2);
+    Plug("COM2", com2, 0);
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(com2.Received(),
-              "\x1b"
-              "0" +
-                  kStatusRequestA);
+    EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA);  // the initialise, no probe
     EXPECT_EQ(Ini("PORT"), "2");
     EXPECT_EQ(Ini("MODEL"), "0");
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
 
 TEST_F(OpenTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
@@ -85,54 +66,34 @@ TEST_F(OpenTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) 
     EXPECT_EQ(shown[0].text, text::kLibraryMissing);
     EXPECT_EQ(shown[1].text, text::kLibraryMissing);
     EXPECT_EQ(shown[2].kind, "question");
-    EXPECT_EQ(sim.library.LoadAttempts(), (Names{"C:\\Lodevar\\VSK_ALL.dll", "C:\\Lodevar\\VSK_ALL.dll"}));
+    EXPECT_EQ(sim.library.LoadAttempts(), Names(2, "C:\\Lodevar\\VSK_ALL.dll"));
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
 
 // Neither port answers: the notice, then the question; only "예" (1) keeps the re-open flag.
-class FailedOpenTest : public OpenTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(FailedOpenTest, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
-    SetIni("PORT", "2");
-    Create();
-    sim.desktop.defaultQuestionAnswer = GetParam();
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    EXPECT_EQ(Opened(), (Names{"COM2", "COM1"}));
-    EXPECT_EQ(frame->m_nPort, 2);
-    EXPECT_TRUE(frame->m_strStatus.empty());
-    EXPECT_TRUE(sim.system.profileWrites.empty());
-    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
-    ASSERT_EQ(Shown("question"), 1);
-    EXPECT_EQ(sim.desktop.AllShown().back().text,
-              Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "));
-    EXPECT_EQ(sim.desktop.AllShown().back().owner, Main());
-    EXPECT_EQ(frame->m_bAutoReopen, GetParam() == os::kIdOk ? 1 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Answers, FailedOpenTest, ::testing::Values(os::kIdOk, os::kIdCancel, 7));
-
-TEST_F(OpenTest, TheEndOfPrintNoticeCarriesTheNameTheHandleMinusOneAnd242) {
-    ClientWindow client;
-    Create();
-    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    ASSERT_EQ(client.received.size(), 1u);
-    const std::string& notice = client.received[0];
-    std::string handle = std::to_string(Main());
-    std::string expected(104, '\0');
-    expected.replace(0, 18, "PRINT_END_PBPR_MSG");
-    expected.replace(64, handle.size(), handle);
-    expected.replace(96, 8, "\xff\xff\xff\xff\xf2\x00\x00\x00", 8);
-    EXPECT_EQ(notice, expected);
-    const auto& copy = sim.windows.CopiesSent().back();
-    EXPECT_EQ(copy.from, 0u);
-    EXPECT_EQ(copy.tag, kPrintEndTag);
+TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
+    for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
+        SCOPED_TRACE(answer);
+        Workstation w;
+        w.SetIni("PORT", "2");
+        w.Create();
+        w.sim.desktop.defaultQuestionAnswer = answer;
+        EXPECT_EQ(w.frame->OpenPrinter(0), 242);
+        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
+        EXPECT_EQ(w.frame->m_nPort, 2);
+        EXPECT_TRUE(w.frame->m_strStatus.empty());
+        EXPECT_TRUE(w.sim.system.profileWrites.empty());
+        EXPECT_EQ(w.frame->m_comm.m_bOpen, 0);
+        ASSERT_EQ(w.Shown("question"), 1);
+        EXPECT_EQ(w.sim.desktop.AllShown().back().text, text::kRetryQuestion);
+        EXPECT_EQ(w.sim.desktop.AllShown().back().owner, w.Main());
+        EXPECT_EQ(w.frame->m_bAutoReopen, answer == os::kIdOk ? 1 : 0);
+    }
 }
 
 TEST_F(OpenTest, TheNoticeCarriesTheGivenStatusOnlyWhileTheDeviceIsOpen) {
     ClientWindow client;
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     Create();
     frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
     frame->NotifyPrintEnd(50);
@@ -148,31 +109,24 @@ TEST_F(OpenTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenO
     EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer yet, and the operator says no
     EXPECT_EQ(frame->m_bAutoReopen, 0);
 
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     frame->OnCommand(ID_TRAY_INIT);
     EXPECT_EQ(frame->m_comm.m_bOpen, 1);
     EXPECT_EQ(sim.system.profileWrites.size(), 4u);
 
     ClientWindow client;
-    CGate* gate = Register(client);
-    frame->StartMsrAdvise(gate);
-    int opens = sim.serial.Count().open;
+    frame->StartMsrAdvise(Register(client));
     std::size_t before = com1.Received().size();
     frame->OnCommand(ID_TRAY_INIT);
-    EXPECT_EQ(sim.serial.Count().open, opens);
+    EXPECT_EQ(sim.serial.Count().open, 3);
     EXPECT_EQ(sim.system.profileWrites.size(), 4u);
-    EXPECT_EQ(com1.Received().substr(before), kClearA +
-                                                  "\x1b"
-                                                  "0" +
-                                                  kStatusRequestA);  // the wait ends, then the initialise
+    EXPECT_EQ(com1.Received().substr(before), kClearA + "\0330" + kStatusRequestA);  // the wait ends first
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
 TEST_F(OpenTest, StatusNamingTakesThePrintersTextOnlyWhileTheDeviceIsOpen) {
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     Create();
     frame->m_strStatus = "before";
     EXPECT_EQ(frame->StatusName(50), 242);

@@ -7,38 +7,25 @@
 class ReentryTest : public FrameTest {
 protected:
     // A family 0 printer on COM1 whose answer to the probe comes 300 ms late, so that the open
-    // waits and dispatches whatever is queued.
+    // waits and dispatches whatever is queued; then the main window.
     void SlowPrinter() {
         com1.Answer("?", kStatusRequestA, 300);
-        FamilyZero(com1);
-        Plug("COM1", com1);
+        Plug("COM1", com1, 0);
+        Create();
     }
     void PostToMain(std::uint32_t message, std::uintptr_t wParam = 0) {
         sim.windows.Post(Main(), message, wParam, 0);
     }
-    static int Count(const std::string& haystack, const std::string& needle) {
-        int count = 0;
-        for (std::size_t at = haystack.find(needle); at != std::string::npos;
-             at = haystack.find(needle, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-    static inline const std::string kInitialiseA =
-        "\x1b"
-        "0";
 };
 
 TEST_F(ReentryTest, AnInitialiseChosenDuringAnOpenRunsAfterItWithoutASecondOpen) {
     SlowPrinter();
-    Create();
     PostToMain(os::kWmCommand, ID_TRAY_INIT);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(sim.serial.Count().open, 1);
-    EXPECT_EQ(Count(com1.Received(), kInitialiseA), 1);
+    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 1);
     Pump();
     EXPECT_EQ(sim.serial.Count().open, 1);  // the device was open by then: only the initialise
-    EXPECT_EQ(Count(com1.Received(), kInitialiseA), 2);
+    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 2);
 }
 
 TEST_F(ReentryTest, AnInitialiseChosenDuringTheQuestionWaitsForTheAnswer) {
@@ -60,70 +47,57 @@ TEST_F(ReentryTest, AnInitialiseChosenDuringTheQuestionWaitsForTheAnswer) {
 }
 
 TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
+    Plug("COM2", com2, 0);
     SlowPrinter();
-    FamilyZero(com2);
-    Plug("COM2", com2);
-    Create();
     sim.desktop.propertyAnswer = os::kIdOk;
     sim.desktop.propertyEdit = [](os::PropertyFields& fields) { fields.portRadio = 1; };
     PostToMain(os::kWmCommand, ID_TRAY_CONFIG);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(Shown("property"), 1);
-    EXPECT_EQ(frame->m_nPort, 1);  // the running open stored its own port
-    EXPECT_EQ(Ini("PORT"), "1");
+    EXPECT_EQ(Ini("PORT"), "1");  // the running open stored its own port
     Pump();
-    EXPECT_EQ(sim.serial.OpenedNames(), (std::vector<std::string>{"COM1", "COM2"}));
+    EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
     EXPECT_EQ(frame->m_nPort, 2);
     EXPECT_EQ(Ini("PORT"), "2");
 }
 
-TEST_F(ReentryTest, ACloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
-    SlowPrinter();
-    Create();
-    ClientWindow client;
-    Register(client);
-    PostToMain(os::kWmClose);
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_TRUE(Alive(Main()));
-    EXPECT_EQ(Shown("yesno"), 0);
-    EXPECT_EQ(Ini("PORT"), "1");
-    Pump();
-    EXPECT_EQ(Shown("yesno"), 1);
-    EXPECT_FALSE(Alive(Main()));
-}
-
-TEST_F(ReentryTest, AQuietCloseDuringAnOpenAlsoWaits) {
-    SlowPrinter();
-    Create();
-    PostToMain(WM_CLOSEQUIET);
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_TRUE(Alive(Main()));
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
-    Pump();
-    EXPECT_FALSE(Alive(Main()));
-    EXPECT_TRUE(sim.windows.QuitPosted());
+TEST(Reentry, ACloseOrAQuietCloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
+    for (std::uint32_t close : {os::kWmClose, WM_CLOSEQUIET}) {
+        Workstation w;
+        w.com1.Answer("?", kStatusRequestA, 300);
+        w.Plug("COM1", w.com1, 0);
+        w.Create();
+        ClientWindow client;
+        w.Register(client);
+        w.sim.windows.Post(w.Main(), close, 0, 0);
+        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        EXPECT_TRUE(w.Alive(w.Main()));
+        EXPECT_EQ(w.Shown("yesno"), 0);
+        w.Pump();
+        EXPECT_EQ(w.Shown("yesno"), close == os::kWmClose ? 1 : 0);
+        EXPECT_FALSE(w.Alive(w.Main()));
+        EXPECT_TRUE(w.sim.windows.QuitPosted());
+    }
 }
 
 TEST_F(ReentryTest, AnOpenCalledInsideAnOpenFindsTheDeviceClosedAndOpensNothing) {
     SlowPrinter();
-    Create();
     int nested = 0;
     int openSeen = -1;
     bool openingSeen = false;
-    int opensBefore = 0;
-    int opensAfter = 0;
+    int opens = 0;
     sim.pump.Post(0, 0, [&] {
         openSeen = frame->m_comm.m_bOpen;
         openingSeen = frame->OpenRunning();
-        opensBefore = sim.serial.Count().open;
+        opens = sim.serial.Count().open;
         nested = frame->OpenPrinter(0);
-        opensAfter = sim.serial.Count().open;
+        opens = sim.serial.Count().open - opens;
     });
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(nested, 242);
     EXPECT_EQ(openSeen, 0);
     EXPECT_TRUE(openingSeen);
-    EXPECT_EQ(opensAfter, opensBefore);
+    EXPECT_EQ(opens, 0);
     EXPECT_EQ(Shown("question"), 0);
     EXPECT_FALSE(frame->OpenRunning());
 }
@@ -139,6 +113,6 @@ TEST_F(ReentryTest, TicksDuringALongPollAreSkipped) {
     std::size_t before = com1.Received().size();
     Pump(1000);  // the first tick polls: six status requests of a second each, while ticks keep coming
     EXPECT_GT(sim.clock.Ticks(), 6000u);
-    EXPECT_EQ(Count(com1.Received().substr(before), kStatusRequestA), 6);
+    EXPECT_EQ(CountOf(com1.Received().substr(before), kStatusRequestA), 6);
     EXPECT_EQ(frame->m_bMsrWait, 1);
 }

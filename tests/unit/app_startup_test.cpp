@@ -7,25 +7,22 @@
 #include "app_fixture.h"
 
 TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
-    struct Case {
-        std::vector<const char*> argv;
-        bool noinit;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<const char*>, bool> cases[] = {
         {{"lodevar.exe", "/noinit"}, true},
         {{"lodevar.exe", "-noinit"}, true},
         {{"lodevar.exe", "a", "b", "-noinit"}, true},
         {{"lodevar.exe", "/noinit", "/NOINIT"}, true},  // a later non-match does not undo a match
         {{"lodevar.exe", "noinit"}, false},
+        {{"lodevar.exe", "+noinit"}, false},
         {{"lodevar.exe", "/NOINIT"}, false},
         {{"lodevar.exe", "/noinit2"}, false},
         {{"lodevar.exe", "--noinit"}, false},
         {{"lodevar.exe", "/", ""}, false},
         {{"/noinit"}, false},  // the program name is not an argument
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(c.argv.size()), c.argv.data()), c.noinit)
-            << c.argv.back();
+    for (const auto& [argv, noinit] : cases) {
+        EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
+            << argv.back();
     }
 }
 
@@ -43,9 +40,13 @@ private:
     sim::CSimSystem& m_system;
 };
 
-class StartupTest : public SimTest {
+class StartupTest : public FrameTest {
 protected:
-    bool Start(std::vector<const char*> argv) {
+    // Starts the program with `argv` after its name, a launcher waiting unless `launcher` says not.
+    bool Start(std::vector<const char*> argv, bool launcher = true) {
+        if (launcher) {
+            sim.system.CreateNamedEvent(kStartupEventName);
+        }
         argv.insert(argv.begin(), "C:\\Lodevar\\lodevar.exe");
         return app.InitInstance(static_cast<int>(argv.size()), argv.data());
     }
@@ -56,9 +57,7 @@ protected:
 };
 
 TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsHidden) {
-    sim.system.CreateNamedEvent(kStartupEventName);
-    FamilyZero(printer);
-    Plug("COM1", printer);
+    Plug("COM1", printer, 0);
     ASSERT_TRUE(Start({}));
     EXPECT_EQ(Signals(), 1);
     EXPECT_EQ(sim.system.OpenHandles(), 0);
@@ -70,7 +69,6 @@ TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsH
 }
 
 TEST_F(StartupTest, WithoutAPrinterTheLauncherWaitsForTheOperatorsAnswer) {
-    sim.system.CreateNamedEvent(kStartupEventName);
     int signalsWhileAsking = -1;
     sim.desktop.whileModal = [&] { signalsWhileAsking = Signals(); };
     ASSERT_TRUE(Start({"x"}));
@@ -80,9 +78,7 @@ TEST_F(StartupTest, WithoutAPrinterTheLauncherWaitsForTheOperatorsAnswer) {
 }
 
 TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
-    sim.system.CreateNamedEvent(kStartupEventName);
-    FamilyZero(printer);
-    Plug("COM1", printer);
+    Plug("COM1", printer, 0);
     ASSERT_TRUE(Start({"-x", "/noinit"}));
     EXPECT_EQ(sim.serial.Count().open, 0);
     EXPECT_EQ(Shown("question"), 0);
@@ -92,17 +88,12 @@ TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
     EXPECT_EQ(app.MainFrame()->m_bAutoReopen, 1);  // the first client operation opens the printer
 }
 
-TEST_F(StartupTest, AClassRegistrationFailureEndsWithoutTheSignal) {
-    sim.system.CreateNamedEvent(kStartupEventName);
+TEST_F(StartupTest, AClassRegistrationFailureEndsWithoutTheSignalAndAWindowFailureWithIt) {
     sim.windows.failRegisterClass = true;
     EXPECT_FALSE(Start({}));
     EXPECT_EQ(Signals(), 0);
-    EXPECT_EQ(sim.system.OpenHandles(), 0);
     EXPECT_EQ(app.MainFrame(), nullptr);
-}
-
-TEST_F(StartupTest, AWindowCreationFailureEndsWithTheSignal) {
-    sim.system.CreateNamedEvent(kStartupEventName);
+    sim.windows.failRegisterClass = false;
     sim.windows.failCreateMainWindow = true;
     EXPECT_FALSE(Start({}));
     EXPECT_EQ(Signals(), 1);
@@ -111,9 +102,8 @@ TEST_F(StartupTest, AWindowCreationFailureEndsWithTheSignal) {
 }
 
 TEST_F(StartupTest, WithoutALauncherStartUpRunsTheSameAndSignalsNothing) {
-    FamilyZero(printer);
-    Plug("COM1", printer);
-    ASSERT_TRUE(Start({}));
+    Plug("COM1", printer, 0);
+    ASSERT_TRUE(Start({}, false));
     EXPECT_EQ(app.MainFrame()->m_comm.m_bOpen, 1);
     EXPECT_EQ(Signals(), 0);
     EXPECT_EQ(sim.system.OpenHandles(), 0);

@@ -1,53 +1,39 @@
 // The main window: creation, the tray icon and menu, the gates, closing, and the MSR poll.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app_fixture.h"
 #include "cp949.h"
 
 using WindowTest = FrameTest;
 
-TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindow) {
+TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
     Create();
     const auto& tray = sim.windows.TrayIcon();
     EXPECT_TRUE(tray.shown);
-    EXPECT_EQ(tray.id, 128u);
-    EXPECT_EQ(tray.callbackMessage, 1324u);
-    EXPECT_EQ(tray.tip, "Banking Printer Driver V1.0");
+    EXPECT_EQ(std::tuple(tray.id, tray.callbackMessage, tray.tip),
+              std::tuple(128u, 1324u, "Banking Printer Driver V1.0"));
     const auto* info = sim.windows.Find(Main());
-    EXPECT_EQ(info->className, "QRVA Bank Driver");
-    EXPECT_EQ(info->text, "QRVA Bank Driver");
-    EXPECT_EQ(info->showCommand, os::kShowMinimize);
+    EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand),
+              std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize));
     EXPECT_EQ(frame->m_bAutoReopen, 1);
     EXPECT_EQ(frame->m_comm.m_bOpen, 0);
 
-    sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
-    EXPECT_EQ(sim.windows.TrayIcon().adds, 2);  // the shell restarted: the icon is back
-}
-
-TEST_F(WindowTest, ATipLongerThan127CharactersIsCut) {
-    sim.windows.RegisterMainClass(kMainWindowName);
-    frame = std::make_unique<CMainFrame>(sim.Platform());
     frame->m_strTip = std::string(200, 't');
-    ASSERT_TRUE(frame->Create());
-    EXPECT_EQ(sim.windows.TrayIcon().tip, std::string(127, 't'));
+    sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
+    EXPECT_EQ(tray.adds, 2);  // the shell restarted: the icon is back
+    EXPECT_EQ(tray.tip, std::string(127, 't'));
 }
 
-TEST_F(WindowTest, OnlyAReleasedButtonOpensTheTrayMenu) {
-    Create();
-    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205}) {
-        os::Message notify{WM_TRAYNOTIFY, kTrayIconId, mouse};
-        EXPECT_EQ(sim.windows.Send(Main(), notify), 1);
-    }
-    EXPECT_EQ(sim.windows.TrayIcon().menusShown, 2);
-}
-
-TEST_F(WindowTest, EachTrayCommandReachesItsHandler) {
+TEST_F(WindowTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
     Create();
     sim.windows.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
-    for (int click = 0; click < 5; ++click) {
-        sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, os::kWmRButtonUp});
+    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
+        EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, mouse}), 1);
         Pump();
     }
+    EXPECT_EQ(sim.windows.TrayIcon().menusShown, 5);
     EXPECT_EQ(Shown("about"), 1);
     EXPECT_EQ(Shown("property"), 1);
     EXPECT_EQ(Shown("question"), 1);  // the initialise found no printer
@@ -74,8 +60,10 @@ protected:
     os::Window windowB = 0;
 };
 
-TEST_F(CloseTest, WithClientsTheOperatorIsAskedAndYesClosesEverything) {
-    sim.windows.Send(Main(), os::Message{os::kWmClose});
+TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
+    EXPECT_EQ(Shown("yesno"), 0);
+    Pump();
     ASSERT_EQ(Shown("yesno"), 1);
     const auto& question = sim.desktop.AllShown().back();
     EXPECT_EQ(question.text, Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
@@ -92,8 +80,7 @@ TEST_F(CloseTest, WithClientsTheOperatorIsAskedAndYesClosesEverything) {
 // Declined close: a running MSR wait is left alone, before, during and after the question, so
 // the waiting client still gets its stripe data.
 TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
     sim.desktop.yesNoAnswers = {false};
@@ -110,9 +97,7 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer("\x02\x1bs0123456789abcdef\x03",
-                "\x1b"
-                "]");
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     ASSERT_EQ(clientA.received.size(), 1u);
     EXPECT_EQ(clientA.received[0].substr(0, 25), std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef");
@@ -137,15 +122,6 @@ TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWit
     EXPECT_FALSE(Alive(windowB));
     ASSERT_EQ(frame->m_mapGate.size(), 1u);  // the gate its client closed is left alone
     EXPECT_EQ(frame->m_mapGate.begin()->second, a);
-}
-
-TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsks) {
-    sim.desktop.yesNoAnswers = {false};
-    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
-    EXPECT_EQ(Shown("yesno"), 0);
-    Pump();
-    EXPECT_EQ(Shown("yesno"), 1);
-    EXPECT_TRUE(Alive(Main()));
 }
 
 TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNewestGate) {
@@ -180,14 +156,7 @@ TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothing) {
     EXPECT_EQ(frame->m_listGate.size(), 2u);
 }
 
-class MsrPollTest : public CloseTest {
-protected:
-    void Open() {
-        FamilyZero(com1);
-        Plug("COM1", com1);
-        ASSERT_EQ(frame->OpenPrinter(0), 1);
-    }
-};
+using MsrPollTest = CloseTest;
 
 TEST_F(MsrPollTest, WhileTheDeviceIsClosedTicksDoNothing) {
     frame->StartMsrAdvise(a);
@@ -199,15 +168,14 @@ TEST_F(MsrPollTest, WhileTheDeviceIsClosedTicksDoNothing) {
 }
 
 TEST_F(MsrPollTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
-    Open();
+    Plug("COM1", com1, 0);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
     Pump(1000);  // a normal status: no passbook, no data
     EXPECT_EQ(frame->m_bMsrWait, 1);
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer("\x02\x1bs0123456789abcdef\x03",
-                "\x1b"
-                "]");
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     EXPECT_TRUE(clientA.received.empty());
     EXPECT_TRUE(clientB.received.empty());

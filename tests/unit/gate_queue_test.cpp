@@ -85,8 +85,7 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
 TEST_F(QueueTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
     SetIni("MODEL", "0");
     com1.Answer(FrameA('P'), kStatusRequestA, 300);  // the open's status comes late
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     Create();
     Join(a);
     Join(b);

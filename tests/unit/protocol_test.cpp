@@ -141,10 +141,16 @@ TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAnd
         std::string answer;
         int code;
     } cases[] = {
-        {AnswerB(0x21), 80}, {AnswerB(0x01), 80}, {AnswerB(0x22), 135}, {AnswerB(0x20), 85},
-        {AnswerB(0x00), 65}, {AnswerB(0x40), 65}, {"\100", 80},  // a missing status byte reads as all bits
-                                                                 // set
-        {"Q", 241},          {"M", 241},                         // 'M' without stripe data
+        {AnswerB(0x21), 80},
+        {AnswerB(0x01), 80},
+        {AnswerB(0x22), 135},
+        {AnswerB(0x20), 85},
+        {AnswerB(0x00), 65},
+        {AnswerB(0x40), 65},
+        {"\100", 80},  // a missing status byte reads as all bits
+                       // set
+        {"Q", 241},
+        {"M", 241},  // 'M' without stripe data
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
