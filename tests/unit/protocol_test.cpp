@@ -137,25 +137,15 @@ protected:
 };
 
 TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAndNothingIsRetried) {
-    struct Case {
-        std::string answer;
-        int code;
-    } cases[] = {
-        {AnswerB(0x21), 80},
-        {AnswerB(0x01), 80},
-        {AnswerB(0x22), 135},
-        {AnswerB(0x20), 85},
-        {AnswerB(0x00), 65},
-        {AnswerB(0x40), 65},
-        {"\100", 80},  // a missing status byte reads as all bits
-                       // set
-        {"Q", 241},
-        {"M", 241},  // 'M' without stripe data
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer);
-        printer.Answer(c.answer, kStatusRequestB);
-        EXPECT_EQ(comm.QueryStatusB(), c.code);
+    // A missing status byte reads as all bits set; 'M' without stripe data is unintelligible.
+    const std::pair<std::string, int> cases[] = {
+        {AnswerB(0x21), 80}, {AnswerB(0x01), 80}, {AnswerB(0x22), 135},
+        {AnswerB(0x20), 85}, {AnswerB(0x00), 65}, {AnswerB(0x40), 65},
+        {"\100", 80},        {"Q", 241},          {"M", 241}};
+    for (const auto& [answer, code] : cases) {
+        SCOPED_TRACE(answer);
+        printer.Answer(answer, kStatusRequestB);
+        EXPECT_EQ(comm.QueryStatusB(), code);
     }
     EXPECT_EQ(CountOf(Written(), kStatusRequestB), 9);
     EXPECT_EQ(sim.clock.Sleeps(), Sleeps(9, 100));  // the pause after each request
