@@ -28,7 +28,7 @@ TEST_F(Control0, InsertWithADelayHappensThatLongAfterTheCommand) {
     EXPECT_EQ(printer.Loaded(), Medium::Chit);
 }
 
-TEST_F(Control0, MalformedLinesAreRefusedAndChangeNothing) {
+TEST_F(Control0, MalformedLinesAreRefusedAndChangeNothingAndToolCommandsAreHandedBack) {
     for (const char* line :
          {"insert book", "insert passbook soon", "insert passbook 5 6", "cut -1", "cut", "slow 1.5",
           "status 300", "status", "silent maybe", "jam now", "frobnicate", "page 2"}) {
@@ -36,6 +36,14 @@ TEST_F(Control0, MalformedLinesAreRefusedAndChangeNothing) {
     }
     EXPECT_FALSE(printer.Jammed());
     EXPECT_EQ(Ask(kStatus), "\x02?r\x50\x03");
+    const std::pair<const char*, ControlAction> tool[] = {{"  page \r", ControlAction::Page},
+                                                          {"unplug", ControlAction::Unplug},
+                                                          {"replug", ControlAction::Replug},
+                                                          {"quit", ControlAction::Quit},
+                                                          {"   ", ControlAction::Done}};
+    for (const auto& [line, action] : tool) {
+        EXPECT_EQ(Run(line), action) << line;
+    }
 }
 
 TEST_F(Control0, EachSwitchReachesThePrinter) {
@@ -66,14 +74,6 @@ TEST_F(Control0, EachSwitchReachesThePrinter) {
     EXPECT_FALSE(printer.Cts(now));
     EXPECT_EQ(Run("jam"), ControlAction::Done);
     EXPECT_EQ(Ask(kStatus), "\x02?r\x31\x03");
-}
-
-TEST_F(Control0, ToolCommandsAreHandedBackWhateverTheBlanks) {
-    EXPECT_EQ(Run("  page \r"), ControlAction::Page);
-    EXPECT_EQ(Run("unplug"), ControlAction::Unplug);
-    EXPECT_EQ(Run("replug"), ControlAction::Replug);
-    EXPECT_EQ(Run("quit"), ControlAction::Quit);
-    EXPECT_EQ(Run("   "), ControlAction::Done);
 }
 
 TEST(Control1, StatusCodesFamily1CannotSayAreRefused) {

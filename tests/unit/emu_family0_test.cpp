@@ -2,6 +2,8 @@
 // the stripe frame and the stripe write.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "emu_line.h"
 
 namespace {
@@ -18,56 +20,41 @@ protected:
     Family0() : EmuLine(0) {}
 };
 
-TEST_F(Family0, WholeStatusFrameArrivesTwoMillisecondsAfterTheRequest) {
+TEST_F(Family0, AWholeStatusFrameArrivesTwoMillisecondsAfterTheRequestAndAnInsertionAtItsTime) {
+    printer.InsertAt(Medium::Passbook, 1002);
     Send(kStatus);
     now += 1;
     EXPECT_EQ(printer.Readable(now), 0u);
     now += 1;
     EXPECT_EQ(Take(), kNothingIn);
-    printer.Insert(Medium::Passbook);
     EXPECT_EQ(Ask(kStatus), kPassbookIn);
     printer.Remove();
     printer.Insert(Medium::Chit);
     EXPECT_EQ(Ask(kStatus), kChitIn);
 }
 
-TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPath) {
-    printer.Insert(Medium::Chit);
-    Send("\033O");  // the passbook path is selected at power-on
-    EXPECT_EQ(Ask(kStatus), kChitIn);
-    Send("\033S6\033O");
-    EXPECT_EQ(Ask(kStatus), kNothingIn);
-    EXPECT_EQ(printer.Ejections(), 1);
-}
-
-TEST_F(Family0, ScriptedInsertionHappensAtItsTime) {
-    printer.InsertAt(Medium::Passbook, 3000);
-    now = 2999;
-    EXPECT_EQ(Ask(kStatus), kNothingIn);
-    now = 3000;
-    EXPECT_EQ(Ask(kStatus), kPassbookIn);
-}
-
-TEST_F(Family0, WaitingMediumGoesInHalfASecondAfterTheEject) {
+TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfASecondLater) {
     printer.Insert(Medium::Chit);
     printer.Insert(Medium::Passbook);
+    Send("\033O");  // the passbook path is selected at power-on
+    EXPECT_EQ(Ask(kStatus), kChitIn);
     Send("\033S6\033O");
     now += 499;
     EXPECT_EQ(Ask(kStatus), kNothingIn);
     EXPECT_EQ(Ask(kStatus), kPassbookIn);
+    EXPECT_EQ(printer.Ejections(), 1);
 }
 
-TEST_F(Family0, RowAndColumnPlaceTheTextAndTheHeadMovesOn) {
+TEST_F(Family0, RowAndColumnPlaceTheTextAndTheHeadMovesOnTwoColumnsAKoreanChar) {
     Send("\033L004LOST\033[000");  // nothing in: nothing printed
     printer.Insert(Medium::Passbook);
-    Send("\033L007\033H025DEPOSIT\033[000");
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
+    Send("\033L007\033H025DEPOSIT\033[000\033H003\xc0\xd4\xb1\xdd 1\033[000");
+    ASSERT_EQ(printer.Page().Lines().size(), 2u);
     const emu::PrintedLine& line = printer.Page().Lines()[0];
-    EXPECT_EQ(line.row, 3);
-    EXPECT_EQ(line.column, 25);
-    EXPECT_EQ(line.text, "DEPOSIT");
-    EXPECT_EQ(line.medium, Medium::Passbook);
-    EXPECT_EQ(printer.Head().column, 32);
+    EXPECT_EQ(std::tuple(line.row, line.column, line.text, line.medium),
+              std::tuple(3, 25, "DEPOSIT", Medium::Passbook));
+    EXPECT_EQ(printer.Page().Lines()[1].text, "입금 1");
+    EXPECT_EQ(printer.Head().column, 3 + 6);
 }
 
 TEST_F(Family0, CommandsSplitAcrossWritesAreJoined) {
@@ -87,24 +74,12 @@ TEST_F(Family0, AttributesApplyToTheTextAfterThemAndInitialiseResetsThem) {
     Send("\033L005\033H000AB\033m1\033!1\0333\033=CD\033[000\0330\033H010EF\033[000");
     const auto& lines = printer.Page().Lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].face, emu::Face::Myoungjo);
-    EXPECT_EQ(lines[1].face, emu::Face::Godic);
-    EXPECT_EQ(lines[1].colour, emu::Colour::Red);
-    EXPECT_EQ(lines[1].size, emu::Size::Enlarged);
-    EXPECT_EQ(lines[1].pitch, 12);
-    EXPECT_EQ(lines[2].face, emu::Face::Myoungjo);
-    EXPECT_EQ(lines[2].colour, emu::Colour::Black);
-    EXPECT_EQ(lines[2].size, emu::Size::Normal);
-    EXPECT_EQ(lines[2].pitch, 10);
+    auto attributes = [](const emu::PrintedLine& l) { return std::tuple(l.face, l.colour, l.size, l.pitch); };
+    const auto plain = std::tuple(emu::Face::Myoungjo, emu::Colour::Black, emu::Size::Normal, 10);
+    EXPECT_EQ(attributes(lines[0]), plain);
+    EXPECT_EQ(attributes(lines[1]), std::tuple(emu::Face::Godic, emu::Colour::Red, emu::Size::Enlarged, 12));
+    EXPECT_EQ(attributes(lines[2]), plain);
     EXPECT_EQ(printer.Page().RowText(1), "ABC D     EF");  // enlarged: two columns a character
-}
-
-TEST_F(Family0, KoreanTextIsDecodedAndTakesTwoColumnsAChar) {
-    printer.Insert(Medium::Passbook);
-    Send("\033L004\033H003\xc0\xd4\xb1\xdd 100\033[000");
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].text, "입금 100");
-    EXPECT_EQ(printer.Head().column, 3 + 8);
 }
 
 class Family0Stripe : public Family0 {
@@ -112,9 +87,15 @@ protected:
     void SetUp() override { printer.Insert(Medium::Passbook); }
 };
 
-TEST_F(Family0Stripe, ReadAnswersTheStripeFrameOrWhyNot) {
+TEST_F(Family0Stripe, ReadAnswersTheStripeFrameOrWhyNotAndStatusFramesFirstWhenAsked) {
     printer.SetStripe("1234:5678:901234");
     EXPECT_EQ(Ask("\033]"), "\x02\033s1234:5678:901234\x03");
+    printer.SetStatusFramesBeforeStripe(2, 0x41);
+    EXPECT_EQ(Ask("\033]", 2), kPassbookIn);
+    now += 100;
+    EXPECT_EQ(Take(), kPassbookIn);
+    now += 100;
+    EXPECT_EQ(Take(), "\x02\033s1234:5678:901234\x03");
     printer.SetStripeUnformatted();
     EXPECT_EQ(Ask("\033]"), "\x02?r\x7f\x03");
     printer.SetNoStripe();
@@ -124,24 +105,11 @@ TEST_F(Family0Stripe, ReadAnswersTheStripeFrameOrWhyNot) {
     EXPECT_EQ(Ask("\033]"), kChitIn);
 }
 
-TEST_F(Family0Stripe, StatusFramesComeFirstWhenAsked) {
-    printer.SetStripe("ABCDEFGHIJKLMNOP");
-    printer.SetStatusFramesBeforeStripe(2, 0x41);
-    EXPECT_EQ(Ask("\033]", 2), kPassbookIn);
-    now += 100;
-    EXPECT_EQ(Take(), kPassbookIn);
-    now += 100;
-    EXPECT_EQ(Take(), "\x02\033sABCDEFGHIJKLMNOP\x03");
-}
-
-TEST_F(Family0Stripe, WriteIsKeptOnlyOnTheEndCommand) {
+TEST_F(Family0Stripe, AWriteIsKeptOnlyOnTheEndCommandAndWithoutAStripeReportsAnErrorOnce) {
     Send("\033t           12345\x1d");
     EXPECT_EQ(printer.StripeData(), "0000000000000000");
     Send("\033\\");
-    EXPECT_EQ(Ask("\033]"), "\x02\033s           12345\x03");
-}
-
-TEST_F(Family0Stripe, WriteOntoAPassbookWithoutStripeReportsErrorOnce) {
+    EXPECT_EQ(printer.StripeData(), "           12345");
     printer.SetNoStripe();
     Send("\033t0123456789ABCDEF\x1d\033\\");
     EXPECT_EQ(printer.Stripe(), emu::StripeState::None);
