@@ -37,7 +37,7 @@ fake::CFakePrinterLibrary* Configured() {
                                     fake::CFakePrinterLibrary::Quote(value));
         }
     }
-    core.SetCallListener([logPath](const std::string& line) { AppendLine(logPath, line); });
+    core.listener = [logPath](const std::string& line) { AppendLine(logPath, line); };
     return &core;
 }
 

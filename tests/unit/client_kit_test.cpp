@@ -114,7 +114,7 @@ TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoW
     Client a;
     Join(a);
     const std::string stripe = std::string(60, 'n') + std::string(44, 'm');
-    library.SetStripe("X" + stripe);
+    library.stripe = "X" + stripe;
     EXPECT_EQ(Send(a, "A00000000"), 1);
     Pump(1000);
     ASSERT_EQ(a.proc.received.size(), 1u);

@@ -85,7 +85,7 @@ TEST_F(DeviceTest, AStripeWriteTakes255BytesOfALongerText) {
     OpenLibrary();
     std::string data(300, 'd');
     EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
-    EXPECT_EQ(library.Calls(), std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
+    EXPECT_EQ(library.calls, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
 }
 
 TEST_F(DeviceTest, ThePitchIsAlways12And5) {

@@ -40,7 +40,7 @@ protected:
         if (open) {
             ASSERT_EQ(frame->OpenPrinter(0), 1);
         }
-        library.ClearCalls();
+        library.calls.clear();
     }
     void Mark() { m_nMark = com1.Received().size(); }
     std::string Sent() const { return com1.Received().substr(m_nMark); }

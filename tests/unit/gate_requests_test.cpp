@@ -73,12 +73,12 @@ TEST_F(RequestTest, AStripeReadIsWrittenIntoTheRequestAtOffsets6To88) {
         message.copyData = block.data();
         return sim.windows.Send(a.gate->m_hWnd, message);
     };
-    library.SetStripe("X" + std::string(37, 's'));
+    library.stripe = "X" + std::string(37, 's');
     std::string block = "R00000000" + std::string(99, '#');
     EXPECT_EQ(read(block), 1);
     EXPECT_EQ(block, "R00000037" + std::string(37, 's') + std::string(43, '\0') + std::string(19, '#'));
 
-    library.SetStripe("X" + std::string(104, 't'));  // longer than the area: cut there
+    library.stripe = "X" + std::string(104, 't');  // longer than the area: cut there
     EXPECT_EQ(read(block), 1);
     EXPECT_EQ(block, "R00000080" + std::string(80, 't') + std::string(19, '#'));
 
@@ -104,7 +104,7 @@ TEST_F(RequestTest, ResetOfTheLibraryFamilyGoesThroughTheLibraryOnlyOnceItIsLoad
     frame->m_comm.m_bOpen = 0;
     frame->m_bAutoReopen = 0;
     EXPECT_EQ(Send(a, "S00000000"), 1);  // also while the device counts as closed
-    EXPECT_EQ(library.Calls(),
+    EXPECT_EQ(library.calls,
               (std::vector<std::string>{"WriteCommand(\"\\x1b0\")", "PrtIsPowerOn()",
                                         "WriteCommand(\"\\x1b0\")"}));  // the open's and the reset's
 }
