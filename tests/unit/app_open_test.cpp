@@ -124,18 +124,3 @@ TEST_F(OpenTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenO
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
-
-TEST_F(OpenTest, StatusNamingTakesThePrintersTextOnlyWhileTheDeviceIsOpen) {
-    Plug("COM1", com1, 0);
-    Create();
-    frame->m_strStatus = "before";
-    EXPECT_EQ(frame->StatusName(50), 242);
-    EXPECT_EQ(frame->m_strStatus, "before");
-
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    frame->m_comm.SetErrorText(50);
-    EXPECT_EQ(frame->StatusName(50), 1);
-    EXPECT_EQ(frame->m_strStatus, Cp949("용지 없음 - 용지 삽입"));
-    EXPECT_EQ(frame->StatusName(153), 1);
-    EXPECT_EQ(sim.system.debugLines.back(), "Lodevar 0x99: NO Define Msg\n");
-}

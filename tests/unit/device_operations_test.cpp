@@ -116,9 +116,10 @@ TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt)
 
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer(FrameA(36), kStatusRequestA);  // a code without a text
-    EXPECT_EQ(frame->MSRWRITE("1234", 4), 36);
+    com1.Answer(FrameA(153), kStatusRequestA);  // a code without a name or a text
+    EXPECT_EQ(frame->MSRWRITE("1234", 4), 153);
     EXPECT_EQ(frame->m_strStatus, Cp949("통장이 들어와 있음"));
+    EXPECT_EQ(sim.system.debugLines.back(), "Lodevar 0x99: NO Define Msg\n");
 }
 
 TEST_F(DeviceTest, WithTraceOnEachOperationHandsItsRecordToTheTraceHook) {

@@ -13,16 +13,6 @@ protected:
     void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
 };
 
-TEST_F(FamilyATest, APrintAtARowAndColumnWithThePassbookInGoesRowColumnTextEnd) {
-    Reports('A');
-    EXPECT_EQ(comm.PrintPassbookAt(25, 3, "HELLO"), 1);
-    EXPECT_EQ(Written(),
-              "\033l\033j"                 // passbook wait: clear, already in
-              "\033j\033L007\033j"         // row 3 goes out as 3 + 4
-              "\033H025\033j"              // column
-              "\033l\033jHELLO\033[000");  // print: clear, status, text, print end
-}
-
 TEST_F(FamilyATest, ColumnsTakeAtLeastThreeDigitsAndTheColumnIsSentWhateverIsIn) {
     Reports('P');
     comm.SetColumn(1234);

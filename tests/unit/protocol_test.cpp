@@ -111,19 +111,6 @@ TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAndAFrameEndsWithin100Byte
     EXPECT_EQ(comm.ReadReplyA(), 80);
 }
 
-TEST_F(StatusATest, CodesWithoutATextKeepTheOldErrorText) {
-    printer.Answer(FrameA(80), kStatusRequestA);
-    comm.QueryStatusA();
-    printer.Answer(FrameA(36), kStatusRequestA);
-    EXPECT_EQ(comm.QueryStatusA(), 36);
-    for (int code : {1, 15, 67, 84, 135, 243}) {
-        comm.SetErrorText(code);
-    }
-    EXPECT_EQ(comm.GetErrorText(), Cp949("정상 상태임"));
-    comm.SetErrorText(16);
-    EXPECT_EQ(comm.GetErrorText(), Cp949("행 초과"));
-}
-
 TEST_F(StatusATest, APersistentPaperJamReinitialisesAtMostTwiceDeep) {
     printer.AnswerAlways(FrameA(49), kStatusRequestA);
     EXPECT_EQ(comm.QueryStatusA(), 49);
@@ -191,15 +178,6 @@ TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
     printer.AnswerAlways("E", kStatusRequestB);
     EXPECT_EQ(comm.QueryStatusB(), 113);
     EXPECT_EQ(CountOf(Written(), "\033u"), 1 + CComm::kMaxRecoveryDepth);
-}
-
-TEST_F(StatusBTest, QueryStatusDispatchesByFamilyAndFamilyTwoHasNoStatus) {
-    printer.Answer(AnswerB(0x00), kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatus(), 65);
-    comm.m_nFamily = 2;
-    sim.serial.ClearWire();
-    EXPECT_EQ(comm.QueryStatus(), 242);
-    EXPECT_EQ(Written(), "");
 }
 
 TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {

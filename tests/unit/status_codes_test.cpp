@@ -61,14 +61,6 @@ TEST(StatusCodes, EveryCodeHasItsNameAndCodePage949Text) {
     }
 }
 
-TEST(StatusCodes, CodesOutsideTheTableHaveNeitherNameNorText) {
-    for (int code : {-1, 0, 1, 2, 17, 35, 64, 81, 153, 240, 243, 255, 256}) {
-        SCOPED_TRACE(code);
-        EXPECT_EQ(status::Name(code), nullptr);
-        EXPECT_EQ(status::Text(code), nullptr);
-    }
-}
-
 TEST(StatusCodes, DriverTextsAreCodePage949) {
     EXPECT_EQ(std::string(text::kNoPrinter), Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
     EXPECT_EQ(std::string(text::kPrinterErrorCaption), Cp949("통장인쇄기 오류!!"));
