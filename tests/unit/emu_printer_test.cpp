@@ -1,0 +1,357 @@
+// The emulated printers seen from the line: status answers, media, commands, attributes, the stripe,
+// the faults a test can script, the control language and the wire log. What the driver relies on
+// is also checked against the driver itself (emu_driver_test.cpp).
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "emu/control.h"
+#include "emu/printer_emulator.h"
+
+namespace {
+
+using emu::ControlAction;
+using emu::Medium;
+
+const char kStatus0[] = "\033j";
+const char kNothingIn[] = "\x02?r\x50\x03";
+const char kPassbookIn[] = "\x02?r\x41\x03";
+const char kChitIn[] = "\x02?r\x42\x03";
+const char kStatus1[] = "\033h";
+const std::string kNothingIn1("\x40?\x01");
+const std::string kMediumIn1("\x40?\x00", 3);
+const std::string kBusy1("\x40?\x20");
+
+// The driver's end of a line to an emulated printer, on a clock the test moves by hand.
+template <int kFamily>
+class Line : public ::testing::Test {
+protected:
+    void Send(const std::string& bytes) {
+        printer.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
+    }
+    // Everything that has arrived by now.
+    std::string Take() {
+        std::string bytes(printer.Readable(now), '\0');
+        printer.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), now);
+        return bytes;
+    }
+    // Sends a request and takes what has arrived `waitMs` later.
+    std::string Ask(const std::string& request, std::uint32_t waitMs = 5) {
+        Send(request);
+        now += waitMs;
+        return Take();
+    }
+    // One command between begin and end, as the driver sends it to family 1.
+    void Command(const std::string& command) { Send("\033m" + command + "\033j"); }
+    ControlAction Run(const std::string& line) { return emu::RunControlLine(printer, line, now); }
+
+    emu::CPrinterEmulator printer{kFamily};
+    std::uint32_t now = 1000;
+};
+
+using Family0 = Line<0>;
+using Family1 = Line<1>;
+
+// ---- family 0 ---------------------------------------------------------------------------------
+
+TEST_F(Family0, AWholeStatusFrameArrivesTwoMillisecondsAfterTheRequestAndAnInsertionAtItsTime) {
+    printer.InsertAt(Medium::Passbook, 1002);
+    Send(kStatus0);
+    now += 1;
+    EXPECT_EQ(printer.Readable(now), 0u);
+    now += 1;
+    EXPECT_EQ(Take(), kNothingIn);
+    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
+    printer.Remove();
+    printer.Insert(Medium::Chit);
+    EXPECT_EQ(Ask(kStatus0), kChitIn);
+}
+
+TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfASecondLater) {
+    printer.Insert(Medium::Chit);
+    printer.Insert(Medium::Passbook);
+    Send("\033O");  // the passbook path is selected at power-on
+    EXPECT_EQ(Ask(kStatus0), kChitIn);
+    Send("\033S6\033O");
+    now += 499;
+    EXPECT_EQ(Ask(kStatus0), kNothingIn);
+    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
+    EXPECT_EQ(printer.Ejections(), 1);
+}
+
+TEST_F(Family0, CommandsSplitAcrossWritesAreJoinedAndNothingInPrintsNothing) {
+    Send("\033L004LOST\033[000");
+    printer.Insert(Medium::Passbook);
+    for (const char* piece : {"\033", "L0", "06", "\033H1234", "X\033[0", "00"}) {
+        Send(piece);
+    }
+    ASSERT_EQ(printer.Page().Lines().size(), 1u);
+    EXPECT_EQ(printer.Page().Lines()[0].row, 2);
+    EXPECT_EQ(printer.Page().Lines()[0].column, 1234);  // four digits are one value
+    EXPECT_EQ(Ask("\033"), "");
+    EXPECT_EQ(Ask("j"), kPassbookIn);
+}
+
+TEST_F(Family0, AttributesApplyToTheTextAfterThemAndInitialiseResetsThem) {
+    printer.Insert(Medium::Passbook);
+    Send("\033L005\033H000AB\033m1\033!1\0333\033=CD\033[000\0330\033H010EF\033[000");
+    const auto& lines = printer.Page().Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    auto attributes = [](const emu::PrintedLine& l) { return std::tuple(l.face, l.colour, l.size, l.pitch); };
+    const auto plain = std::tuple(emu::Face::Myoungjo, emu::Colour::Black, emu::Size::Normal, 10);
+    EXPECT_EQ(attributes(lines[0]), plain);
+    EXPECT_EQ(attributes(lines[1]), std::tuple(emu::Face::Godic, emu::Colour::Red, emu::Size::Enlarged, 12));
+    EXPECT_EQ(attributes(lines[2]), plain);
+    EXPECT_EQ(printer.Page().RowText(1), "ABC D     EF");  // enlarged: two columns a character
+}
+
+TEST_F(Family0, AStripeReadAnswersTheStripeFrameOrWhyNotAndAWriteIsKeptOnlyOnItsEndCommand) {
+    printer.Insert(Medium::Passbook);
+    Send("\033t           12345\x1d");
+    EXPECT_EQ(printer.StripeData(), "0000000000000000");
+    Send("\033\\");
+    EXPECT_EQ(Ask("\033]"), "\x02\033s           12345\x03");
+    printer.SetStripeUnformatted();
+    EXPECT_EQ(Ask("\033]"), "\x02?r\x7f\x03");
+    printer.SetNoStripe();
+    EXPECT_EQ(Ask("\033]"), "\x02?r\x71\x03");
+    Send("\033t0123456789ABCDEF\x1d\033\\");  // without a stripe: an error, reported once
+    EXPECT_EQ(printer.Stripe(), emu::StripeState::None);
+    EXPECT_EQ(Ask(kStatus0), "\x02?r\x71\x03");
+    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
+    printer.Remove();
+    printer.Insert(Medium::Chit);
+    EXPECT_EQ(Ask("\033]"), kChitIn);
+}
+
+TEST_F(Family0, APaperJamLastsUntilInitialiseNotClear) {
+    printer.Jam();
+    Send("\033l");
+    EXPECT_EQ(Ask(kStatus0), "\x02?r\x31\x03");
+    Send("\0330");
+    EXPECT_EQ(Ask(kStatus0), kNothingIn);
+}
+
+// ---- family 1 ---------------------------------------------------------------------------------
+
+TEST_F(Family1, NeverAnswersTheFamily0RequestAndReportsPassbookAndChitAlikeAsMediumIn) {
+    printer.Insert(Medium::Passbook);
+    EXPECT_EQ(Ask("\033j", 2000), "");
+    EXPECT_EQ(Ask("\033m\033j", 20000), "");
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+    printer.Remove();
+    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
+    printer.Insert(Medium::Chit);
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+}
+
+TEST_F(Family1, CommandsOutsideABeginEndPairAreIgnored) {
+    printer.Insert(Medium::Passbook);
+    Send("\033u\033i007TEXT");
+    EXPECT_EQ(printer.Loaded(), Medium::Passbook);
+    EXPECT_TRUE(printer.Page().Lines().empty());
+    Command("\033u");
+    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
+}
+
+TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesAreTakenOffAndAttributesApplyToWhatFollows) {
+    printer.Insert(Medium::Passbook);
+    for (const char* command : {"\033i007", "\033q024", "a\033J1\xb0\xa1\033J0z", "\033/5", "\033C", "\033w",
+                                "X", "\033/6", "\033c", "\033v", "Y"}) {
+        Command(command);
+    }
+    const auto& lines = printer.Page().Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(std::tuple(lines[0].row, lines[0].column, lines[0].text), std::tuple(7, 12, "a가z"));
+    EXPECT_EQ(printer.Page().RowText(7), "            a가zX Y");  // X enlarged
+    auto attributes = [](const emu::PrintedLine& l) {
+        return std::tuple(l.column, l.colour, l.size, l.pitch, l.linesPerInch);
+    };
+    EXPECT_EQ(attributes(lines[1]), std::tuple(16, emu::Colour::Red, emu::Size::Enlarged, 13, 8));
+    EXPECT_EQ(attributes(lines[2]), std::tuple(18, emu::Colour::Black, emu::Size::Normal, 12, 3));
+}
+
+TEST_F(Family1, AStripeReadRequestMakesTheNextStatusAnswerCarryTheStripeOrAOrE) {
+    printer.Insert(Medium::Passbook);
+    printer.SetStripe("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    Command("\033{");
+    EXPECT_EQ(Ask(kStatus1), "M22ABCDEFGHIJKLMNOPQRSTUV\xff");  // at most 22 characters
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+    printer.SetStripeUnformatted();
+    Command("\033{");
+    EXPECT_EQ(Ask(kStatus1), "A");
+    printer.SetNoStripe();
+    Command("\033{");
+    EXPECT_EQ(Ask(kStatus1), "E");
+    printer.Remove();
+    printer.Insert(Medium::Chit);  // a chit has no stripe
+    Command("\033{");
+    EXPECT_EQ(Ask(kStatus1), "E");
+}
+
+TEST_F(Family1, AStripeWriteStoresTheDataThenIsBusyForThreeRequestsAndOneThatDoesNotFitIsAnError) {
+    printer.Insert(Medium::Passbook);
+    for (const char* piece : {"\033m\033e", "04", "12", "34\033j"}) {  // pieces may begin with digits
+        Send(piece);
+    }
+    for (const std::string& answer : {kBusy1, kBusy1, kBusy1, kMediumIn1}) {
+        EXPECT_EQ(Ask(kStatus1), answer);
+    }
+    Command("\033e2312345678901234567890123");
+    EXPECT_EQ(printer.StripeData(), "1234");
+    EXPECT_EQ(Ask(kStatus1), "E");
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+}
+
+TEST_F(Family1, AJamIsBusyUntilInitialiseAndAForcedStatusIsSaidInTheFamilysAnswers) {
+    printer.Insert(Medium::Passbook);
+    printer.Jam();
+    EXPECT_EQ(Ask(kStatus1), kBusy1);
+    Send("\033f");
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+    const std::pair<int, std::string> forced[] = {{127, "A"}, {113, "E"}, {135, "\x40?\x02"}};
+    for (const auto& [code, answer] : forced) {
+        ASSERT_TRUE(printer.ForceStatus(code));
+        EXPECT_EQ(Ask(kStatus1), answer);
+    }
+    EXPECT_FALSE(printer.ForceStatus(50));  // no way to say "no paper" in this family
+    EXPECT_EQ(Run("status 50"), ControlAction::Unknown);
+    printer.ClearForcedStatus();
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+}
+
+// ---- faults -----------------------------------------------------------------------------------
+
+TEST_F(Family0, ASilentPrinterAnswersNothingAndACutFrameSendsOnlyItsFirstBytes) {
+    printer.Insert(Medium::Passbook);
+    printer.SetSilent(true);
+    EXPECT_EQ(Ask(kStatus0, 5000), "");
+    EXPECT_EQ(Ask("\033]", 20000), "");
+    printer.SetSilent(false);
+    printer.CutFrames(3);
+    EXPECT_EQ(Ask(kStatus0, 3000), "\x02?r");
+}
+
+TEST_F(Family0, GarbageIsNeverTheStartOfAFrameOfEitherFamilyNorStopsTheLine) {
+    printer.SetGarbage(true);
+    for (int i = 0; i < 200; ++i) {
+        std::string answer = Ask(kStatus0);
+        ASSERT_GE(answer.size(), 3u);
+        EXPECT_EQ(std::string("\x02@AEM").find(answer[0]), std::string::npos) << i;
+        EXPECT_EQ(answer.find_first_of("\x11\x13"), std::string::npos) << i;
+    }
+}
+
+TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
+    printer.SetSlowFrames(10);
+    Send(kStatus0);
+    now += 2;
+    EXPECT_EQ(Take(), "\x02");
+    now += 10;
+    printer.PurgeReadable(now);  // drops '?', which has just arrived
+    now += 9;
+    EXPECT_EQ(Take(), "");
+    now += 1;
+    EXPECT_EQ(Take(), "r");
+    now += 20;
+    EXPECT_EQ(Take(), "\x50\x03");
+}
+
+TEST_F(Family0, ALateAnswerArrivesAfterTheSetDelayAndIsNotOvertaken) {
+    printer.SetAnswerDelay(1200);
+    Send(kStatus0);
+    printer.SetAnswerDelay(2);
+    printer.ForceStatus(50);
+    Send(kStatus0);
+    now += 1199;
+    EXPECT_EQ(printer.Readable(now), 0u);
+    now += 1;
+    EXPECT_EQ(Take(), std::string(kNothingIn) + "\x02?r\x32\x03");
+}
+
+TEST_F(Family0, ADroppedLineLosesQueuedAnswersAndHalfCommands) {
+    printer.Insert(Medium::Passbook);
+    printer.SetAnswerDelay(100);
+    Send(kStatus0);
+    Send("\033L0");
+    std::uint32_t due = 0;
+    ASSERT_TRUE(printer.NextDue(due));
+    EXPECT_EQ(due, now + 100);
+    printer.DropLine();
+    EXPECT_FALSE(printer.NextDue(due));
+    Send("07\033[000");  // the rest of the lost row command is print text now
+    ASSERT_EQ(printer.Page().Lines().size(), 1u);
+    EXPECT_EQ(printer.Page().Lines()[0].text, "07");
+}
+
+TEST_F(Family0, TheWireLogRecordsBothDirectionsWithTheirTimes) {
+    Ask(kStatus0);
+    ASSERT_EQ(printer.Wire().size(), 2u);
+    EXPECT_EQ(emu::FormatWireRecord(printer.Wire()[0]), "    1000 ms -> 1b 6a");
+    EXPECT_EQ(emu::FormatWireRecord(printer.Wire()[1]), "    1002 ms <- 02 3f 72 50 03");
+}
+
+// ---- the control language, as the tool's users type it ---------------------------------------
+
+TEST_F(Family0, ControlInsertWithADelayHappensThatLongAfterTheCommand) {
+    EXPECT_EQ(Run("insert passbook 500"), ControlAction::Done);
+    now = 1499;
+    EXPECT_EQ(Ask(kStatus0), kNothingIn);
+    now = 1500;
+    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
+    EXPECT_EQ(Run("remove"), ControlAction::Done);
+    EXPECT_EQ(Run("insert chit"), ControlAction::Done);
+    EXPECT_EQ(printer.Loaded(), Medium::Chit);
+}
+
+TEST_F(Family0, ControlLinesThatAreMalformedChangeNothingAndToolCommandsAreHandedBack) {
+    for (const char* line :
+         {"insert book", "insert passbook soon", "insert passbook 5 6", "cut -1", "cut", "slow 1.5",
+          "status 300", "status", "silent maybe", "jam now", "frobnicate", "page 2"}) {
+        EXPECT_EQ(Run(line), ControlAction::Unknown) << line;
+    }
+    EXPECT_FALSE(printer.Jammed());
+    EXPECT_EQ(Ask(kStatus0), kNothingIn);
+    const std::pair<const char*, ControlAction> tool[] = {{"  page \r", ControlAction::Page},
+                                                          {"unplug", ControlAction::Unplug},
+                                                          {"replug", ControlAction::Replug},
+                                                          {"quit", ControlAction::Quit},
+                                                          {"   ", ControlAction::Done}};
+    for (const auto& [line, action] : tool) {
+        EXPECT_EQ(Run(line), action) << line;
+    }
+}
+
+TEST_F(Family0, EachControlSwitchReachesThePrinter) {
+    printer.Insert(Medium::Passbook);
+    // Each line, then the answer to a status request that many ms later ("-": none asked).
+    const std::tuple<const char*, std::uint32_t, std::string> steps[] = {
+        {"status 50", 5, "\x02?r\x32\x03"},
+        {"status auto", 0, "-"},
+        {"cut 3", 5, "\x02?r"},
+        {"cut 0", 0, "-"},
+        {"slow 20", 2, "\x02"},
+        {"slow 0", 0, "-"},
+        {"silent on", 2000, "?r\x41\x03"},  // only the rest of the slow frame
+        {"silent off", 0, "-"},
+        {"jam", 5, "\x02?r\x31\x03"},
+    };
+    for (const auto& [line, wait, answer] : steps) {
+        EXPECT_EQ(Run(line), ControlAction::Done) << line;
+        if (answer != "-") {
+            EXPECT_EQ(Ask(kStatus0, wait), answer) << line;
+        }
+    }
+    for (const char* line : {"stripe 1234 5678", "garbage on", "cts off"}) {
+        EXPECT_EQ(Run(line), ControlAction::Done) << line;
+    }
+    EXPECT_EQ(printer.StripeData(), "1234 5678");  // blanks inside the stripe are kept
+    EXPECT_NE(Ask(kStatus0)[0], '\x02');
+    EXPECT_FALSE(printer.Cts(now));
+    EXPECT_EQ(Run("unformatted"), ControlAction::Done);
+    EXPECT_EQ(printer.Stripe(), emu::StripeState::Unformatted);
+    EXPECT_EQ(Run("nostripe"), ControlAction::Done);
+    EXPECT_EQ(printer.Stripe(), emu::StripeState::None);
+}
+
+}  // namespace
