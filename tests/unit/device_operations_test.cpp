@@ -61,24 +61,27 @@ TEST_F(DeviceTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     EXPECT_EQ(frame->m_bMsrWait, 0);
 }
 
-TEST_F(DeviceTest, APassbookOrChitLineOf600BytesGoesOutAs510AndACr) {
+TEST_F(DeviceTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALoneCrAndThePitchAs12) {
     OpenFamilyZero('A');
-    EXPECT_EQ(frame->PRINTBANK(25, 3, std::string(600, 'x').c_str(), 600), 1);
-    EXPECT_EQ(Sent(), "\033l\033j\033j\033L007\033j\033H025\033j\033l\033j" + std::string(510, 'x') + "\r" +
-                          kPrintEnd);
-    com1.AnswerAlways(FrameA('B'), kStatusRequestA);  // a chit in
-    Mark();
-    EXPECT_EQ(frame->PRINTCHIT(2, 0, std::string(600, 'c').c_str(), 600), 1);
-    EXPECT_EQ(Sent(),
-              "\033l\033j\033j\033L004\033j\033H002\033j\033j" + std::string(510, 'c') + "\r" + kPrintEnd);
-}
-
-TEST_F(DeviceTest, AStripeWriteSendsALoneCrFirst) {
-    OpenFamilyZero('A');
-    std::string data(300, 'd');
-    EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
-    EXPECT_EQ(Sent(), "\033l\033j\r" + kPrintEnd + "\033l\033S5\033L000\033j\033t" + std::string(16, 'd') +
-                          "\x1d\033\\\033j");  // family 0 frames 16 characters of the data
+    const std::string longText(600, 'x');
+    const std::pair<std::function<int()>, std::string> cases[] = {
+        {[&] { return frame->PRINTBANK(25, 3, longText.c_str(), 600); },
+         "\033l\033j\033j\033L007\033j\033H025\033j\033l\033j" + std::string(510, 'x') + "\r" + kPrintEnd},
+        {[&] { return frame->MSRWRITE(longText.c_str(), 300); },  // family 0 frames 16 characters of the data
+         "\033l\033j\r" + kPrintEnd + "\033l\033S5\033L000\033j\033t" + std::string(16, 'x') +
+             "\x1d\033\\\033j"},
+        {[&] { return frame->SETPITCH(10, 6); }, "\033="},  // always 12 characters per inch, never ESC '<'
+        {[&] {
+             com1.AnswerAlways(FrameA('B'), kStatusRequestA);  // a chit in
+             return frame->PRINTCHIT(2, 0, longText.c_str(), 600);
+         },
+         "\033l\033j\033j\033L004\033j\033H002\033j\033j" + std::string(510, 'x') + "\r" + kPrintEnd},
+    };
+    for (const auto& [run, wire] : cases) {
+        Mark();
+        EXPECT_EQ(run(), 1);
+        EXPECT_EQ(Sent(), wire);
+    }
 }
 
 TEST_F(DeviceTest, AStripeWriteTakes255BytesOfALongerText) {
@@ -86,12 +89,6 @@ TEST_F(DeviceTest, AStripeWriteTakes255BytesOfALongerText) {
     std::string data(300, 'd');
     EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
     EXPECT_EQ(library.calls, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
-}
-
-TEST_F(DeviceTest, ThePitchIsAlways12And5) {
-    OpenFamilyZero('A');
-    EXPECT_EQ(frame->SETPITCH(10, 6), 1);
-    EXPECT_EQ(Sent(), "\033=");  // 12 characters per inch; 10 would be ESC '<'
 }
 
 TEST_F(DeviceTest, ThePitchIsAlways12And5OnFamilyOne) {
@@ -124,20 +121,19 @@ TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt)
 
 TEST_F(DeviceTest, WithTraceOnEachOperationHandsItsRecordToTheTraceHook) {
     OpenFamilyZero('A');
-    auto records = [&] { return sim.system.debugLines; };
     frame->SETPITCH(10, 6);
-    EXPECT_TRUE(records().empty());  // TRACE off: no record is built
+    EXPECT_TRUE(sim.system.debugLines.empty());  // TRACE off: no record is built
     frame->m_nTrace = 1;
-    std::string text(600, 'x');
-    frame->PRINTBANK(25, 3, text.c_str(), 600);
+    frame->PRINTBANK(25, 3, std::string(600, 'x').c_str(), 600);
     frame->SETPITCH(10, 6);
     frame->MSRWRITE("1234", 4);
     char buffer[8];
     frame->GETLASTERROR(buffer, 8);
-    ASSERT_EQ(records().size(), 4u);
+    const auto& records = sim.system.debugLines;
+    ASSERT_EQ(records.size(), 4u);
     const std::string print = "Lodevar " + Cp949("통장PRINT") + ": xpos=25, ypos=p3, len=510, data=xxx";
-    EXPECT_EQ(records()[0].substr(0, print.size()), print);
-    EXPECT_EQ(records()[1], "Lodevar SETPITCH: Cpi=10, Lpi=6\n");
-    EXPECT_EQ(records()[2], "Lodevar MSRWRITE: len=4, data=[1234]\n");
-    EXPECT_EQ(records()[3], "Lodevar GETLASTERROR: " + Cp949("통장인쇄기 초기화 완료").substr(0, 7) + "\n");
+    EXPECT_EQ(records[0].substr(0, print.size()), print);
+    EXPECT_EQ(records[1], "Lodevar SETPITCH: Cpi=10, Lpi=6\n");
+    EXPECT_EQ(records[2], "Lodevar MSRWRITE: len=4, data=[1234]\n");
+    EXPECT_EQ(records[3], "Lodevar GETLASTERROR: " + Cp949("통장인쇄기 초기화 완료").substr(0, 7) + "\n");
 }
