@@ -55,17 +55,8 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
 
 // Each limit at its edge: the last value the kit sends (and the gate takes), then the first it keeps.
 TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
-    struct Case {
-        int mode;
-        char letter;
-        int field1;
-        int field2;
-        char option;
-        int length;
-        int result;
-    };
-    const std::string data(999, 'x');
-    const Case cases[] = {
+    // mode, letter, field 1, field 2, option, data length, result
+    const std::tuple<int, char, int, int, char, int, int> cases[] = {
         {LVC_IMMEDIATE, 'L', 0, 0, '3', 128, LVC_DONE},
         {LVC_IMMEDIATE, 'L', 0, 0, '3', 129, LVC_E_ARGUMENT},
         {LVC_IMMEDIATE, 'M', 0, 0, '0', 127, LVC_DONE},
@@ -85,21 +76,18 @@ TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
         {LVC_IMMEDIATE, 'l', 0, 0, '0', 0, LVC_E_ARGUMENT},
         {LVC_IMMEDIATE, 'L', 0, 0, '\0', 1, LVC_E_ARGUMENT},
         {LVC_IMMEDIATE, 'L', 0, 0, '\x7f', 1, LVC_E_ARGUMENT},
-        {2, 'O', 0, 0, '0', 0, LVC_E_ARGUMENT},
-    };
-    for (const Case& c : cases) {
+        {2, 'O', 0, 0, '0', 0, LVC_E_ARGUMENT}};
+    const std::string data(999, 'x');
+    for (const auto& [mode, letter, field1, field2, option, length, result] : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << letter << " " << field1 << " " << field2 << " length " << length);
         lvc_request request;
-        const std::string what = std::string(1, c.letter) + " " + std::to_string(c.field1) + " " +
-                                 std::to_string(c.field2) + " length " + std::to_string(c.length);
-        ASSERT_EQ(lvc_build_request(&request, c.mode, c.letter, c.field1, c.field2, c.option, data.data(),
-                                    c.length),
-                  c.result)
-            << what;
-        if (c.result == LVC_DONE) {
-            gate::Request parsed;
+        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
+                  result);
+        gate::Request parsed;
+        if (result == LVC_DONE) {
             EXPECT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
-                      status::DONE)
-                << what;
+                      status::DONE);
         }
     }
     lvc_request request;

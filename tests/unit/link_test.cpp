@@ -1,4 +1,7 @@
-// The serial link: opening, line settings, byte reads and waits, paced writes, the cancel key.
+// The serial link (opening, line settings, byte reads and waits, paced writes) and the status
+// exchange (the family probe, both status decoders, error texts, the cancel key and the bound on
+// recoveries started from inside a status query).
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,6 +9,7 @@
 #include <tuple>
 
 #include "comm_fixture.h"
+#include "cp949.h"
 
 using LinkTest = CommTest;
 using Sleeps = std::vector<std::uint32_t>;
@@ -189,4 +193,195 @@ TEST_F(LinkTest, WriteTextCtsWaitsUpToElevenPollsForCtsThenWritesAnyway) {
     sim.serial.Fail().modemStatus = true;  // an unreadable modem status writes nothing
     EXPECT_EQ(comm.WriteTextCts("\033h"), 0);
     EXPECT_EQ(Written(), "\033h\033j\033j\033f");
+}
+
+using ProbeTest = CommTest;
+
+TEST_F(ProbeTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroAndSilenceThereFamilyOne) {
+    Open(242);
+    printer.Answer("?", kStatusRequestA);
+    std::uint32_t start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 0);
+    EXPECT_EQ(Written(), kStatusRequestA);
+    EXPECT_LT(Now() - start, 10u);
+    EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
+    EXPECT_EQ(sim.serial.Count().modemStatus, 1);  // the family is unknown: CTS is looked at
+
+    sim.serial.ClearWire();
+    printer.Answer("@", kStatusRequestB);
+    start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 1);
+    EXPECT_EQ(Written(), kStatusRequestA + kStatusRequestB);
+    EXPECT_GT(Now() - start, 1000u);
+    EXPECT_LT(Now() - start, 1010u);
+}
+
+TEST_F(ProbeTest, NoAnswerAtAllLeavesTheFamilyUnknownWithTheCableTextAndTheNextOperationProbesAgain) {
+    Open(242);
+    std::uint32_t start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 242);
+    EXPECT_EQ(comm.m_strError, Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
+    EXPECT_GT(Now() - start, 2000u);
+    EXPECT_LT(Now() - start, 2010u);
+
+    EXPECT_EQ(comm.QueryStatus(), 242);
+    EXPECT_EQ(comm.m_nFamily, 242);
+    printer.Answer("?", kStatusRequestA);
+    printer.Answer(FrameA(80), kStatusRequestA);
+    EXPECT_EQ(comm.QueryStatus(), 80);
+    EXPECT_EQ(comm.m_nFamily, 0);
+}
+
+// Family 0: every reply script through one status query, on a fresh link each.
+TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
+    const std::string garbage = "\002xqP\003";  // position 2 is not 'r'
+    struct Case {
+        const char* what;
+        std::vector<std::string> replies;  // one per request, in order
+        int code;
+        int requests;
+        int clears;          // one after every reply that is no medium or normal status
+        std::size_t pauses;  // of 100 ms, after every failed attempt
+        std::uint32_t minMs;
+        std::uint32_t maxMs;
+        const char* text;
+    } cases[] = {
+        {"a good frame", {FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
+        {"an unsigned error byte", {FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},
+        {"no STX, then a frame", {"r", FrameA(80)}, 80, 2, 1, 1, 100, 110, "정상 상태임"},
+        {"a frame without ETX, then one",
+         {"\002xr", FrameA(66)},
+         66,
+         2,
+         1,
+         1,
+         100,
+         110,
+         "전표가 들어와 있음"},
+        {"six unintelligible", std::vector<std::string>(6, garbage), 241, 6, 6, 6, 600, 610,
+         "이유를 모르는 에러"},
+        {"silence", {}, 242, 6, 6, 6, 6600, 6620, "Response가 없다"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CommLink link;
+        link.Open(0);
+        for (const std::string& reply : c.replies) {
+            link.printer.Answer(reply, kStatusRequestA);
+        }
+        std::uint32_t start = link.Now();
+        EXPECT_EQ(link.comm.QueryStatusA(), c.code);
+        EXPECT_EQ(CountOf(link.Written(), kStatusRequestA), c.requests);
+        EXPECT_EQ(CountOf(link.Written(), kClearA), c.clears);
+        EXPECT_EQ(link.sim.clock.Sleeps(), Sleeps(c.pauses, 100));
+        EXPECT_GE(link.Now() - start, c.minMs);
+        EXPECT_LE(link.Now() - start, c.maxMs);
+        EXPECT_EQ(link.comm.m_strError, Cp949(c.text));
+    }
+}
+
+class StatusATest : public CommTest {
+protected:
+    void SetUp() override { Open(0); }
+};
+
+TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAndAFrameEndsWithin100Bytes) {
+    printer.Send("\002", Now());
+    printer.Send("xrA\003", Now(), 5);
+    EXPECT_EQ(comm.ReadReplyA(), 242);
+
+    printer.Answer("\002" + std::string(120, 'r'), kStatusRequestA);
+    comm.SendStatusRequest();
+    EXPECT_EQ(comm.ReadReplyA(), 241);
+    // A frame of 98 bytes between STX and ETX is still a frame.
+    printer.Send("\002xrP" + std::string(95, '.') + "\003", Now());
+    EXPECT_EQ(comm.ReadReplyA(), 80);
+}
+
+TEST_F(StatusATest, APersistentPaperJamReinitialisesAtMostTwiceDeep) {
+    printer.AnswerAlways(FrameA(49), kStatusRequestA);
+    EXPECT_EQ(comm.QueryStatusA(), 49);
+    EXPECT_EQ(CountOf(Written(), "\0330"), CComm::kMaxRecoveryDepth);
+    EXPECT_EQ(comm.m_strError, Cp949("용지 걸림 - 리셋을 누르세요"));
+}
+
+class StatusBTest : public CommTest {
+protected:
+    void SetUp() override { Open(1); }
+};
+
+TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAndNothingIsRetried) {
+    // A missing status byte reads as all bits set; 'M' without stripe data is unintelligible.
+    const std::pair<std::string, int> cases[] = {
+        {AnswerB(0x21), 80}, {AnswerB(0x01), 80}, {AnswerB(0x22), 135},
+        {AnswerB(0x20), 85}, {AnswerB(0x00), 65}, {AnswerB(0x40), 65},
+        {"\100", 80},        {"Q", 241},          {"M", 241}};
+    for (const auto& [answer, code] : cases) {
+        SCOPED_TRACE(answer);
+        printer.Answer(answer, kStatusRequestB);
+        EXPECT_EQ(comm.QueryStatusB(), code);
+    }
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 9);
+    EXPECT_EQ(sim.clock.Sleeps(), Sleeps(9, 100));  // the pause after each request
+}
+
+TEST_F(StatusBTest, AnswerMCarriesTheStripeDataUpToFFOrAtMost24Bytes) {
+    comm.m_strError = "before";
+    printer.Answer("M", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 241);
+    EXPECT_EQ(comm.m_strError, "before");
+
+    printer.Answer("M~~1234567890ABCDEF\xff", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 134);
+    EXPECT_STREQ(comm.m_szMsrReply + 2, "1234567890ABCDEF");
+    EXPECT_EQ(comm.m_strError, Cp949("MSR을 정상적으로 읽었음"));
+    printer.Answer("M" + std::string(40, '7'), kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 134);
+    EXPECT_EQ(std::string(comm.m_szMsrReply), std::string(24, '7'));
+}
+
+TEST_F(StatusBTest, ASilentPrinterIsAskedThreeTimesTenSecondsEach) {
+    std::uint32_t start = Now();
+    EXPECT_EQ(comm.QueryStatusB(), 242);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 3);
+    EXPECT_GT(Now() - start, 3 * 10100u);
+    EXPECT_LT(Now() - start, 3 * 10100u + 20);
+    EXPECT_EQ(comm.m_strError, Cp949("Response가 없다"));
+}
+
+TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
+    printer.Answer("A", kStatusRequestB);
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // the status query of the initialisation
+    EXPECT_EQ(comm.QueryStatusB(), 127);
+    printer.Answer("E", kStatusRequestB);
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // the eject's status query: nothing in
+    EXPECT_EQ(comm.QueryStatusB(), 113);
+    EXPECT_EQ(Written(), kStatusRequestB + "\033f" + kStatusRequestB + kStatusRequestB + "\033m\033u\033j" +
+                             kStatusRequestB);
+
+    printer.AnswerAlways("A", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 127);
+    EXPECT_EQ(CountOf(Written(), "\033f"), 1 + CComm::kMaxRecoveryDepth);
+    printer.AnswerAlways("E", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 113);
+    EXPECT_EQ(CountOf(Written(), "\033u"), 1 + CComm::kMaxRecoveryDepth);
+}
+
+TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
+    for (int pass = 0; pass < 3; ++pass) {
+        printer.Answer(AnswerB(0x01), kStatusRequestB);
+    }
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // then a passbook is in
+    sim.pump.PostKeyDown('A');
+    EXPECT_EQ(comm.PaperIn(0), 1);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 4);
+    ASSERT_TRUE(sim.pump.DispatchOne());  // the 'A' is still queued ahead of any later key
+
+    printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);  // nothing in the printer
+    const std::uint32_t start = Now();
+    sim.pump.PostKeyDown(27, 2000);
+    EXPECT_EQ(comm.PaperIn(0), 27);
+    EXPECT_GE(Now() - start, 2000u);
+    EXPECT_LT(Now() - start, 2400u);
+    EXPECT_EQ(comm.PeekKey(), 27);  // the key is left for the next wait to dispatch
 }
