@@ -99,7 +99,6 @@ class ClientKitReplies : public GateTest {};
 
 TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoWithinItsBlock) {
     OpenLibrary();
-    Client a;
     Join(a);
     const std::string stripe = std::string(60, 'n') + std::string(44, 'm');
     library.stripe = "X" + stripe;

@@ -63,5 +63,7 @@ protected:
     int Events() const { return sim.system.TimesSet(kWaitEventName); }
 
     fake::CFakePrinterLibrary library;
+    Client a;
+    Client b;
     std::size_t m_nMark = 0;
 };

@@ -7,15 +7,33 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
+#include <vector>
 
 #include "cp949.h"
 #include "gate_fixture.h"
 
-class QueueTest : public GateTest {
-protected:
-    Client a;
-    Client b;
-};
+using QueueTest = GateTest;
+using RequestTest = GateTest;
+using DeviceTest = GateTest;
+
+namespace {
+
+const std::string kPrintEnd = "\033[000";
+
+// The font commands of family 0 among the bytes sent: Myoungjo, Godic, enlarged, normal size.
+std::string FontCommands(const std::string& sent) {
+    std::string found;
+    for (std::size_t at = sent.find('\033'); at != std::string::npos; at = sent.find('\033', at + 1)) {
+        std::string command = sent.substr(at + 1, sent[at + 1] == 'm' ? 2 : 1);
+        if (command == "m0" || command == "m1" || command == "3" || command == "4") {
+            found += command + ' ';
+        }
+    }
+    return found;
+}
+
+}  // namespace
 
 TEST_F(QueueTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
     OpenFamilyZero('A');
@@ -60,26 +78,18 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     Join(a);
     Join(b);
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
-    std::intptr_t busy = 0;
-    std::intptr_t unadvise = 0;
-    std::intptr_t advise = 0;
-    std::intptr_t queued = 0;
+    std::vector<std::intptr_t> answers;
     std::size_t wire = 0;
     sim.pump.Post(0, 0, [&] {
         wire = com1.Received().size();
-        busy = Send(a, "L01011002hi");
-        unadvise = Send(a, "U00000000");
-        advise = Send(a, "A00000000");
-        queued = Queue(a, "C10060000", a.window);
+        answers = {Send(a, "L01011002hi"), Send(a, "U00000000"), Send(a, "A00000000"),
+                   Queue(a, "C10060000", a.window)};
         wire = com1.Received().size() - wire;
     });
     EXPECT_EQ(Send(b, "I00000000"), 1);
-    EXPECT_EQ(busy, 85);
-    EXPECT_EQ(a.gate->m_nFont, '3');  // the refused print changed nothing of the gate's own
-    EXPECT_EQ(unadvise, 1);
-    EXPECT_EQ(advise, 1);
+    EXPECT_EQ(answers, (std::vector<std::intptr_t>{85, 1, 1, 1}));  // busy, then the advise state and queue
+    EXPECT_EQ(a.gate->m_nFont, '3');       // the refused print changed nothing of the gate's own
     EXPECT_EQ(frame->m_pMsrGate, a.gate);  // the advise took effect without its clear command
-    EXPECT_EQ(queued, 1);
     EXPECT_EQ(wire, 0u);
     EXPECT_EQ(a.gate->m_nDeferredRequests, 1);
     EXPECT_EQ(Events(), 0);
@@ -117,23 +127,6 @@ TEST_F(QueueTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) 
     EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
 }
 
-class RequestTest : public GateTest {
-protected:
-    // The font commands of family 0 among the bytes sent: Myoungjo, Godic, enlarged, normal size.
-    static std::string FontCommands(const std::string& sent) {
-        std::string found;
-        for (std::size_t at = sent.find('\x1b'); at != std::string::npos; at = sent.find('\x1b', at + 1)) {
-            std::string command = sent.substr(at + 1, sent[at + 1] == 'm' ? 2 : 1);
-            if (command == "m0" || command == "m1" || command == "3" || command == "4") {
-                found += command + ' ';
-            }
-        }
-        return found;
-    }
-    Client a;
-    Client b;
-};
-
 TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     OpenFamilyZero('A');
     Join(a);
@@ -158,27 +151,25 @@ TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     }
 }
 
-TEST_F(RequestTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanks) {
+TEST_F(RequestTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReopensTheDevice) {
     OpenFamilyZero('A');
     Join(a);
-    const std::string line = std::string("L03253005a\x0e") + "b\x0f" + "c";
-    EXPECT_EQ(Send(a, line), 1);
+    EXPECT_EQ(Send(a, "L03253005a\016b\017c"), 1);  // shift out and in
     EXPECT_NE(Sent().find("\033L007\033j\033H025"), std::string::npos);
     EXPECT_NE(Sent().find("a b c\r"), std::string::npos);
+    Mark();
+    EXPECT_EQ(Send(a, "S00000000"), 1);
+    EXPECT_EQ(sim.serial.Count().open, 2);
+    EXPECT_EQ(Sent().substr(0, 2), kInitialise);
 }
 
-TEST_F(RequestTest, AChitPaperInSendsTheLinesToTheChitPrintUntilTheEject) {
+TEST_F(RequestTest, AChitPaperInSendsLinesToTheChitPrintUntilTheEjectAndAStripeReadFillsOffsets6To88) {
     OpenLibrary();  // the library family prints a passbook line, and answers -1 for a chit line
     Join(a);
     EXPECT_EQ(Send(a, "I00001000"), 1);
     EXPECT_EQ(Send(a, "L01013002ab"), -1);
     EXPECT_EQ(Send(a, "O00000000"), 1);
     EXPECT_EQ(Send(a, "L01013002ab"), 1);
-}
-
-TEST_F(RequestTest, AStripeReadIsWrittenIntoTheRequestAtOffsets6To88) {
-    OpenLibrary();
-    Join(a);
     auto read = [&](std::string& block) {
         os::Message message{os::kWmCopyData};
         message.copySize = static_cast<std::uint32_t>(block.size());
@@ -197,14 +188,6 @@ TEST_F(RequestTest, AStripeReadIsWrittenIntoTheRequestAtOffsets6To88) {
     std::string shortBlock = "R00000000" + std::string(79, '#');
     EXPECT_EQ(read(shortBlock), 18);
     EXPECT_EQ(shortBlock, "R00000000" + std::string(79, '#'));
-}
-
-TEST_F(RequestTest, ResetReopensTheSerialDevice) {
-    OpenFamilyZero('A');
-    Join(a);
-    EXPECT_EQ(Send(a, "S00000000"), 1);
-    EXPECT_EQ(sim.serial.Count().open, 2);
-    EXPECT_EQ(Sent().substr(0, 2), kInitialise);
 }
 
 TEST_F(RequestTest, ResetOfTheLibraryFamilyGoesThroughTheLibraryOnlyOnceItIsLoaded) {
@@ -248,26 +231,20 @@ TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndE
 TEST_F(RequestTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     OpenFamilyZero('A');
     Join(a);
-    struct Case {
-        std::string request;
-        std::intptr_t result;
-    };
-    const Case cases[] = {
-        {"O0", 56},
-        {"L01101999" + std::string(20, 'x'), 18},
-        {"L01101050" + std::string(20, 'x'), 18},
-        {"L01101129" + std::string(129, 'x'), 18},
-        {"M00000128" + std::string(128, 'x'), 18},
-        {"L-1101005hello", 56},
-        {"L01-11005hello", 56},
-        {"L01103abchello", 0},
-        {"L01103-05hello", 0},
-        {"M00000   ", 113},
-        {"M00000-01x", 113},
-        {"o00000000", 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Send(a, c.request), c.result) << c.request;
+    const std::pair<std::string, std::intptr_t> cases[] = {{"O0", 56},
+                                                           {"L01101999" + std::string(20, 'x'), 18},
+                                                           {"L01101050" + std::string(20, 'x'), 18},
+                                                           {"L01101129" + std::string(129, 'x'), 18},
+                                                           {"M00000128" + std::string(128, 'x'), 18},
+                                                           {"L-1101005hello", 56},
+                                                           {"L01-11005hello", 56},
+                                                           {"L01103abchello", 0},
+                                                           {"L01103-05hello", 0},
+                                                           {"M00000   ", 113},
+                                                           {"M00000-01x", 113},
+                                                           {"o00000000", 0}};
+    for (const auto& [request, result] : cases) {
+        EXPECT_EQ(Send(a, request), result) << request;
     }
     EXPECT_EQ(sim.windows.SendCopyData(a.gate->m_hWnd, a.window, 0, nullptr, 0), 56);
     EXPECT_EQ(Sent(), "");
@@ -287,22 +264,13 @@ TEST_F(RequestTest, AGateRegisteredByAGoneWindowDoesNoHarm) {
     EXPECT_TRUE(a.proc.received.empty());
 }
 
-using DeviceTest = GateTest;
-
-const std::string kPrintEnd = "\033[000";
-
 TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
     Create();
-    Client client;
-    Join(client);
+    Join(a);
     frame->m_bAutoReopen = 0;
     char buffer[8];
-    struct Case {
-        const char* name;
-        std::function<int()> run;
-        bool endsWait;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<int()>, bool> cases[] = {
+        // name, operation, ends the wait
         {"PRINTBANK", [&] { return frame->PRINTBANK(1, 1, "x", 1); }, true},
         {"PRINTCHIT", [&] { return frame->PRINTCHIT(1, 1, "x", 1); }, true},
         {"PAPEROUT", [&] { return frame->PAPEROUT(); }, true},
@@ -311,12 +279,11 @@ TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWa
         {"MSRWRITE", [&] { return frame->MSRWRITE("x", 1); }, false},
         {"SETPITCH", [&] { return frame->SETPITCH(10, 6); }, false},
         {"SETGODICFONT", [&] { return frame->SETGODICFONT(); }, false},
-        {"GETSTATUS", [&] { return frame->GETSTATUS(); }, false},
-    };
-    for (const Case& c : cases) {
-        frame->StartMsrAdvise(client.gate);
-        EXPECT_EQ(c.run(), 242) << c.name;
-        EXPECT_EQ(frame->m_bMsrWait, c.endsWait ? 0 : 1) << c.name;
+        {"GETSTATUS", [&] { return frame->GETSTATUS(); }, false}};
+    for (const auto& [name, run, endsWait] : cases) {
+        frame->StartMsrAdvise(a.gate);
+        EXPECT_EQ(run(), 242) << name;
+        EXPECT_EQ(frame->m_bMsrWait, endsWait ? 0 : 1) << name;
     }
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
@@ -326,15 +293,14 @@ TEST_F(DeviceTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     com1.AnswerAlways(FrameA('A'), kStatusRequestA);
     Plug("COM1", com1);
     Create();
-    Client client;
-    Join(client);
-    frame->StartMsrAdvise(client.gate);
+    Join(a);
+    frame->StartMsrAdvise(a.gate);
     EXPECT_EQ(frame->PAPERIN(0), 1);  // the clear of the ended wait follows the initialise
     EXPECT_EQ(com1.Received(), kInitialise + "\033j\033l\033S5\033l\033j");
 
     frame->m_comm.m_bOpen = 0;
     frame->m_bAutoReopen = 1;
-    frame->StartMsrAdvise(client.gate);
+    frame->StartMsrAdvise(a.gate);
     Mark();
     EXPECT_EQ(frame->PRINTBANK(0, 0, "x", 1), 1);  // a closed device: the wait ends without a clear
     EXPECT_EQ(Sent().substr(0, 8), kInitialise + "\033j\033l\033j");
