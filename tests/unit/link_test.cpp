@@ -37,7 +37,7 @@ TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueues) {
     EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
 }
 
-TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirText) {
+TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirTextAndCloseReleasesAnOpenPortOnce) {
     EXPECT_EQ(comm.OpenPort(3, 9600, 8, 0, 0), 0);  // nothing on COM3
     EXPECT_EQ(comm.m_strError, "Create File Error");
     EXPECT_EQ(comm.m_bConnected, 0);
@@ -48,11 +48,9 @@ TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirText) {
     EXPECT_EQ(comm.m_bConnected, 0);
     EXPECT_EQ(sim.serial.Count().close, 1);
     EXPECT_FALSE(sim.serial.IsOpen(comm.m_hPort));
-}
 
-TEST_F(LinkTest, ClosePortReleasesTheDeviceOnceAndLeavesAClosedPortAlone) {
-    EXPECT_EQ(comm.ClosePort(), 1);
-    EXPECT_EQ(sim.serial.Count().close, 0);
+    EXPECT_EQ(comm.ClosePort(), 1);  // a closed port is left alone
+    EXPECT_EQ(sim.serial.Count().close, 1);
     Open(0);
     EXPECT_EQ(comm.ClosePort(), 1);
     EXPECT_EQ(comm.m_bConnected, 0);
@@ -61,7 +59,7 @@ TEST_F(LinkTest, ClosePortReleasesTheDeviceOnceAndLeavesAClosedPortAlone) {
     EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
     EXPECT_FALSE(sim.serial.IsOpen(comm.m_hPort));
     EXPECT_EQ(comm.ClosePort(), 1);
-    EXPECT_EQ(sim.serial.Count().close, 1);
+    EXPECT_EQ(sim.serial.Count().close, 2);
 }
 
 TEST(LinkEvents, EventFailuresAreReportedAndNothingLeaks) {
@@ -100,7 +98,7 @@ TEST_F(LinkTest, ReadsTakeOnlyWhatIsWaitingAsBytesFrom0To255AndAFailureIsReadErr
     EXPECT_EQ(comm.m_strError, "Read Error");
 }
 
-TEST_F(LinkTest, WaitByteDispatchesMessagesUntilTheByteOrALittleAfterItsTimeout) {
+TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrALittleAfterTheirTimeout) {
     Open(0);
     std::uint32_t start = Now();
     int dispatched = 0;
@@ -119,11 +117,8 @@ TEST_F(LinkTest, WaitByteDispatchesMessagesUntilTheByteOrALittleAfterItsTimeout)
     EXPECT_LE(Now() - start, 1002u);
     EXPECT_EQ(dispatched, 3);
     EXPECT_GE(sim.clock.IdlePasses(), 1000u);  // it idled in 1 ms steps instead of spinning
-}
 
-TEST_F(LinkTest, WaitDataReturnsWhatArrivedWithoutWaitingForTheRest) {
-    Open(0);
-    std::uint32_t start = Now();
+    start = Now();  // WaitData returns what arrived without waiting for the rest
     printer.Send("1234", start, 50);
     char buffer[10] = {};
     EXPECT_EQ(comm.WaitData(buffer, 10, 500), 4);
@@ -151,9 +146,8 @@ TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApart) {
     EXPECT_EQ(comm.WriteText(std::string(1000, 'x').c_str()), 1);
     const auto& wire = sim.serial.Wire();
     ASSERT_EQ(wire.size(), 3u);
-    EXPECT_EQ(wire[0].bytes.size(), 400u);
-    EXPECT_EQ(wire[1].bytes.size(), 400u);
-    EXPECT_EQ(wire[2].bytes.size(), 200u);
+    EXPECT_EQ(std::tuple(wire[0].bytes.size(), wire[1].bytes.size(), wire[2].bytes.size()),
+              std::tuple(400u, 400u, 200u));
     EXPECT_EQ(wire[2].time - wire[0].time, 2000u);
     EXPECT_EQ(sim.clock.Sleeps(), (Sleeps{1000, 1000}));
     EXPECT_EQ(sim.serial.Count().write, 3);
@@ -197,7 +191,7 @@ TEST_F(LinkTest, WriteTextCtsWaitsUpToElevenPollsForCtsThenWritesAnyway) {
 
 using ProbeTest = CommTest;
 
-TEST_F(ProbeTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroAndSilenceThereFamilyOne) {
+TEST_F(ProbeTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroSilenceThereFamilyOneAndNoneUnknown) {
     Open(242);
     printer.Answer("?", kStatusRequestA);
     std::uint32_t start = Now();
@@ -214,11 +208,9 @@ TEST_F(ProbeTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroAndSilenceThereF
     EXPECT_EQ(Written(), kStatusRequestA + kStatusRequestB);
     EXPECT_GT(Now() - start, 1000u);
     EXPECT_LT(Now() - start, 1010u);
-}
 
-TEST_F(ProbeTest, NoAnswerAtAllLeavesTheFamilyUnknownWithTheCableTextAndTheNextOperationProbesAgain) {
-    Open(242);
-    std::uint32_t start = Now();
+    comm.m_nFamily = 242;  // no answer at all: the cable text, and the next operation probes again
+    start = Now();
     EXPECT_EQ(comm.ProbeFamily(), 242);
     EXPECT_EQ(comm.m_strError, Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
     EXPECT_GT(Now() - start, 2000u);
@@ -236,7 +228,6 @@ TEST_F(ProbeTest, NoAnswerAtAllLeavesTheFamilyUnknownWithTheCableTextAndTheNextO
 TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
     const std::string garbage = "\002xqP\003";  // position 2 is not 'r'
     struct Case {
-        const char* what;
         std::vector<std::string> replies;  // one per request, in order
         int code;
         int requests;
@@ -245,25 +236,14 @@ TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
         std::uint32_t minMs;
         std::uint32_t maxMs;
         const char* text;
-    } cases[] = {
-        {"a good frame", {FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
-        {"an unsigned error byte", {FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},
-        {"no STX, then a frame", {"r", FrameA(80)}, 80, 2, 1, 1, 100, 110, "정상 상태임"},
-        {"a frame without ETX, then one",
-         {"\002xr", FrameA(66)},
-         66,
-         2,
-         1,
-         1,
-         100,
-         110,
-         "전표가 들어와 있음"},
-        {"six unintelligible", std::vector<std::string>(6, garbage), 241, 6, 6, 6, 600, 610,
-         "이유를 모르는 에러"},
-        {"silence", {}, 242, 6, 6, 6, 6600, 6620, "Response가 없다"},
-    };
+    } cases[] = {{{FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
+                 {{FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},  // the status byte is unsigned
+                 {{"r", FrameA(80)}, 80, 2, 1, 1, 100, 110, "정상 상태임"},    // no STX
+                 {{"\002xr", FrameA(66)}, 66, 2, 1, 1, 100, 110, "전표가 들어와 있음"},  // no ETX
+                 {std::vector<std::string>(6, garbage), 241, 6, 6, 6, 600, 610, "이유를 모르는 에러"},
+                 {{}, 242, 6, 6, 6, 6600, 6620, "Response가 없다"}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.code);
         CommLink link;
         link.Open(0);
         for (const std::string& reply : c.replies) {
@@ -285,7 +265,7 @@ protected:
     void SetUp() override { Open(0); }
 };
 
-TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAndAFrameEndsWithin100Bytes) {
+TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAFrameEndsWithin100BytesAndAJamRecoversTwice) {
     printer.Send("\002", Now());
     printer.Send("xrA\003", Now(), 5);
     EXPECT_EQ(comm.ReadReplyA(), 242);
@@ -296,9 +276,8 @@ TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAndAFrameEndsWithin100Byte
     // A frame of 98 bytes between STX and ETX is still a frame.
     printer.Send("\002xrP" + std::string(95, '.') + "\003", Now());
     EXPECT_EQ(comm.ReadReplyA(), 80);
-}
 
-TEST_F(StatusATest, APersistentPaperJamReinitialisesAtMostTwiceDeep) {
+    // A persistent paper jam reinitialises at most twice deep.
     printer.AnswerAlways(FrameA(49), kStatusRequestA);
     EXPECT_EQ(comm.QueryStatusA(), 49);
     EXPECT_EQ(CountOf(Written(), "\0330"), CComm::kMaxRecoveryDepth);
