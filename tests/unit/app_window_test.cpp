@@ -11,52 +11,46 @@
 #include "cp949.h"
 
 TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
-    const std::pair<std::vector<const char*>, bool> cases[] = {
-        {{"lodevar.exe", "/noinit"}, true},
-        {{"lodevar.exe", "-noinit"}, true},
-        {{"lodevar.exe", "a", "b", "-noinit"}, true},
-        {{"lodevar.exe", "/noinit", "/NOINIT"}, true},  // a later non-match does not undo a match
-        {{"lodevar.exe", "noinit"}, false},
-        {{"lodevar.exe", "+noinit"}, false},
-        {{"lodevar.exe", "/NOINIT"}, false},
-        {{"lodevar.exe", "/noinit2"}, false},
-        {{"lodevar.exe", "--noinit"}, false},
-        {{"lodevar.exe", "/", ""}, false},
-        {{"/noinit"}, false},  // the program name is not an argument
-    };
+    // A later non-match does not undo a match; the program name is not an argument.
+    const std::pair<std::vector<const char*>, bool> cases[] = {{{"p", "/noinit"}, true},
+                                                               {{"p", "-noinit"}, true},
+                                                               {{"p", "a", "b", "-noinit"}, true},
+                                                               {{"p", "/noinit", "/NOINIT"}, true},
+                                                               {{"p", "noinit"}, false},
+                                                               {{"p", "+noinit"}, false},
+                                                               {{"p", "/NOINIT"}, false},
+                                                               {{"p", "/noinit2"}, false},
+                                                               {{"p", "--noinit"}, false},
+                                                               {{"p", "/", ""}, false},
+                                                               {{"/noinit"}, false}};
     for (const auto& [argv, noinit] : cases) {
         EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
             << argv.back();
     }
 }
 
-// A family 0 printer that notes, at every write, how often the launcher had been released.
-class WatchingPrinter : public emu::CScriptedPeer {
-public:
-    explicit WatchingPrinter(sim::CSimSystem& system) : m_system(system) {}
+// A printer that notes, at every write, how often the launcher had been released.
+struct WatchingPrinter : emu::CScriptedPeer {
+    explicit WatchingPrinter(sim::CSimSystem* watched) : system(watched) {}
     void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
-        signalsSeen.push_back(m_system.TimesSet(kStartupEventName));
+        signalsSeen.push_back(system->TimesSet(kStartupEventName));
         CScriptedPeer::Write(bytes, n, now);
     }
+    sim::CSimSystem* system;
     std::vector<int> signalsSeen;
-
-private:
-    sim::CSimSystem& m_system;
 };
 
 class StartupTest : public FrameTest {
 protected:
-    // Starts the program with `argv` after its name, a launcher waiting unless `launcher` says not.
-    bool Start(std::vector<const char*> argv, bool launcher = true) {
-        if (launcher) {
-            sim.system.CreateNamedEvent(kStartupEventName);
-        }
+    // Starts the program with `argv` after its name, a launcher waiting.
+    bool Start(std::vector<const char*> argv) {
+        sim.system.CreateNamedEvent(kStartupEventName);
         argv.insert(argv.begin(), "C:\\Lodevar\\lodevar.exe");
         return app.InitInstance(static_cast<int>(argv.size()), argv.data());
     }
     int Signals() const { return sim.system.TimesSet(kStartupEventName); }
 
-    WatchingPrinter printer{sim.system};
+    WatchingPrinter printer{&sim.system};
     CLodevarApp app{sim.Platform()};
 };
 
@@ -105,14 +99,6 @@ TEST_F(StartupTest, AClassRegistrationFailureEndsWithoutTheSignalAndAWindowFailu
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
 
-TEST_F(StartupTest, WithoutALauncherStartUpRunsTheSameAndSignalsNothing) {
-    Plug("COM1", printer, 0);
-    ASSERT_TRUE(Start({}, false));
-    EXPECT_EQ(app.MainFrame()->m_comm.m_bOpen, 1);
-    EXPECT_EQ(Signals(), 0);
-    EXPECT_EQ(sim.system.OpenHandles(), 0);
-}
-
 using WindowTest = FrameTest;
 
 TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
@@ -159,12 +145,9 @@ protected:
         windowA = a->m_hWnd;
         windowB = b->m_hWnd;
     }
-    ClientWindow clientA;
-    ClientWindow clientB;
-    CGate* a = nullptr;
-    CGate* b = nullptr;
-    os::Window windowA = 0;
-    os::Window windowB = 0;
+    ClientWindow clientA, clientB;
+    CGate *a = nullptr, *b = nullptr;
+    os::Window windowA = 0, windowB = 0;
 };
 
 TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
