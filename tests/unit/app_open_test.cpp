@@ -18,11 +18,9 @@ TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStor
         int com2;
         Names opened;
         const char* model;
-    } cases[] = {
-        {nullptr, -1, 0, {"COM1", "COM2"}, "0"},
-        {"2", 1, -2, {"COM2", "COM1"}, "1"},
-        {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"},
-    };
+    } cases[] = {{nullptr, -1, 0, {"COM1", "COM2"}, "0"},
+                 {"2", 1, -2, {"COM2", "COM1"}, "1"},
+                 {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.opened[1]);
         Workstation w;
@@ -92,19 +90,6 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
         EXPECT_EQ(w.sim.desktop.AllShown().back().owner, w.Main());
         EXPECT_EQ(w.frame->m_bAutoReopen, answer == os::kIdOk ? 1 : 0);
     }
-}
-
-TEST_F(OpenTest, TheNoticeCarriesTheGivenStatusOnlyWhileTheDeviceIsOpen) {
-    ClientWindow client;
-    Plug("COM1", com1, 0);
-    Create();
-    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
-    frame->NotifyPrintEnd(50);
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    frame->NotifyPrintEnd(50);
-    ASSERT_EQ(client.received.size(), 2u);
-    EXPECT_EQ(client.received[0][100], '\xf2');
-    EXPECT_EQ(client.received[1][100], '\x32');
 }
 
 TEST_F(OpenTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {

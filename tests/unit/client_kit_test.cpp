@@ -13,18 +13,10 @@
 #include "gate_fixture.h"
 
 TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
-    struct Case {
-        int mode;
-        char letter;
-        int field1;
-        int field2;
-        char option;
-        std::string data;
-        std::string block;
-    };
+    // mode, letter, field 1, field 2, option, data, the block
     const std::string hangul = Cp949("통장");
     auto Zeros = [](std::size_t n) { return std::string(n, '\0'); };
-    const Case cases[] = {
+    const std::tuple<int, char, int, int, char, std::string, std::string> cases[] = {
         {LVC_IMMEDIATE, 'L', 5, 10, '1', "hello", std::string("L05101005hello") + Zeros(1)},
         {LVC_IMMEDIATE, 'L', 99, 0, '4', hangul, "L99004004" + hangul + Zeros(1)},
         {LVC_IMMEDIATE, 'I', 0, 0, '1', "", "I00001000" + Zeros(1)},
@@ -36,20 +28,18 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
         {LVC_QUEUED, 'L', 7, 3, '2', "queued", "L07032006queued" + Zeros(93)},
         {LVC_QUEUED, 'O', 0, 0, '0', "", "O00000000" + Zeros(99)},
     };
-    for (const Case& c : cases) {
+    for (const auto& [mode, letter, field1, field2, option, data, block] : cases) {
+        SCOPED_TRACE(block);
         lvc_request request;
-        ASSERT_EQ(lvc_build_request(&request, c.mode, c.letter, c.field1, c.field2, c.option, c.data.data(),
-                                    static_cast<int>(c.data.size())),
-                  LVC_DONE)
-            << c.block;
-        EXPECT_EQ(std::string(request.text, static_cast<std::size_t>(request.size)), c.block);
-
+        const int length = static_cast<int>(data.size());
+        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
+                  LVC_DONE);
+        EXPECT_EQ(std::string(request.text, static_cast<std::size_t>(request.size)), block);
         gate::Request parsed;
         ASSERT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
-                  status::DONE)
-            << c.block;
+                  status::DONE);
         EXPECT_EQ(std::tuple(parsed.letter, parsed.field1, parsed.field2, parsed.option, parsed.length),
-                  std::tuple(c.letter, c.field1, c.field2, c.option, static_cast<int>(c.data.size())));
+                  std::tuple(letter, field1, field2, option, length));
     }
 }
 
@@ -121,7 +111,7 @@ TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoW
     EXPECT_EQ(lvc_parse_print_end(block.data(), block.size(), nullptr), 0);  // no notice
 }
 
-TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowMinusOneAnd242) {
+TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowMinusOneAnd242OrAGivenStatus) {
     ClientWindow client;
     Create();
     frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
@@ -148,6 +138,14 @@ TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowM
     std::string endless = block;
     endless.replace(64, 32, std::string(32, '7'));
     EXPECT_EQ(lvc_parse_print_end(endless.data(), endless.size(), &notice), 0);
+
+    frame->NotifyPrintEnd(50);  // the status given counts only while the device is open
+    Plug("COM1", com1, 0);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    frame->NotifyPrintEnd(50);
+    ASSERT_EQ(client.received.size(), 3u);
+    EXPECT_EQ(client.received[1][100], '\xf2');
+    EXPECT_EQ(client.received[2][100], '\x32');
 }
 
 // The kit keeps its own copy of the driver's table (a teller application cannot include the
