@@ -54,19 +54,6 @@ using Family1 = Line<1>;
 
 // ---- family 0 ---------------------------------------------------------------------------------
 
-TEST_F(Family0, AWholeStatusFrameArrivesTwoMillisecondsAfterTheRequestAndAnInsertionAtItsTime) {
-    printer.InsertAt(Medium::Passbook, 1002);
-    Send(kStatus0);
-    now += 1;
-    EXPECT_EQ(printer.Readable(now), 0u);
-    now += 1;
-    EXPECT_EQ(Take(), kNothingIn);
-    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
-    printer.Remove();
-    printer.Insert(Medium::Chit);
-    EXPECT_EQ(Ask(kStatus0), kChitIn);
-}
-
 TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfASecondLater) {
     printer.Insert(Medium::Chit);
     printer.Insert(Medium::Passbook);
@@ -133,17 +120,6 @@ TEST_F(Family0, APaperJamLastsUntilInitialiseNotClear) {
 }
 
 // ---- family 1 ---------------------------------------------------------------------------------
-
-TEST_F(Family1, NeverAnswersTheFamily0RequestAndReportsPassbookAndChitAlikeAsMediumIn) {
-    printer.Insert(Medium::Passbook);
-    EXPECT_EQ(Ask("\033j", 2000), "");
-    EXPECT_EQ(Ask("\033m\033j", 20000), "");
-    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
-    printer.Remove();
-    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
-    printer.Insert(Medium::Chit);
-    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
-}
 
 TEST_F(Family1, CommandsOutsideABeginEndPairAreIgnored) {
     printer.Insert(Medium::Passbook);
@@ -284,25 +260,7 @@ TEST_F(Family0, ADroppedLineLosesQueuedAnswersAndHalfCommands) {
     EXPECT_EQ(printer.Page().Lines()[0].text, "07");
 }
 
-TEST_F(Family0, TheWireLogRecordsBothDirectionsWithTheirTimes) {
-    Ask(kStatus0);
-    ASSERT_EQ(printer.Wire().size(), 2u);
-    EXPECT_EQ(emu::FormatWireRecord(printer.Wire()[0]), "    1000 ms -> 1b 6a");
-    EXPECT_EQ(emu::FormatWireRecord(printer.Wire()[1]), "    1002 ms <- 02 3f 72 50 03");
-}
-
 // ---- the control language, as the tool's users type it ---------------------------------------
-
-TEST_F(Family0, ControlInsertWithADelayHappensThatLongAfterTheCommand) {
-    EXPECT_EQ(Run("insert passbook 500"), ControlAction::Done);
-    now = 1499;
-    EXPECT_EQ(Ask(kStatus0), kNothingIn);
-    now = 1500;
-    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
-    EXPECT_EQ(Run("remove"), ControlAction::Done);
-    EXPECT_EQ(Run("insert chit"), ControlAction::Done);
-    EXPECT_EQ(printer.Loaded(), Medium::Chit);
-}
 
 TEST_F(Family0, ControlLinesThatAreMalformedChangeNothingAndToolCommandsAreHandedBack) {
     for (const char* line :

@@ -364,22 +364,3 @@ TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt)
     EXPECT_EQ(frame->m_strStatus, Cp949("통장이 들어와 있음"));
     EXPECT_EQ(sim.system.debugLines.back(), "Lodevar 0x99: NO Define Msg\n");
 }
-
-TEST_F(DeviceTest, WithTraceOnEachOperationHandsItsRecordToTheTraceHook) {
-    OpenFamilyZero('A');
-    frame->SETPITCH(10, 6);
-    EXPECT_TRUE(sim.system.debugLines.empty());  // TRACE off: no record is built
-    frame->m_nTrace = 1;
-    frame->PRINTBANK(25, 3, std::string(600, 'x').c_str(), 600);
-    frame->SETPITCH(10, 6);
-    frame->MSRWRITE("1234", 4);
-    char buffer[8];
-    frame->GETLASTERROR(buffer, 8);
-    const auto& records = sim.system.debugLines;
-    ASSERT_EQ(records.size(), 4u);
-    const std::string print = "Lodevar " + Cp949("통장PRINT") + ": xpos=25, ypos=p3, len=510, data=xxx";
-    EXPECT_EQ(records[0].substr(0, print.size()), print);
-    EXPECT_EQ(records[1], "Lodevar SETPITCH: Cpi=10, Lpi=6\n");
-    EXPECT_EQ(records[2], "Lodevar MSRWRITE: len=4, data=[1234]\n");
-    EXPECT_EQ(records[3], "Lodevar GETLASTERROR: " + Cp949("통장인쇄기 초기화 완료").substr(0, 7) + "\n");
-}
