@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "comm/comm.h"
@@ -177,67 +178,54 @@ TEST_F(LibraryTest, PaperOutExpelsInitialiseSendsItsCommandAndPrintingAndTheSett
     EXPECT_EQ(comm.m_nFamily, 2);
 }
 
-// MsrRead and MsrPoll drive the library alike; every case runs through both.
-TEST_F(LibraryTest, AStripeReadDropsTheFirstCharacterAndCutsTheRestToTheCallersCapacity) {
+// MsrRead and MsrPoll drive the library alike; every case runs through both. The first character
+// is not stripe data; the rest is cut to the caller's capacity, and nothing is written past it.
+TEST_F(LibraryTest, AStripeReadDropsTheFirstCharacterAndCutsTheRestToTheCapacityOrFailsWithoutWriting) {
     Bind();
     struct Case {
+        int openAnswer;
+        int readAnswer;
         std::string stripe;
         int capacity;
-        std::string expected;
-    } cases[] = {
-        {":123", 64, "123"},
-        {"ABCDE", 64, "BCDE"},
-        {":1234567890", 5, "1234"},
-        {":12345", 5, "1234"},
-        {":1234", 5, "1234"},
-        {":123", 5, "123"},
-        {":12", 1, ""},
-        {":" + std::string(600, '7'), 1024, std::string(510, '7')},  // 512 bytes without a terminator: cut
-    };
+        std::string expected;  // "-": the read fails
+    } cases[] = {{1, 1, ":123", 64, "123"},
+                 {1, 1, "ABCDE", 64, "BCDE"},
+                 {1, 1, ":1234567890", 5, "1234"},
+                 {1, 1, ":12345", 5, "1234"},
+                 {1, 1, ":1234", 5, "1234"},
+                 {1, 1, ":123", 5, "123"},
+                 {1, 1, ":12", 1, ""},
+                 {0, 1, ":123", 8, "-"},
+                 {2, 1, ":123", 8, "-"},
+                 {134, 1, ":123", 8, "-"},
+                 {1, 0, ":123", 8, "-"},
+                 {1, 134, ":123", 8, "-"},
+                 {1, 1, ":123", 0, "-"},
+                 {1, 1, "", 8, "-"},
+                 {1, 1, ":" + std::string(600, '7'), 1024, std::string(510, '7')}};  // 512 unended bytes: cut
     for (bool poll : {false, true}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(c.stripe.substr(0, 12) + " " + std::to_string(c.capacity) + (poll ? " poll" : ""));
+            SCOPED_TRACE(::testing::Message()
+                         << c.openAnswer << " " << c.readAnswer << " " << c.stripe.substr(0, 12) << " "
+                         << c.capacity << (poll ? " poll" : ""));
             library.calls.clear();
             comm.m_strError = "before";
-            library.stripe = c.stripe;
+            std::tie(library.openMsrAnswer, library.readMsrAnswer, library.stripe) =
+                std::tie(c.openAnswer, c.readAnswer, c.stripe);
             std::vector<char> buffer(static_cast<std::size_t>(c.capacity) + 8, '#');
+            const bool fails = c.expected == "-";
             EXPECT_EQ(
-                poll ? comm.MsrPoll(buffer.data(), c.capacity) : comm.MsrRead(buffer.data(), c.capacity), 1);
-            EXPECT_EQ(std::string(buffer.data()), c.expected);
-            EXPECT_EQ(std::string(buffer.begin() + c.expected.size() + 1, buffer.end()),
-                      std::string(buffer.size() - c.expected.size() - 1, '#'));
-            EXPECT_EQ(library.calls, (Calls{"OpenMsrw()", "ReadMsrw()"}));
-            EXPECT_TRUE(library.readBufferZeroed);  // a fresh buffer each time
+                poll ? comm.MsrPoll(buffer.data(), c.capacity) : comm.MsrRead(buffer.data(), c.capacity),
+                fails ? 0 : 1);
+            const std::size_t written = fails ? 0 : c.expected.size() + 1;
+            EXPECT_EQ(std::string(buffer.data(), written), fails ? "" : c.expected + '\0');
+            EXPECT_EQ(std::string(buffer.begin() + written, buffer.end()),
+                      std::string(buffer.size() - written, '#'));
+            EXPECT_EQ(library.calls,
+                      (c.openAnswer == 1 ? Calls{"OpenMsrw()", "ReadMsrw()"} : Calls{"OpenMsrw()"}));
+            EXPECT_TRUE(c.openAnswer != 1 || library.readBufferZeroed);  // a fresh buffer each time
             EXPECT_EQ(comm.m_strError, "before");
         }
-    }
-}
-
-TEST_F(LibraryTest, AReaderNotReadyAFailedReadAnEmptyTextOrNoRoomFailsWithoutWriting) {
-    Bind();
-    for (bool poll : {false, true}) {
-        auto read = [&](int capacity) {
-            char buffer[8] = "keep";
-            int result = poll ? comm.MsrPoll(buffer, capacity) : comm.MsrRead(buffer, capacity);
-            EXPECT_STREQ(buffer, "keep");
-            return result;
-        };
-        library.stripe = ":123";
-        for (int answer : {0, 2, 134}) {
-            library.calls.clear();
-            library.openMsrAnswer = answer;
-            EXPECT_EQ(read(8), 0) << answer;
-            EXPECT_EQ(library.calls, Calls{"OpenMsrw()"});
-        }
-        library.openMsrAnswer = 1;
-        for (int answer : {0, 134}) {
-            library.readMsrAnswer = answer;
-            EXPECT_EQ(read(8), 0) << answer;
-        }
-        library.readMsrAnswer = 1;
-        EXPECT_EQ(read(0), 0);
-        library.stripe = "";
-        EXPECT_EQ(read(8), 0);
     }
 }
 
@@ -248,17 +236,15 @@ TEST_F(LibraryTest, AStripeWriteSendsAColonAndTheDataCutAt511BytesAndItsAnswerNa
         std::string data;
         int answer;
         std::string text;  // "" keeps the text before
-    } cases[] = {
-        {"DATA", 65, written},
-        {"", 65, written},
-        {std::string(700, 'w'), 65, written},
-        {"DATA", 113, "MS READ/WRITE ERROR"},
-        {"DATA", 27, Cp949("취소키를 입력하였음")},
-        {"DATA", 1, ""},
-        {"DATA", 0, ""},
-        {"DATA", 67, ""},
-        {"DATA", 300, ""},
-    };
+    } cases[] = {{"DATA", 65, written},
+                 {"", 65, written},
+                 {std::string(700, 'w'), 65, written},
+                 {"DATA", 113, "MS READ/WRITE ERROR"},
+                 {"DATA", 27, Cp949("취소키를 입력하였음")},
+                 {"DATA", 1, ""},
+                 {"DATA", 0, ""},
+                 {"DATA", 67, ""},
+                 {"DATA", 300, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
         library.calls.clear();
