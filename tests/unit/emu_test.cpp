@@ -1,12 +1,18 @@
-// The emulated printers seen from the line: status answers, media, commands, attributes, the stripe,
-// the faults a test can script, the control language and the wire log. What the driver relies on
-// is also checked against the driver itself (emu_driver_test.cpp).
+// The emulated printers seen from the line: media, commands, attributes, the stripe, the faults a
+// test can script and the control language; the page model with its code page 949 decoding; and the
+// real driver (CComm on the simulated platform) against the emulated printers: what the driver
+// sends must land on the emulated page and stripe as the driver meant it (the bytes on the wire are
+// pinned by the command and status tests).
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "comm/comm.h"
+#include "device/status_codes.h"
 #include "emu/control.h"
+#include "emu/page_model.h"
 #include "emu/printer_emulator.h"
+#include "os/sim/sim_platform.h"
 
 namespace {
 
@@ -310,6 +316,182 @@ TEST_F(Family0, EachControlSwitchReachesThePrinter) {
     EXPECT_EQ(printer.Stripe(), emu::StripeState::Unformatted);
     EXPECT_EQ(Run("nostripe"), ControlAction::Done);
     EXPECT_EQ(printer.Stripe(), emu::StripeState::None);
+}
+
+using emu::CPageModel;
+using emu::Medium;
+using emu::PrintedLine;
+
+PrintedLine Printed(int row, int column, const std::string& raw, Medium medium = Medium::Passbook) {
+    PrintedLine line;
+    line.row = row;
+    line.column = column;
+    line.raw = raw;
+    line.medium = medium;
+    return line;
+}
+
+TEST(EmuCp949, DecodesKoreanAndKeepsColumnsForBadBytes) {
+    EXPECT_EQ(emu::Cp949ToUtf8("\xc5\xeb\xc0\xe5 OK"), "통장 OK");
+    // 0xFF starts no character: it becomes one '?' and the text after it stays in place.
+    std::vector<emu::Glyph> glyphs = emu::DecodeCp949("\xff\xb0\xa1z");
+    ASSERT_EQ(glyphs.size(), 3u);
+    EXPECT_EQ(glyphs[0].utf8, "?");
+    EXPECT_EQ(glyphs[0].width, 1);
+    EXPECT_EQ(glyphs[1].utf8, "가");
+    EXPECT_EQ(glyphs[1].width, 2);
+    EXPECT_EQ(glyphs[2].utf8, "z");
+    // A lead byte at the very end has no partner.
+    EXPECT_EQ(emu::Cp949ToUtf8("a\xb0"), "a?");
+}
+
+TEST(EmuPage, RenderShowsRowsInTheMarginAndTextAtItsColumn) {
+    CPageModel page;
+    page.Add(Printed(2, 3, "DEPOSIT"));
+    page.Add(Printed(4, 0, "\xc0\xd4\xb1\xdd"));
+    page.Add(Printed(4, 5, "100"));
+    EXPECT_EQ(page.Render(),
+              "passbook\n"
+              "    |0....+....1....+....\n"
+              "   1|\n"
+              "   2|   DEPOSIT\n"
+              "   3|\n"
+              "   4|입금 100\n");
+}
+
+TEST(EmuPage, PassbookAndChitAreRenderedApart) {
+    CPageModel page;
+    page.Add(Printed(1, 0, "CHIT", Medium::Chit));
+    page.Add(Printed(1, 0, "BOOK"));
+    EXPECT_EQ(page.Render(),
+              "passbook\n"
+              "    |0....+....1....+....\n"
+              "   1|BOOK\n"
+              "\n"
+              "chit\n"
+              "    |0....+....1....+....\n"
+              "   1|CHIT\n");
+    EXPECT_EQ(page.RowText(1, Medium::Chit), "CHIT");
+}
+
+TEST(EmuPage, EmptyPageSaysSo) {
+    EXPECT_EQ(CPageModel().Render(), "(nothing printed)\n");
+}
+
+TEST(EmuPage, OverprintingHalfAWideCharacterBlanksTheOtherHalf) {
+    CPageModel page;
+    page.Add(Printed(1, 0, "\xb0\xa1\xb3\xaa"));  // two wide characters in columns 0 to 3
+    page.Add(Printed(1, 1, "x"));                 // on the right half of the first
+    EXPECT_EQ(page.RowText(1), " x나");
+    page.Add(Printed(1, 2, "y"));  // on the left half of the second
+    EXPECT_EQ(page.RowText(1), " xy");
+}
+
+TEST(EmuPage, RowsAboveTheFirstAreShownWhenPrintedOn) {
+    CPageModel page;
+    page.Add(Printed(-1, 0, "TOP"));
+    page.Add(Printed(1, 0, "ONE"));
+    std::string render = page.Render();
+    EXPECT_NE(render.find("  -1|TOP\n   0|\n   1|ONE\n"), std::string::npos) << render;
+}
+
+TEST(EmuPage, ListingGivesEachRunWithItsAttributesInPrintOrder) {
+    CPageModel page;
+    PrintedLine godic = Printed(5, 10, "\xc5\xeb\xc0\xe5 OK");
+    godic.face = emu::Face::Godic;
+    godic.size = emu::Size::Enlarged;
+    godic.colour = emu::Colour::Red;
+    godic.pitch = 12;
+    godic.linesPerInch = 5;
+    page.Add(godic);
+    page.Add(Printed(1, 0, "CHIT", Medium::Chit));
+    EXPECT_EQ(page.Listing(),
+              "passbook\t5\t10\tgodic\tenlarged\tred\t12\t5\t통장 OK\n"
+              "chit\t1\t0\tmyoungjo\tnormal\tblack\t10\t6\tCHIT\n");
+}
+
+using emu::Medium;
+
+template <int kFamily>
+class DriverOn : public ::testing::Test {
+protected:
+    DriverOn() : printer(kFamily), comm(sim.Platform()) {
+        sim.serial.Attach("COM1", &printer);
+        // A driver wait that never ends would hang the suite: the operator gives up after a
+        // minute of virtual time.
+        sim.pump.PostKeyDown(27, 60000);
+    }
+    // Opens the port and finds the family.
+    void SetUp() override {
+        ASSERT_NE(comm.OpenPort(1, 9600, 8, 0, 0), 0);
+        ASSERT_EQ(comm.ProbeFamily(), kFamily);
+        comm.m_nFamily = kFamily;
+    }
+
+    sim::CSimPlatform sim;
+    emu::CPrinterEmulator printer;
+    CComm comm;
+    char buffer[100] = {};
+};
+
+using DriverOnFamily0 = DriverOn<0>;
+using DriverOnFamily1 = DriverOn<1>;
+
+TEST_F(DriverOnFamily0, PrintWaitsForThePassbookAndPrintsWhereAsked) {
+    const std::uint32_t start = sim.clock.Ticks();
+    printer.InsertAt(Medium::Passbook, start + 2000);
+    EXPECT_EQ(comm.PrintPassbookAt(25, 3, "DEPOSIT 10,000"), status::DONE);
+    EXPECT_GE(sim.clock.Ticks(), start + 2000);
+    EXPECT_EQ(printer.Page().RowText(3), std::string(25, ' ') + "DEPOSIT 10,000");
+}
+
+TEST_F(DriverOnFamily0, AChitInThePassbookPathIsThrownOutFirstAndAChitPrintLandsOnTheChit) {
+    printer.Insert(Medium::Chit);
+    printer.Insert(Medium::Passbook);  // the operator holds it until the slot is free
+    EXPECT_EQ(comm.PrintPassbookAt(5, 1, "AFTER"), status::DONE);
+    EXPECT_EQ(printer.Ejections(), 1);
+    EXPECT_EQ(printer.Page().RowText(1), "     AFTER");
+
+    printer.Insert(Medium::Chit);  // goes in half a second after the passbook is out
+    EXPECT_EQ(comm.PrintChitAt(2, 2, "CHIT"), status::DONE);
+    EXPECT_EQ(printer.Ejections(), 2);
+    EXPECT_EQ(printer.Page().RowText(2, Medium::Chit), "  CHIT");
+}
+
+TEST_F(DriverOnFamily0, TheStripeWrittenReadsBackAndAReadSkipsStatusFramesAndDropsColons) {
+    printer.Insert(Medium::Passbook);
+    EXPECT_EQ(comm.MsrWrite("12345"), status::DONE);
+    EXPECT_EQ(printer.StripeData(), "           12345");
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "           12345");
+
+    printer.SetStripe("12:34567890:1234");
+    printer.SetStatusFramesBeforeStripe(2, 'A');
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "12345678901234");
+    printer.SetStripeUnformatted();
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_UFORMAT);
+}
+
+TEST_F(DriverOnFamily1, KoreanPrintGoesInWithShiftCodesAndComesOutAsTextAtRowOneForZero) {
+    printer.InsertAt(Medium::Passbook, sim.clock.Ticks() + 1500);
+    EXPECT_EQ(comm.PrintPassbookAt(12, 0, "\xc0\xd4\xb1\xdd 5,000"), status::DONE);
+    ASSERT_EQ(printer.Page().Lines().size(), 1u);
+    EXPECT_EQ(printer.Page().Lines()[0].row, 1);
+    EXPECT_EQ(printer.Page().Lines()[0].column, 12);
+    EXPECT_EQ(printer.Page().Lines()[0].text, "입금 5,000");
+}
+
+TEST_F(DriverOnFamily1, TheStripeWrittenReadsBackAndAPollAsksInOnePassAndCollectsInTheNext) {
+    printer.Insert(Medium::Passbook);
+    EXPECT_EQ(comm.MsrWrite("1234567890"), status::DONE);
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "1234567890");
+
+    printer.SetStripe("00:11:22");
+    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::BANK_TONGJN);
+    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "001122");
 }
 
 }  // namespace
