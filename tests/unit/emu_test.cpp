@@ -319,7 +319,6 @@ TEST_F(Family0, EachControlSwitchReachesThePrinter) {
 }
 
 using emu::CPageModel;
-using emu::Medium;
 using emu::PrintedLine;
 
 PrintedLine Printed(int row, int column, const std::string& raw, Medium medium = Medium::Passbook) {
@@ -409,8 +408,6 @@ TEST(EmuPage, ListingGivesEachRunWithItsAttributesInPrintOrder) {
               "passbook\t5\t10\tgodic\tenlarged\tred\t12\t5\t통장 OK\n"
               "chit\t1\t0\tmyoungjo\tnormal\tblack\t10\t6\tCHIT\n");
 }
-
-using emu::Medium;
 
 template <int kFamily>
 class DriverOn : public ::testing::Test {
