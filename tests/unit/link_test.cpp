@@ -305,7 +305,7 @@ TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAnd
     EXPECT_EQ(sim.clock.Sleeps(), Sleeps(9, 100));  // the pause after each request
 }
 
-TEST_F(StatusBTest, AnswerMCarriesTheStripeDataUpToFFOrAtMost24Bytes) {
+TEST_F(StatusBTest, AnswerMCarriesTheStripeDataUpToFFOrAtMost24BytesAndSilenceIsAskedThreeTimes) {
     comm.m_strError = "before";
     printer.Answer("M", kStatusRequestB);
     EXPECT_EQ(comm.QueryStatusB(), 241);
@@ -318,9 +318,9 @@ TEST_F(StatusBTest, AnswerMCarriesTheStripeDataUpToFFOrAtMost24Bytes) {
     printer.Answer("M" + std::string(40, '7'), kStatusRequestB);
     EXPECT_EQ(comm.QueryStatusB(), 134);
     EXPECT_EQ(std::string(comm.m_szMsrReply), std::string(24, '7'));
-}
 
-TEST_F(StatusBTest, ASilentPrinterIsAskedThreeTimesTenSecondsEach) {
+    // A silent printer is asked three times, ten seconds each.
+    sim.serial.ClearWire();
     std::uint32_t start = Now();
     EXPECT_EQ(comm.QueryStatusB(), 242);
     EXPECT_EQ(CountOf(Written(), kStatusRequestB), 3);
