@@ -1,10 +1,7 @@
 // The fake printer library as a Windows DLL, for the end-to-end tests: the entry points exported by
-// plain name (see the .def files) with the platform's API calling convention, answering from one
-// core configured from the environment at the first call:
-//   FAKE_PBPR_POWER, FAKE_PBPR_OPEN_ANSWERS, FAKE_PBPR_OPEN_MSR, FAKE_PBPR_READ_MSR,
-//   FAKE_PBPR_STRIPE, FAKE_PBPR_WRITE_ANSWER  the behaviour (see CFakePrinterLibrary::Apply)
-//   FAKE_PBPR_LOG                             a file that gets one line per call, appended
-// A setting that is not understood is reported in the log file and leaves the default.
+// plain name (see the .def files), answering from one core that the FAKE_PBPR_* settings of the
+// environment configure at the first call (CFakePrinterLibrary::Apply). FAKE_PBPR_LOG names a file
+// that gets one line per call and one per setting not understood, appended.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -24,30 +24,24 @@ TEST_F(SettingsTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysI
               (Names{"Lodevar/PORT=1", "Lodevar/SPEED=9600", "Lodevar/TRACE=0", "Lodevar/MODEL=0"}));
 }
 
-TEST_F(SettingsTest, TheFourKeysAreReadFromTheUserFolder) {
-    SetIni("PORT", "2");
-    SetIni("SPEED", "19200");
-    SetIni("TRACE", "1");
-    SetIni("MODEL", "1");
-    Create();
-    EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nTrace, frame->m_nModel),
-              std::tuple(2, 19200, 1, 1));
-}
-
-// The settings path "<folder>\User\CommData.ini" needs 18 characters after the folder and a
-// terminator within 260 bytes: it fits a folder of 241 characters and no longer one, which runs on
-// the defaults and stores nothing, not even in what a cut path would name.
+// The four keys are read from "<folder>\User\CommData.ini", which needs 18 characters after the
+// folder and a terminator within 260 bytes: it fits a folder of 241 characters and no longer one,
+// which runs on the defaults and stores nothing, not even in what a cut path would name.
 TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaults) {
     for (std::size_t length : {241u, 242u}) {
         Workstation w;
         std::string folder = "C:\\" + std::string(length - 3, 'f');
         w.sim.module.m_strFileName = folder + "\\lodevar.exe";
-        w.sim.system.SetProfileValue((folder + "\\User\\CommData.ini").substr(0, 259), "Lodevar", "PORT",
-                                     "2");
+        for (auto [key, value] :
+             {std::pair("PORT", "2"), {"SPEED", "19200"}, {"TRACE", "1"}, {"MODEL", "1"}}) {
+            w.sim.system.SetProfileValue((folder + "\\User\\CommData.ini").substr(0, 259), "Lodevar", key,
+                                         value);
+        }
         w.Plug("COM1", w.com1, 0);
-        w.Plug("COM2", w.com2, 0);
+        w.Plug("COM2", w.com2, 1);
         w.Create();
-        EXPECT_EQ(w.frame->m_nPort, length == 241 ? 2 : 1);
+        EXPECT_EQ(std::tuple(w.frame->m_nPort, w.frame->m_nSpeed, w.frame->m_nTrace, w.frame->m_nModel),
+                  length == 241 ? std::tuple(2, 19200, 1, 1) : std::tuple(1, 9600, 0, 242));
         ASSERT_EQ(w.frame->OpenPrinter(0), 1);  // the printer works all the same
         EXPECT_EQ(w.sim.system.profileWrites.size(), length == 241 ? 4u : 0u);
     }

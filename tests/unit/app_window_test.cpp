@@ -105,8 +105,6 @@ TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconCo
     Create();
     const auto& tray = sim.windows.TrayIcon();
     EXPECT_TRUE(tray.shown);
-    EXPECT_EQ(std::tuple(tray.id, tray.callbackMessage, tray.tip),
-              std::tuple(128u, 1324u, "Banking Printer Driver V1.0"));
     const auto* info = sim.windows.Find(Main());
     EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand),
               std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize));
