@@ -239,33 +239,6 @@ TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     EXPECT_EQ(Take(), "\x50\x03");
 }
 
-TEST_F(Family0, ALateAnswerArrivesAfterTheSetDelayAndIsNotOvertaken) {
-    printer.SetAnswerDelay(1200);
-    Send(kStatus0);
-    printer.SetAnswerDelay(2);
-    printer.ForceStatus(50);
-    Send(kStatus0);
-    now += 1199;
-    EXPECT_EQ(printer.Readable(now), 0u);
-    now += 1;
-    EXPECT_EQ(Take(), std::string(kNothingIn) + "\x02?r\x32\x03");
-}
-
-TEST_F(Family0, ADroppedLineLosesQueuedAnswersAndHalfCommands) {
-    printer.Insert(Medium::Passbook);
-    printer.SetAnswerDelay(100);
-    Send(kStatus0);
-    Send("\033L0");
-    std::uint32_t due = 0;
-    ASSERT_TRUE(printer.NextDue(due));
-    EXPECT_EQ(due, now + 100);
-    printer.DropLine();
-    EXPECT_FALSE(printer.NextDue(due));
-    Send("07\033[000");  // the rest of the lost row command is print text now
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].text, "07");
-}
-
 // ---- the control language, as the tool's users type it ---------------------------------------
 
 TEST_F(Family0, ControlLinesThatAreMalformedChangeNothingAndToolCommandsAreHandedBack) {
