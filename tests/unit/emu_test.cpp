@@ -204,16 +204,6 @@ TEST_F(Family1, AJamIsBusyUntilInitialiseAndAForcedStatusIsSaidInTheFamilysAnswe
 
 // ---- faults -----------------------------------------------------------------------------------
 
-TEST_F(Family0, ASilentPrinterAnswersNothingAndACutFrameSendsOnlyItsFirstBytes) {
-    printer.Insert(Medium::Passbook);
-    printer.SetSilent(true);
-    EXPECT_EQ(Ask(kStatus0, 5000), "");
-    EXPECT_EQ(Ask("\033]", 20000), "");
-    printer.SetSilent(false);
-    printer.CutFrames(3);
-    EXPECT_EQ(Ask(kStatus0, 3000), "\x02?r");
-}
-
 TEST_F(Family0, GarbageIsNeverTheStartOfAFrameOfEitherFamilyNorStopsTheLine) {
     printer.SetGarbage(true);
     for (int i = 0; i < 200; ++i) {

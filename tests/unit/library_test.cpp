@@ -134,15 +134,12 @@ TEST_F(LibraryTest, PaperInCallsAfterAPauseUntilOneOrSixteenAndNineIsFailure) {
     Bind();
     struct Case {
         std::vector<int> answers;  // each ends in 9: a loop that misses its answer ends instead of hanging
-        int kind;
+        int kind;                  // not passed on
         int result;
         std::size_t calls;
-    } cases[] = {
-        {{3, 3, 1, 9}, 0, 1, 3}, {{0, 16, 9}, 0, 1, 2},
-        {{9, 1}, 0, 0, 1},       {{0, 2, 3, 8, 10, 15, 17, 65, 66, 242, -1, 1, 9}, 0, 1, 12},
-        {{1, 9}, 1, 1, 1},  // the paper kind is not passed on
-        {{1, 9}, 2, 1, 1},
-    };
+    } cases[] = {{{3, 3, 1, 9}, 0, 1, 3}, {{0, 16, 9}, 0, 1, 2},
+                 {{9, 1}, 0, 0, 1},       {{1, 9}, 1, 1, 1},
+                 {{1, 9}, 2, 1, 1},       {{0, 2, 3, 8, 10, 15, 17, 65, 66, 242, -1, 1, 9}, 0, 1, 12}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.calls);
         library.calls.clear();

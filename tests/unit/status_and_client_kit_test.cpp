@@ -44,8 +44,7 @@ TEST(StatusCodes, EveryCodeHasItsNameAndCodePage949Text) {
         {135, "BANK_END_DETECT", ""},
         {144, "ERR_GARBAGE", "매체에 이물질 있음"},
         {241, "ERR_UNKNOWN", "이유를 모르는 에러"},
-        {242, "ERR_PBPROFF", "Response가 없다"},
-    };
+        {242, "ERR_PBPROFF", "Response가 없다"}};
     for (const auto& [code, name, utf8] : codes) {
         EXPECT_EQ(status::Name(code) != nullptr ? status::Name(code) : "", name) << code;
         EXPECT_EQ(status::Text(code) != nullptr ? status::Text(code) : "", utf8.empty() ? "" : Cp949(utf8))
@@ -102,28 +101,16 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
 
 // Each limit at its edge: the last value the kit sends (and the gate takes), then the first it keeps.
 TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
-    // mode, letter, field 1, field 2, option, data length, result
+    // mode (I immediate, Q queued), letter, field 1, field 2, option, data length, result (D done, E refused)
+    const int I = LVC_IMMEDIATE, Q = LVC_QUEUED, D = LVC_DONE, E = LVC_E_ARGUMENT;
     const std::tuple<int, char, int, int, char, int, int> cases[] = {
-        {LVC_IMMEDIATE, 'L', 0, 0, '3', 128, LVC_DONE},
-        {LVC_IMMEDIATE, 'L', 0, 0, '3', 129, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'M', 0, 0, '0', 127, LVC_DONE},
-        {LVC_IMMEDIATE, 'M', 0, 0, '0', 128, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'L', 99, 99, '3', 1, LVC_DONE},
-        {LVC_IMMEDIATE, 'L', 100, 0, '3', 1, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'L', 0, 100, '3', 1, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'L', -1, 0, '3', 1, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'C', 0, -1, '0', 0, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'C', 0, 0, '0', 999, LVC_DONE},
-        {LVC_IMMEDIATE, 'C', 0, 0, '0', 1000, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'C', 0, 0, '0', -1, LVC_E_ARGUMENT},
-        {LVC_QUEUED, 'L', 0, 0, '3', 99, LVC_DONE},
-        {LVC_QUEUED, 'L', 0, 0, '3', 100, LVC_E_ARGUMENT},
-        {LVC_QUEUED, 'S', 0, 0, '0', 100, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'X', 0, 0, '0', 0, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'l', 0, 0, '0', 0, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'L', 0, 0, '\0', 1, LVC_E_ARGUMENT},
-        {LVC_IMMEDIATE, 'L', 0, 0, '\x7f', 1, LVC_E_ARGUMENT},
-        {2, 'O', 0, 0, '0', 0, LVC_E_ARGUMENT}};
+        {I, 'L', 0, 0, '3', 128, D},  {I, 'L', 0, 0, '3', 129, E},  {I, 'M', 0, 0, '0', 127, D},
+        {I, 'M', 0, 0, '0', 128, E},  {I, 'L', 99, 99, '3', 1, D},  {I, 'L', 100, 0, '3', 1, E},
+        {I, 'L', 0, 100, '3', 1, E},  {I, 'L', -1, 0, '3', 1, E},   {I, 'C', 0, -1, '0', 0, E},
+        {I, 'C', 0, 0, '0', 999, D},  {I, 'C', 0, 0, '0', 1000, E}, {I, 'C', 0, 0, '0', -1, E},
+        {Q, 'L', 0, 0, '3', 99, D},   {Q, 'L', 0, 0, '3', 100, E},  {Q, 'S', 0, 0, '0', 100, E},
+        {I, 'X', 0, 0, '0', 0, E},    {I, 'l', 0, 0, '0', 0, E},    {I, 'L', 0, 0, '\0', 1, E},
+        {I, 'L', 0, 0, '\x7f', 1, E}, {2, 'O', 0, 0, '0', 0, E}};
     const std::string data(999, 'x');
     for (const auto& [mode, letter, field1, field2, option, length, result] : cases) {
         SCOPED_TRACE(::testing::Message()
