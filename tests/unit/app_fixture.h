@@ -37,10 +37,9 @@ struct Workstation {
     // Plugs a printer into `port`: family 0 answers every status request with "normal"; family 1
     // is silent to ESC 'j' and answers ESC 'h' with a normal status; -1 answers nothing.
     void Plug(const char* port, emu::CScriptedPeer& printer, int family = -1) {
-        if (family == 0) {
-            printer.AnswerAlways(FrameA('P'), kStatusRequestA);
-        } else if (family == 1) {
-            printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);
+        if (family >= 0) {
+            printer.AnswerAlways(family == 0 ? FrameA('P') : AnswerB(0x01),
+                                 family == 0 ? kStatusRequestA : kStatusRequestB);
         }
         sim.serial.Attach(port, &printer);
     }

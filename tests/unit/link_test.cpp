@@ -455,9 +455,7 @@ TEST_F(FamilyBTest, RowColourAndSizeCommandsAreFramedWithoutPausesAndThereIsNoFa
 TEST_F(FamilyBTest, DoubleByteRunsAreFramedByShiftCodes) {
     printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
     const std::pair<const char*, std::string> cases[] = {
-        {"a\xb0\xa1"
-         "b",
-         "a\033J1\xb0\xa1\033J0b"},
+        {"a\260\241b", "a\033J1\260\241\033J0b"},
         {"x\xc7\xd1", "x\033J1\xc7\xd1\033J0"},  // ends inside a run: closed
         {"\x80z", "\x80z"},                      // 0x80 never switches
     };
