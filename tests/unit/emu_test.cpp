@@ -72,19 +72,6 @@ TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfAS
     EXPECT_EQ(printer.Ejections(), 1);
 }
 
-TEST_F(Family0, CommandsSplitAcrossWritesAreJoinedAndNothingInPrintsNothing) {
-    Send("\033L004LOST\033[000");
-    printer.Insert(Medium::Passbook);
-    for (const char* piece : {"\033", "L0", "06", "\033H1234", "X\033[0", "00"}) {
-        Send(piece);
-    }
-    ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].row, 2);
-    EXPECT_EQ(printer.Page().Lines()[0].column, 1234);  // four digits are one value
-    EXPECT_EQ(Ask("\033"), "");
-    EXPECT_EQ(Ask("j"), kPassbookIn);
-}
-
 TEST_F(Family0, AttributesApplyToTheTextAfterThemAndInitialiseResetsThem) {
     printer.Insert(Medium::Passbook);
     Send("\033L005\033H000AB\033m1\033!1\0333\033=CD\033[000\0330\033H010EF\033[000");
@@ -117,12 +104,23 @@ TEST_F(Family0, AStripeReadAnswersTheStripeFrameOrWhyNotAndAWriteIsKeptOnlyOnIts
     EXPECT_EQ(Ask("\033]"), kChitIn);
 }
 
-TEST_F(Family0, APaperJamLastsUntilInitialiseNotClear) {
+TEST_F(Family0, APaperJamLastsUntilInitialiseNotClearAndCommandsSplitAcrossWritesAreJoined) {
     printer.Jam();
     Send("\033l");
     EXPECT_EQ(Ask(kStatus0), "\x02?r\x31\x03");
     Send("\0330");
     EXPECT_EQ(Ask(kStatus0), kNothingIn);
+
+    Send("\033L004LOST\033[000");
+    printer.Insert(Medium::Passbook);
+    for (const char* piece : {"\033", "L0", "06", "\033H1234", "X\033[0", "00"}) {
+        Send(piece);
+    }
+    ASSERT_EQ(printer.Page().Lines().size(), 1u);
+    EXPECT_EQ(printer.Page().Lines()[0].row, 2);
+    EXPECT_EQ(printer.Page().Lines()[0].column, 1234);  // four digits are one value
+    EXPECT_EQ(Ask("\033"), "");
+    EXPECT_EQ(Ask("j"), kPassbookIn);
 }
 
 // ---- family 1 ---------------------------------------------------------------------------------

@@ -80,26 +80,7 @@ TEST(LinkEvents, EventFailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(sim.serial.LiveEvents(), 0);
 }
 
-TEST_F(LinkTest, ReadsTakeOnlyWhatIsWaitingAsBytesFrom0To255AndAFailureIsReadError) {
-    Open(0);
-    char buffer[8];
-    std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ(comm.ReadAvailable(buffer, 8), 0);
-    EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(comm.GetByte(), -1);
-    printer.Send("abc\xff", Now());
-    EXPECT_EQ(comm.ReadAvailable(buffer, 1), 1);
-    EXPECT_EQ(comm.ReadAvailable(buffer + 1, 2), 2);
-    EXPECT_EQ(std::string(buffer, 3), "abc");
-    EXPECT_EQ(comm.GetByte(), 0xFF);
-
-    printer.Send("abc", Now());
-    sim.serial.Fail().read = true;
-    EXPECT_EQ(comm.ReadAvailable(buffer, 4), 0);
-    EXPECT_EQ(comm.m_strError, "Read Error");
-}
-
-TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrALittleAfterTheirTimeout) {
+TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrAfterTheirTimeoutAndReadsTakeOnlyWhatIsWaiting) {
     Open(0);
     std::uint32_t start = Now();
     int dispatched = 0;
@@ -130,6 +111,21 @@ TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrALittleAfterTheirTimeout) 
     EXPECT_EQ(comm.WaitData(buffer, 10, 500), 0);
     EXPECT_GT(Now() - start, 500u);
     EXPECT_LE(Now() - start, 502u);
+
+    std::memset(buffer, '#', sizeof(buffer));  // reads take only what is waiting, bytes from 0 to 255
+    EXPECT_EQ(comm.ReadAvailable(buffer, 8), 0);
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(comm.GetByte(), -1);
+    printer.Send("abc\xff", Now());
+    EXPECT_EQ(comm.ReadAvailable(buffer, 1), 1);
+    EXPECT_EQ(comm.ReadAvailable(buffer + 1, 2), 2);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    EXPECT_EQ(comm.GetByte(), 0xFF);
+
+    printer.Send("abc", Now());
+    sim.serial.Fail().read = true;
+    EXPECT_EQ(comm.ReadAvailable(buffer, 4), 0);
+    EXPECT_EQ(comm.m_strError, "Read Error");
 }
 
 TEST(LinkWrap, WaitsSurviveTheTickCounterWrappingAround) {
@@ -142,7 +138,7 @@ TEST(LinkWrap, WaitsSurviveTheTickCounterWrappingAround) {
     EXPECT_LT(link.Now(), start);  // the counter did wrap during the wait
 }
 
-TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApart) {
+TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApartAndWriteTextCtsWaitsForCtsElevenPollsAtMost) {
     Open(0);
     EXPECT_EQ(comm.WriteText(std::string(1000, 'x').c_str()), 1);
     const auto& wire = sim.serial.Wire();
@@ -159,10 +155,9 @@ TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApart) {
     EXPECT_EQ(sim.clock.Sleeps().size(), 2u);  // at most 400 bytes: no pause
     comm.WriteText(std::string(401, 'z').c_str());
     EXPECT_EQ(sim.clock.Sleeps(), (Sleeps{1000, 1000, 1000}));
-}
 
-TEST_F(LinkTest, WriteTextCtsWaitsUpToElevenPollsForCtsThenWritesAnyway) {
-    Open(1);
+    comm.m_nFamily = 1;  // family 1 waits up to eleven polls for CTS, then writes anyway
+    sim.serial.ClearWire();
     printer.SetCts(false);
     std::uint32_t start = Now();
     EXPECT_EQ(comm.WriteTextCts("\033h"), 1);
@@ -290,7 +285,8 @@ protected:
     void SetUp() override { Open(1); }
 };
 
-TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAndNothingIsRetried) {
+TEST_F(StatusBTest,
+       TheFirstByteAndTheStatusBitsDecodeNothingIsRetriedAnswerMCarriesUpTo24BytesSilenceIsAskedThrice) {
     // A missing status byte reads as all bits set; 'M' without stripe data is unintelligible.
     const std::pair<std::string, int> cases[] = {
         {AnswerB(0x21), 80}, {AnswerB(0x01), 80}, {AnswerB(0x22), 135},
@@ -303,9 +299,7 @@ TEST_F(StatusBTest, TheFirstByteAndTheStatusBitsDecodeWithTheLowestBitWinningAnd
     }
     EXPECT_EQ(CountOf(Written(), kStatusRequestB), 9);
     EXPECT_EQ(sim.clock.Sleeps(), Sleeps(9, 100));  // the pause after each request
-}
 
-TEST_F(StatusBTest, AnswerMCarriesTheStripeDataUpToFFOrAtMost24BytesAndSilenceIsAskedThreeTimes) {
     comm.m_strError = "before";
     printer.Answer("M", kStatusRequestB);
     EXPECT_EQ(comm.QueryStatusB(), 241);
@@ -427,7 +421,7 @@ protected:
     static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
 };
 
-TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInch) {
+TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInchAndRowColourAndSizeGoFramedWithoutPauses) {
     struct Case {
         int cpi;
         int lpi;
@@ -438,9 +432,9 @@ TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInch) {
         comm.SetPitch(c.cpi, c.lpi);
         EXPECT_EQ(Written(), Framed(std::string("\033/") + c.code)) << c.cpi << "/" << c.lpi;
     }
-}
 
-TEST_F(FamilyBTest, RowColourAndSizeCommandsAreFramedWithoutPausesAndThereIsNoFace) {
+    // The row, colour and size, without pauses; there is no face.
+    sim.serial.ClearWire();
     comm.SetRow(17);  // row 0 goes out as 1, any other as it is
     comm.SetBlackColor();
     comm.SetRedColor();
@@ -466,7 +460,7 @@ TEST_F(FamilyBTest, DoubleByteRunsAreFramedByShiftCodes) {
     }
 }
 
-TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthAndLongerDataIsRefused) {
+TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthLongerDataIsRefusedAndABusyPrinterIsAskedAtMost22Times) {
     printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
     for (const std::string& data :
          {std::string("ABCDE"), std::string("1234567890ABCDEF"), std::string(94, '7')}) {
@@ -478,9 +472,8 @@ TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthAndLongerDataIsRefused) {
     sim.serial.ClearWire();
     EXPECT_EQ(comm.MsrWrite(std::string(95, '7').c_str()), 18);
     EXPECT_EQ(Written(), "");
-}
 
-TEST_F(FamilyBTest, AStripeWriteAsksAtMost22TimesWhileThePrinterIsBusy) {
+    sim.serial.ClearWire();
     printer.Answer(AnswerB(0x00), kStatusRequestB);
     printer.AnswerAlways(AnswerB(0x20), kStatusRequestB);  // busy for ever after the write
     EXPECT_EQ(comm.MsrWrite("12345"), 85);
