@@ -12,17 +12,13 @@
 
 TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
     // A later non-match does not undo a match; the program name is not an argument.
-    const std::pair<std::vector<const char*>, bool> cases[] = {{{"p", "/noinit"}, true},
-                                                               {{"p", "-noinit"}, true},
-                                                               {{"p", "a", "b", "-noinit"}, true},
-                                                               {{"p", "/noinit", "/NOINIT"}, true},
-                                                               {{"p", "noinit"}, false},
-                                                               {{"p", "+noinit"}, false},
-                                                               {{"p", "/NOINIT"}, false},
-                                                               {{"p", "/noinit2"}, false},
-                                                               {{"p", "--noinit"}, false},
-                                                               {{"p", "/", ""}, false},
-                                                               {{"/noinit"}, false}};
+    // clang-format off
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{"p", "/noinit"}, true},   {{"p", "-noinit"}, true},  {{"p", "a", "b", "-noinit"}, true},
+        {{"p", "/noinit", "/NOINIT"}, true},  {{"p", "noinit"}, false},   {{"p", "+noinit"}, false},
+        {{"p", "/NOINIT"}, false},  {{"p", "/noinit2"}, false}, {{"p", "--noinit"}, false},
+        {{"p", "/", ""}, false},    {{"/noinit"}, false}};
+    // clang-format on
     for (const auto& [argv, noinit] : cases) {
         EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
             << argv.back();
@@ -193,7 +189,13 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
-TEST_F(CloseTest, CloseQuietAsksNothingAndSkipsAGateItsClientClosed) {
+TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothingAndCloseQuietAsksNothingAndSkipsAClosedGate) {
+    sim.windows.failCreateGate = true;
+    os::Window notices = frame->m_hClientWnd;
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
+    EXPECT_EQ(frame->m_hClientWnd, notices);
+    EXPECT_EQ(frame->m_listGate.size(), 2u);
+    sim.windows.failCreateGate = false;
     sim.windows.Send(windowA, os::Message{os::kWmClose});  // the client closed its own gate
     EXPECT_FALSE(Alive(windowA));
     EXPECT_EQ(frame->m_listGate.size(), 1u);
@@ -237,14 +239,6 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     EXPECT_TRUE(frame->m_listGate.empty());
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
-}
-
-TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothing) {
-    sim.windows.failCreateGate = true;
-    os::Window notices = frame->m_hClientWnd;
-    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
-    EXPECT_EQ(frame->m_hClientWnd, notices);
-    EXPECT_EQ(frame->m_listGate.size(), 2u);
 }
 
 using MsrPollTest = CloseTest;

@@ -49,7 +49,4 @@ struct CommLink {
     CComm comm{sim.Platform()};
 };
 
-class CommTest : public ::testing::Test, public CommLink {
-protected:
-    explicit CommTest(std::uint32_t startTicks = 1000) : CommLink(startTicks) {}
-};
+class CommTest : public ::testing::Test, public CommLink {};

@@ -367,21 +367,7 @@ protected:
     void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
 };
 
-TEST_F(FamilyATest, ARowWaitsForAMediumOneSecondAPassAndStopsAtAnError) {
-    printer.Answer(FrameA('P'), kStatusRequestA);
-    printer.Answer(FrameA('P'), kStatusRequestA);
-    Reports('B');  // then a chit is in
-    comm.SetRow(0);
-    EXPECT_EQ(Written(), "\033j\033j\033j\033L004\033j");
-    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{1000, 1000}));
-
-    sim.serial.ClearWire();
-    Reports(50);  // no paper: the row is given up
-    comm.SetRow(2);
-    EXPECT_EQ(Written(), "\033j\033l");
-}
-
-TEST_F(FamilyATest, ColourPitchSizeAndFaceCommandsAndTheUnknownPaperKind) {
+TEST_F(FamilyATest, ColourPitchSizeFaceAndRowCommandsAndTheUnknownPaperKind) {
     comm.SetBlackColor();
     comm.SetRedColor();
     comm.SetPitch(10, 3);
@@ -399,6 +385,20 @@ TEST_F(FamilyATest, ColourPitchSizeAndFaceCommandsAndTheUnknownPaperKind) {
     comm.SetNormalFont();
     EXPECT_EQ(Written(), "\0333\0334");
     EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{2000, 1000}));
+
+    // A row waits for a medium, one second a pass, and stops at an error.
+    sim.serial.ClearWire();
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    Reports('B');  // then a chit is in
+    comm.SetRow(0);
+    EXPECT_EQ(Written(), "\033j\033j\033j\033L004\033j");
+    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{2000, 1000, 1000, 1000}));
+
+    sim.serial.ClearWire();
+    Reports(50);  // no paper: the row is given up
+    comm.SetRow(2);
+    EXPECT_EQ(Written(), "\033j\033l");
 }
 
 TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
