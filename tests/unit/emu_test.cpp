@@ -60,7 +60,7 @@ using Family1 = Line<1>;
 
 // ---- family 0 ---------------------------------------------------------------------------------
 
-TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfASecondLater) {
+TEST_F(Family0, EjectFollowsThePathAndTheHandDelayAndTheStripeAnswersAndWriteEndCommand) {
     printer.Insert(Medium::Chit);
     printer.Insert(Medium::Passbook);
     Send("\033O");  // the passbook path is selected at power-on
@@ -70,24 +70,8 @@ TEST_F(Family0, EjectThrowsOutOnlyAMediumOnTheSelectedPathAndTheNextGoesInHalfAS
     EXPECT_EQ(Ask(kStatus0), kNothingIn);
     EXPECT_EQ(Ask(kStatus0), kPassbookIn);
     EXPECT_EQ(printer.Ejections(), 1);
-}
 
-TEST_F(Family0, AttributesApplyToTheTextAfterThemAndInitialiseResetsThem) {
-    printer.Insert(Medium::Passbook);
-    Send("\033L005\033H000AB\033m1\033!1\0333\033=CD\033[000\0330\033H010EF\033[000");
-    const auto& lines = printer.Page().Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    auto attributes = [](const emu::PrintedLine& l) { return std::tuple(l.face, l.colour, l.size, l.pitch); };
-    const auto plain = std::tuple(emu::Face::Myoungjo, emu::Colour::Black, emu::Size::Normal, 10);
-    EXPECT_EQ(attributes(lines[0]), plain);
-    EXPECT_EQ(attributes(lines[1]), std::tuple(emu::Face::Godic, emu::Colour::Red, emu::Size::Enlarged, 12));
-    EXPECT_EQ(attributes(lines[2]), plain);
-    EXPECT_EQ(printer.Page().RowText(1), "ABC D     EF");  // enlarged: two columns a character
-}
-
-TEST_F(Family0, AStripeReadAnswersTheStripeFrameOrWhyNotAndAWriteIsKeptOnlyOnItsEndCommand) {
-    printer.Insert(Medium::Passbook);
-    Send("\033t           12345\x1d");
+    Send("\033t           12345\x1d");  // a stripe write is kept only on its end command
     EXPECT_EQ(printer.StripeData(), "0000000000000000");
     Send("\033\\");
     EXPECT_EQ(Ask("\033]"), "\x02\033s           12345\x03");
@@ -102,6 +86,19 @@ TEST_F(Family0, AStripeReadAnswersTheStripeFrameOrWhyNotAndAWriteIsKeptOnlyOnIts
     printer.Remove();
     printer.Insert(Medium::Chit);
     EXPECT_EQ(Ask("\033]"), kChitIn);
+}
+
+TEST_F(Family0, AttributesApplyToTheTextAfterThemAndInitialiseResetsThem) {
+    printer.Insert(Medium::Passbook);
+    Send("\033L005\033H000AB\033m1\033!1\0333\033=CD\033[000\0330\033H010EF\033[000");
+    const auto& lines = printer.Page().Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    auto attributes = [](const emu::PrintedLine& l) { return std::tuple(l.face, l.colour, l.size, l.pitch); };
+    const auto plain = std::tuple(emu::Face::Myoungjo, emu::Colour::Black, emu::Size::Normal, 10);
+    EXPECT_EQ(attributes(lines[0]), plain);
+    EXPECT_EQ(attributes(lines[1]), std::tuple(emu::Face::Godic, emu::Colour::Red, emu::Size::Enlarged, 12));
+    EXPECT_EQ(attributes(lines[2]), plain);
+    EXPECT_EQ(printer.Page().RowText(1), "ABC D     EF");  // enlarged: two columns a character
 }
 
 TEST_F(Family0, APaperJamLastsUntilInitialiseNotClearAndCommandsSplitAcrossWritesAreJoined) {
@@ -151,7 +148,19 @@ TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesAreTakenOffAndAttributesApplyToWh
     EXPECT_EQ(attributes(lines[2]), std::tuple(18, emu::Colour::Black, emu::Size::Normal, 12, 3));
 }
 
-TEST_F(Family1, AStripeReadRequestMakesTheNextStatusAnswerCarryTheStripeOrAOrE) {
+TEST_F(Family1, AStripeWriteMakesThreeBusyAnswersAndAReadRequestTheNextAnswerCarryTheStripeOrAOrE) {
+    printer.Insert(Medium::Passbook);
+    for (const char* piece : {"\033m\033e", "04", "12", "34\033j"}) {  // pieces may begin with digits
+        Send(piece);
+    }
+    for (const std::string& answer : {kBusy1, kBusy1, kBusy1, kMediumIn1}) {
+        EXPECT_EQ(Ask(kStatus1), answer);
+    }
+    Command("\033e2312345678901234567890123");
+    EXPECT_EQ(printer.StripeData(), "1234");
+    EXPECT_EQ(Ask(kStatus1), "E");
+    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
+
     printer.Insert(Medium::Passbook);
     printer.SetStripe("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     Command("\033{");
@@ -167,20 +176,6 @@ TEST_F(Family1, AStripeReadRequestMakesTheNextStatusAnswerCarryTheStripeOrAOrE) 
     printer.Insert(Medium::Chit);  // a chit has no stripe
     Command("\033{");
     EXPECT_EQ(Ask(kStatus1), "E");
-}
-
-TEST_F(Family1, AStripeWriteStoresTheDataThenIsBusyForThreeRequestsAndOneThatDoesNotFitIsAnError) {
-    printer.Insert(Medium::Passbook);
-    for (const char* piece : {"\033m\033e", "04", "12", "34\033j"}) {  // pieces may begin with digits
-        Send(piece);
-    }
-    for (const std::string& answer : {kBusy1, kBusy1, kBusy1, kMediumIn1}) {
-        EXPECT_EQ(Ask(kStatus1), answer);
-    }
-    Command("\033e2312345678901234567890123");
-    EXPECT_EQ(printer.StripeData(), "1234");
-    EXPECT_EQ(Ask(kStatus1), "E");
-    EXPECT_EQ(Ask(kStatus1), kMediumIn1);
 }
 
 TEST_F(Family1, AJamIsBusyUntilInitialiseAndAForcedStatusIsSaidInTheFamilysAnswers) {
@@ -387,12 +382,25 @@ protected:
 using DriverOnFamily0 = DriverOn<0>;
 using DriverOnFamily1 = DriverOn<1>;
 
-TEST_F(DriverOnFamily0, PrintWaitsForThePassbookAndPrintsWhereAsked) {
+TEST_F(DriverOnFamily0, PrintWaitsForThePassbookAndTheStripeWrittenReadsBackSkippingStatusFrames) {
     const std::uint32_t start = sim.clock.Ticks();
     printer.InsertAt(Medium::Passbook, start + 2000);
     EXPECT_EQ(comm.PrintPassbookAt(25, 3, "DEPOSIT 10,000"), status::DONE);
     EXPECT_GE(sim.clock.Ticks(), start + 2000);
     EXPECT_EQ(printer.Page().RowText(3), std::string(25, ' ') + "DEPOSIT 10,000");
+
+    printer.Insert(Medium::Passbook);
+    EXPECT_EQ(comm.MsrWrite("12345"), status::DONE);
+    EXPECT_EQ(printer.StripeData(), "           12345");
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "           12345");
+
+    printer.SetStripe("12:34567890:1234");
+    printer.SetStatusFramesBeforeStripe(2, 'A');
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
+    EXPECT_STREQ(buffer, "12345678901234");
+    printer.SetStripeUnformatted();
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_UFORMAT);
 }
 
 TEST_F(DriverOnFamily0, AChitInThePassbookPathIsThrownOutFirstAndAChitPrintLandsOnTheChit) {
@@ -408,31 +416,14 @@ TEST_F(DriverOnFamily0, AChitInThePassbookPathIsThrownOutFirstAndAChitPrintLands
     EXPECT_EQ(printer.Page().RowText(2, Medium::Chit), "  CHIT");
 }
 
-TEST_F(DriverOnFamily0, TheStripeWrittenReadsBackAndAReadSkipsStatusFramesAndDropsColons) {
-    printer.Insert(Medium::Passbook);
-    EXPECT_EQ(comm.MsrWrite("12345"), status::DONE);
-    EXPECT_EQ(printer.StripeData(), "           12345");
-    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
-    EXPECT_STREQ(buffer, "           12345");
-
-    printer.SetStripe("12:34567890:1234");
-    printer.SetStatusFramesBeforeStripe(2, 'A');
-    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);
-    EXPECT_STREQ(buffer, "12345678901234");
-    printer.SetStripeUnformatted();
-    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::ERR_UFORMAT);
-}
-
-TEST_F(DriverOnFamily1, KoreanPrintGoesInWithShiftCodesAndComesOutAsTextAtRowOneForZero) {
+TEST_F(DriverOnFamily1, KoreanTextComesOutAtRowOneForZeroAndTheStripeWrittenReadsBackOrIsPolledInTwoPasses) {
     printer.InsertAt(Medium::Passbook, sim.clock.Ticks() + 1500);
     EXPECT_EQ(comm.PrintPassbookAt(12, 0, "\xc0\xd4\xb1\xdd 5,000"), status::DONE);
     ASSERT_EQ(printer.Page().Lines().size(), 1u);
     EXPECT_EQ(printer.Page().Lines()[0].row, 1);
     EXPECT_EQ(printer.Page().Lines()[0].column, 12);
     EXPECT_EQ(printer.Page().Lines()[0].text, "입금 5,000");
-}
 
-TEST_F(DriverOnFamily1, TheStripeWrittenReadsBackAndAPollAsksInOnePassAndCollectsInTheNext) {
     printer.Insert(Medium::Passbook);
     EXPECT_EQ(comm.MsrWrite("1234567890"), status::DONE);
     EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), status::DONE);

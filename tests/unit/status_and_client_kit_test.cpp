@@ -15,7 +15,7 @@
 #include "gate/request.h"
 #include "gate_fixture.h"
 
-TEST(StatusCodes, EveryCodeHasItsNameAndCodePage949Text) {
+TEST(StatusCodes, EveryCodeHasItsNameAndTextAndTheDriversTextsAreCodePage949) {
     // clang-format off
     const std::tuple<int, std::string, std::string> codes[] = {
         {16, "ERR_ROWOVER", "행 초과"},                        {18, "ERR_DATOVER", "자료길이 초과"},
@@ -38,9 +38,7 @@ TEST(StatusCodes, EveryCodeHasItsNameAndCodePage949Text) {
         EXPECT_EQ(status::Text(code) != nullptr ? status::Text(code) : "", utf8.empty() ? "" : Cp949(utf8))
             << code;
     }
-}
 
-TEST(StatusCodes, DriverTextsAreCodePage949) {
     EXPECT_EQ(std::string(text::kNoPrinter), Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
     EXPECT_EQ(std::string(text::kPrinterErrorCaption), Cp949("통장인쇄기 오류!!"));
     EXPECT_EQ(std::string(text::kPowerOff), Cp949("전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."));
@@ -56,7 +54,7 @@ TEST(StatusCodes, DriverTextsAreCodePage949) {
                     "연락하시기 바랍니다."));
 }
 
-TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
+TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeantAndRefusesACallersMistakeFirst) {
     // mode, letter, field 1, field 2, option, data, the block
     const std::string hangul = Cp949("통장");
     auto Zeros = [](std::size_t n) { return std::string(n, '\0'); };
@@ -85,13 +83,10 @@ TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeant) {
         EXPECT_EQ(std::tuple(parsed.letter, parsed.field1, parsed.field2, parsed.option, parsed.length),
                   std::tuple(letter, field1, field2, option, length));
     }
-}
 
-// Each limit at its edge: the last value the kit sends (and the gate takes), then the first it keeps.
-TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
     // mode (I immediate, Q queued), letter, field 1, field 2, option, data length, result (D done, E refused)
     const int I = LVC_IMMEDIATE, Q = LVC_QUEUED, D = LVC_DONE, E = LVC_E_ARGUMENT;
-    const std::tuple<int, char, int, int, char, int, int> cases[] = {
+    const std::tuple<int, char, int, int, char, int, int> mistakes[] = {
         {I, 'L', 0, 0, '3', 128, D},  {I, 'L', 0, 0, '3', 129, E},  {I, 'M', 0, 0, '0', 127, D},
         {I, 'M', 0, 0, '0', 128, E},  {I, 'L', 99, 99, '3', 1, D},  {I, 'L', 100, 0, '3', 1, E},
         {I, 'L', 0, 100, '3', 1, E},  {I, 'L', -1, 0, '3', 1, E},   {I, 'C', 0, -1, '0', 0, E},
@@ -100,19 +95,18 @@ TEST(ClientKit, RefusesACallersMistakeBeforeAnythingIsSent) {
         {I, 'X', 0, 0, '0', 0, E},    {I, 'l', 0, 0, '0', 0, E},    {I, 'L', 0, 0, '\0', 1, E},
         {I, 'L', 0, 0, '\x7f', 1, E}, {2, 'O', 0, 0, '0', 0, E}};
     const std::string data(999, 'x');
-    for (const auto& [mode, letter, field1, field2, option, length, result] : cases) {
+    for (const auto& [mode, letter, field1, field2, option, length, result] : mistakes) {
         SCOPED_TRACE(::testing::Message()
                      << letter << " " << field1 << " " << field2 << " length " << length);
         lvc_request request;
         ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
                   result);
-        gate::Request parsed;
-        if (result == LVC_DONE) {
+        if (gate::Request parsed; result == LVC_DONE) {
             EXPECT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
                       status::DONE);
         }
     }
-    lvc_request request;
+    lvc_request request;  // data missing, or no request to build
     EXPECT_EQ(lvc_build_request(&request, LVC_IMMEDIATE, 'M', 0, 0, '0', nullptr, 3), LVC_E_ARGUMENT);
     EXPECT_EQ(lvc_build_request(nullptr, LVC_IMMEDIATE, 'O', 0, 0, '0', nullptr, 0), LVC_E_ARGUMENT);
 }
