@@ -84,16 +84,6 @@ TEST(Monitor, OnlyIsUseOneOrNoneStartsKovaskByFullPathWithTheProcessIdWhenThePat
     }
 }
 
-TEST(ParseDecimal, ReadsLikeTheSpeedBox) {
-    EXPECT_EQ(ParseDecimal(" +12ab"), 12);
-    EXPECT_EQ(ParseDecimal(""), 0);
-    EXPECT_EQ(ParseDecimal("abc"), 0);
-    EXPECT_EQ(ParseDecimal("\t-7"), -7);
-    EXPECT_EQ(ParseDecimal("+-3"), 0);
-    EXPECT_EQ(ParseDecimal("99999999999999999999"), INT_MAX);
-    EXPECT_EQ(ParseDecimal("-99999999999999999999"), INT_MIN);
-}
-
 class SettingsDialogTest : public FrameTest {
 protected:
     void SetUp() override { Plug("COM2", com2, 0); }
@@ -104,7 +94,7 @@ protected:
     }
 };
 
-TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpens) {
+TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpensReadingTheSpeedAsADecimal) {
     SetIni("PORT", "5");
     Create();
     ClientWindow client;
@@ -122,6 +112,14 @@ TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpens) {
     EXPECT_EQ(frame->m_nSpeed, 12);
     EXPECT_EQ(frame->m_comm.m_bOpen, 1);  // opened on Com2, family probed
     EXPECT_EQ(std::tuple(Ini("PORT"), Ini("SPEED"), Ini("MODEL")), std::tuple("2", "12", "0"));
+
+    EXPECT_EQ(ParseDecimal(" +12ab"), 12);
+    EXPECT_EQ(ParseDecimal(""), 0);
+    EXPECT_EQ(ParseDecimal("abc"), 0);
+    EXPECT_EQ(ParseDecimal("\t-7"), -7);
+    EXPECT_EQ(ParseDecimal("+-3"), 0);
+    EXPECT_EQ(ParseDecimal("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(ParseDecimal("-99999999999999999999"), INT_MIN);
 }
 
 TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheReopenFlag) {

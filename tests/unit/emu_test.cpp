@@ -122,16 +122,7 @@ TEST_F(Family0, APaperJamLastsUntilInitialiseNotClearAndCommandsSplitAcrossWrite
 
 // ---- family 1 ---------------------------------------------------------------------------------
 
-TEST_F(Family1, CommandsOutsideABeginEndPairAreIgnored) {
-    printer.Insert(Medium::Passbook);
-    Send("\033u\033i007TEXT");
-    EXPECT_EQ(printer.Loaded(), Medium::Passbook);
-    EXPECT_TRUE(printer.Page().Lines().empty());
-    Command("\033u");
-    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
-}
-
-TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesAreTakenOffAndAttributesApplyToWhatFollows) {
+TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesGoAttributesApplyToWhatFollowsAndAllOutsideAPairIsIgnored) {
     printer.Insert(Medium::Passbook);
     for (const char* command : {"\033i007", "\033q024", "a\033J1\xb0\xa1\033J0z", "\033/5", "\033C", "\033w",
                                 "X", "\033/6", "\033c", "\033v", "Y"}) {
@@ -146,6 +137,13 @@ TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesAreTakenOffAndAttributesApplyToWh
     };
     EXPECT_EQ(attributes(lines[1]), std::tuple(16, emu::Colour::Red, emu::Size::Enlarged, 13, 8));
     EXPECT_EQ(attributes(lines[2]), std::tuple(18, emu::Colour::Black, emu::Size::Normal, 12, 3));
+
+    // Outside a begin/end pair commands and text are ignored.
+    Send("\033u\033i007TEXT");
+    EXPECT_EQ(printer.Loaded(), Medium::Passbook);
+    EXPECT_EQ(printer.Page().Lines().size(), 3u);
+    Command("\033u");
+    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
 }
 
 TEST_F(Family1, AStripeWriteMakesThreeBusyAnswersAndAReadRequestTheNextAnswerCarryTheStripeOrAOrE) {
@@ -196,16 +194,6 @@ TEST_F(Family1, AJamIsBusyUntilInitialiseAndAForcedStatusIsSaidInTheFamilysAnswe
 }
 
 // ---- faults -----------------------------------------------------------------------------------
-
-TEST_F(Family0, GarbageIsNeverTheStartOfAFrameOfEitherFamilyNorStopsTheLine) {
-    printer.SetGarbage(true);
-    for (int i = 0; i < 200; ++i) {
-        std::string answer = Ask(kStatus0);
-        ASSERT_GE(answer.size(), 3u);
-        EXPECT_EQ(std::string("\x02@AEM").find(answer[0]), std::string::npos) << i;
-        EXPECT_EQ(answer.find_first_of("\x11\x13"), std::string::npos) << i;
-    }
-}
 
 TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     printer.SetSlowFrames(10);

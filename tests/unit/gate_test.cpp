@@ -201,7 +201,8 @@ TEST_F(RequestTest,
     EXPECT_EQ(library.calls, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"});
 }
 
-TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndEndedByAnEject) {
+TEST_F(RequestTest,
+       AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndEndedByAnEjectAndAGoneClientHarmsNot) {
     OpenFamilyZero('P');
     Join(a);
     Join(b);
@@ -221,6 +222,17 @@ TEST_F(RequestTest, AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndE
     EXPECT_EQ(Send(a, "O00000000"), 1);
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+
+    // A gate registered by a window already gone does no harm.
+    os::Window gone = sim.windows.CreateClientWindow(a.proc);
+    sim.windows.Destroy(gone);
+    auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), gone, GATE_REGISTER, nullptr, 0));
+    ASSERT_NE(gate, 0u);
+    EXPECT_EQ(sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9), 1);
+    EXPECT_EQ(frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234"), 1);
+    sim.windows.SendCopyData(Main(), gone, GATE_RELEASE, nullptr, 0);
+    EXPECT_FALSE(Alive(gate));
+    EXPECT_TRUE(a.proc.received.empty());
 }
 
 // Requests that cannot run inside their block are refused before anything is done; the others are
@@ -246,19 +258,6 @@ TEST_F(RequestTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     EXPECT_EQ(sim.windows.SendCopyData(a.gate->m_hWnd, a.window, 0, nullptr, 0), 56);
     EXPECT_EQ(Sent(), "");
     EXPECT_EQ(a.gate->m_nFont, '3');
-}
-
-TEST_F(RequestTest, AGateRegisteredByAGoneWindowDoesNoHarm) {
-    OpenFamilyZero('P');
-    os::Window gone = sim.windows.CreateClientWindow(a.proc);
-    sim.windows.Destroy(gone);
-    auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), gone, GATE_REGISTER, nullptr, 0));
-    ASSERT_NE(gate, 0u);
-    EXPECT_EQ(sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9), 1);
-    EXPECT_EQ(frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234"), 1);
-    sim.windows.SendCopyData(Main(), gone, GATE_RELEASE, nullptr, 0);
-    EXPECT_FALSE(Alive(gate));
-    EXPECT_TRUE(a.proc.received.empty());
 }
 
 TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
