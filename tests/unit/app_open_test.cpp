@@ -11,8 +11,6 @@
 #include "cp949.h"
 #include "device/texts.h"
 
-using OpenTest = FrameTest;
-
 TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStoresWhatWorked) {
     struct Case {
         const char* port;  // the stored port, nullptr for none
@@ -47,7 +45,7 @@ TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStor
     }
 }
 
-TEST_F(OpenTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheNextOpen) {
+TEST_F(FrameTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheNextOpen) {
     com1.Answer("?", kStatusRequestA);  // the probe is answered, the initialise's status is not
     Plug("COM1", com1);
     Plug("COM2", com2, 0);
@@ -60,7 +58,7 @@ TEST_F(OpenTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheNe
     EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
 
-TEST_F(OpenTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
+TEST_F(FrameTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
     SetIni("MODEL", "2");
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);
@@ -94,7 +92,7 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
     }
 }
 
-TEST_F(OpenTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {
+TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer yet, and the operator says no
     EXPECT_EQ(frame->m_bAutoReopen, 0);

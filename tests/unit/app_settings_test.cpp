@@ -8,9 +8,7 @@
 #include "app/dialogs.h"
 #include "app_fixture.h"
 
-using SettingsTest = FrameTest;
-
-TEST_F(SettingsTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOrder) {
+TEST_F(FrameTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOrder) {
     Plug("COM1", com1, 0);
     Create();
     EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nTrace, frame->m_nModel),
@@ -47,7 +45,7 @@ TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaul
     }
 }
 
-TEST_F(SettingsTest, AProgramNameLongerThanTheFetchIsNotCutDownToAParentFolder) {
+TEST_F(FrameTest, AProgramNameLongerThanTheFetchIsNotCutDownToAParentFolder) {
     std::string parent = "C:\\" + std::string(150, 'p');
     sim.module.m_strFileName = parent + "\\" + std::string(140, 'q') + "\\lodevar.exe";
     sim.system.SetProfileValue(parent + "\\User\\CommData.ini", "Lodevar", "PORT", "2");

@@ -62,15 +62,6 @@ TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsH
     EXPECT_TRUE(sim.windows.TrayIcon().shown);
 }
 
-TEST_F(StartupTest, WithoutAPrinterTheLauncherWaitsForTheOperatorsAnswer) {
-    int signalsWhileAsking = -1;
-    sim.desktop.whileModal = [&] { signalsWhileAsking = Signals(); };
-    ASSERT_TRUE(Start({"x"}));
-    EXPECT_EQ(Shown("question"), 1);
-    EXPECT_EQ(signalsWhileAsking, 0);
-    EXPECT_EQ(Signals(), 1);
-}
-
 TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
     Plug("COM1", printer, 0);
     ASSERT_TRUE(Start({"-x", "/noinit"}));
@@ -82,7 +73,7 @@ TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
     EXPECT_EQ(app.MainFrame()->m_bAutoReopen, 1);  // the first client operation opens the printer
 }
 
-TEST_F(StartupTest, AClassRegistrationFailureEndsWithoutTheSignalAndAWindowFailureWithIt) {
+TEST_F(StartupTest, AClassFailureEndsWithoutTheSignalAWindowFailureWithItAndNoPrinterAfterTheQuestion) {
     sim.windows.failRegisterClass = true;
     EXPECT_FALSE(Start({}));
     EXPECT_EQ(Signals(), 0);
@@ -93,11 +84,17 @@ TEST_F(StartupTest, AClassRegistrationFailureEndsWithoutTheSignalAndAWindowFailu
     EXPECT_EQ(Signals(), 1);
     EXPECT_EQ(sim.system.OpenHandles(), 0);
     EXPECT_EQ(sim.serial.Count().open, 0);
+
+    sim.windows.failCreateMainWindow = false;  // without a printer the launcher waits for the answer
+    int signalsWhileAsking = -1;
+    sim.desktop.whileModal = [&] { signalsWhileAsking = Signals(); };
+    ASSERT_TRUE(Start({"x"}));
+    EXPECT_EQ(Shown("question"), 1);
+    EXPECT_EQ(signalsWhileAsking, 1);
+    EXPECT_EQ(Signals(), 2);
 }
 
-using WindowTest = FrameTest;
-
-TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
+TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
     Create();
     const auto& tray = sim.windows.TrayIcon();
     EXPECT_TRUE(tray.shown);
@@ -113,7 +110,7 @@ TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconCo
     EXPECT_EQ(tray.tip, std::string(127, 't'));
 }
 
-TEST_F(WindowTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
+TEST_F(FrameTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
     Create();
     sim.windows.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
     for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
@@ -241,9 +238,7 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
-using MsrPollTest = CloseTest;
-
-TEST_F(MsrPollTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
+TEST_F(CloseTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
     Plug("COM1", com1, 0);
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);

@@ -1,8 +1,6 @@
-// The emulated printers seen from the line: media, commands, attributes, the stripe, the faults a
-// test can script and the control language; the page model with its code page 949 decoding; and the
-// real driver (CComm on the simulated platform) against the emulated printers: what the driver
-// sends must land on the emulated page and stripe as the driver meant it (the bytes on the wire are
-// pinned by the command and status tests).
+// The emulated printers seen from the line, the control language, the page model with its code page
+// 949 decoding, and the real driver against the emulated printers: what the driver sends must land
+// on the emulated page and stripe as it meant it (the command and status tests pin the bytes).
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -57,8 +55,6 @@ protected:
 
 using Family0 = Line<0>;
 using Family1 = Line<1>;
-
-// ---- family 0 ---------------------------------------------------------------------------------
 
 TEST_F(Family0, EjectFollowsThePathAndTheHandDelayAndTheStripeAnswersAndWriteEndCommand) {
     printer.Insert(Medium::Chit);
@@ -119,8 +115,6 @@ TEST_F(Family0, APaperJamLastsUntilInitialiseNotClearAndCommandsSplitAcrossWrite
     EXPECT_EQ(Ask("\033"), "");
     EXPECT_EQ(Ask("j"), kPassbookIn);
 }
-
-// ---- family 1 ---------------------------------------------------------------------------------
 
 TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesGoAttributesApplyToWhatFollowsAndAllOutsideAPairIsIgnored) {
     printer.Insert(Medium::Passbook);
@@ -193,8 +187,6 @@ TEST_F(Family1, AJamIsBusyUntilInitialiseAndAForcedStatusIsSaidInTheFamilysAnswe
     EXPECT_EQ(Ask(kStatus1), kMediumIn1);
 }
 
-// ---- faults -----------------------------------------------------------------------------------
-
 TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     printer.SetSlowFrames(10);
     Send(kStatus0);
@@ -209,8 +201,6 @@ TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     now += 20;
     EXPECT_EQ(Take(), "\x50\x03");
 }
-
-// ---- the control language, as the tool's users type it ---------------------------------------
 
 TEST_F(Family0, ControlLinesThatAreMalformedChangeNothingAndToolCommandsAreHandedBack) {
     for (const char* line :

@@ -13,10 +13,6 @@
 #include "cp949.h"
 #include "gate_fixture.h"
 
-using QueueTest = GateTest;
-using RequestTest = GateTest;
-using DeviceTest = GateTest;
-
 namespace {
 
 const std::string kPrintEnd = "\033[000";
@@ -35,7 +31,7 @@ std::string FontCommands(const std::string& sent) {
 
 }  // namespace
 
-TEST_F(QueueTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
+TEST_F(GateTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
     OpenFamilyZero('A');
     Join(a);
     EXPECT_EQ(Queue(a, "L01013005first", a.window), 1);
@@ -53,7 +49,7 @@ TEST_F(QueueTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
     EXPECT_EQ(Events(), 3);
 }
 
-TEST_F(QueueTest, ShortBlocksAreRefusedAndRecordsThatCannotRunAreStillConsumed) {
+TEST_F(GateTest, ShortBlocksAreRefusedAndRecordsThatCannotRunAreStillConsumed) {
     OpenFamilyZero('A');
     Join(a);
     EXPECT_EQ(Queue(a, "C10060000", a.window, 107), 56);
@@ -73,7 +69,7 @@ TEST_F(QueueTest, ShortBlocksAreRefusedAndRecordsThatCannotRunAreStillConsumed) 
 
 // During b's paper-in the printer takes 300 ms to answer; what a sends meanwhile is answered or
 // held without a byte on the wire, and a's queued request runs once the paper-in has ended.
-TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
+TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     OpenFamilyZero('A');
     Join(a);
     Join(b);
@@ -99,7 +95,7 @@ TEST_F(QueueTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     EXPECT_EQ(a.gate->m_nDeferredRequests, 0);
 }
 
-TEST_F(QueueTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
+TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
     SetIni("MODEL", "0");
     com1.Answer(FrameA('P'), kStatusRequestA, 300);  // the open's status comes late
     Plug("COM1", com1, 0);
@@ -113,7 +109,7 @@ TEST_F(QueueTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
     EXPECT_EQ(sim.serial.Count().open, 1);
 }
 
-TEST_F(QueueTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
+TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
     OpenFamilyZero('A');
     Join(a);
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
@@ -127,7 +123,7 @@ TEST_F(QueueTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) 
     EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
 }
 
-TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
+TEST_F(GateTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     OpenFamilyZero('A');
     Join(a);
     Join(b);
@@ -151,7 +147,7 @@ TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     }
 }
 
-TEST_F(RequestTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReopensTheDevice) {
+TEST_F(GateTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReopensTheDevice) {
     OpenFamilyZero('A');
     Join(a);
     EXPECT_EQ(Send(a, "L03253005a\016b\017c"), 1);  // shift out and in
@@ -165,7 +161,7 @@ TEST_F(RequestTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReo
 
 // The library family prints a passbook line and answers -1 for a chit line; its reset goes through
 // the library only once that is loaded, but then also while the device counts as closed.
-TEST_F(RequestTest,
+TEST_F(GateTest,
        AChitPaperInLeadsToTheChitPrintUntilTheEjectAStripeReadFillsOffsets6To88AndAResetTheLibrary) {
     OpenLibrary(false);
     Join(a);
@@ -201,7 +197,7 @@ TEST_F(RequestTest,
     EXPECT_EQ(library.calls, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"});
 }
 
-TEST_F(RequestTest,
+TEST_F(GateTest,
        AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndEndedByAnEjectAndAGoneClientHarmsNot) {
     OpenFamilyZero('P');
     Join(a);
@@ -237,7 +233,7 @@ TEST_F(RequestTest,
 
 // Requests that cannot run inside their block are refused before anything is done; the others are
 // read as their fields say. None of these reaches the printer or changes the gate's font.
-TEST_F(RequestTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
+TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     OpenFamilyZero('A');
     Join(a);
     const std::pair<std::string, std::intptr_t> cases[] = {{"O0", 56},
@@ -260,7 +256,7 @@ TEST_F(RequestTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     EXPECT_EQ(a.gate->m_nFont, '3');
 }
 
-TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
+TEST_F(GateTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
     Create();
     Join(a);
     frame->m_bAutoReopen = 0;
@@ -284,7 +280,7 @@ TEST_F(DeviceTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWa
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
 
-TEST_F(DeviceTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
+TEST_F(GateTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     SetIni("MODEL", "0");
     com1.AnswerAlways(FrameA('A'), kStatusRequestA);
     Plug("COM1", com1);
@@ -303,7 +299,7 @@ TEST_F(DeviceTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     EXPECT_EQ(frame->m_bMsrWait, 0);
 }
 
-TEST_F(DeviceTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALoneCrAndThePitchAs12) {
+TEST_F(GateTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALoneCrAndThePitchAs12) {
     OpenFamilyZero('A');
     const std::string longText(600, 'x');
     const std::pair<std::function<int()>, std::string> cases[] = {
@@ -326,20 +322,20 @@ TEST_F(DeviceTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALon
     }
 }
 
-TEST_F(DeviceTest, AStripeWriteTakes255BytesOfALongerText) {
+TEST_F(GateTest, AStripeWriteTakes255BytesOfALongerText) {
     OpenLibrary();
     std::string data(300, 'd');
     EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
     EXPECT_EQ(library.calls, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
 }
 
-TEST_F(DeviceTest, ThePitchIsAlways12And5OnFamilyOne) {
+TEST_F(GateTest, ThePitchIsAlways12And5OnFamilyOne) {
     OpenFamily(1, AnswerB(0x01));
     EXPECT_EQ(frame->SETPITCH(10, 6), 1);
     EXPECT_EQ(Sent(), "\033m\033/0\033j");  // 5 lines per inch; 6 would be code 2
 }
 
-TEST_F(DeviceTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {
+TEST_F(GateTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {
     OpenFamilyZero('A');
     char text[32];
     EXPECT_EQ(frame->GETLASTERROR(text, 10), 9);  // a Korean text cut inside a character

@@ -15,13 +15,7 @@
 using LinkTest = CommTest;
 using Sleeps = std::vector<std::uint32_t>;
 
-TEST(LinkNames, PortNumbersNameComDevicesUpToFourAndTelnetFromFive) {
-    EXPECT_EQ(CComm::DeviceName(4), "COM4");
-    EXPECT_EQ(CComm::DeviceName(5), "\\\\.\\TELNET");
-    EXPECT_EQ(CComm::DeviceName(255), "\\\\.\\TELNET");
-}
-
-TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueues) {
+TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueuesOnTheNamedDevice) {
     ASSERT_NE(comm.OpenPort(1, 19200, 8, 0, 0), 0);
     EXPECT_EQ(comm.m_bConnected, 1);
     const os::LineSettings& l = sim.serial.LastSettings();
@@ -36,6 +30,10 @@ TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueues) {
               std::tuple(0xFFFFFFFFu, 0u, 1000u, 0u, 1000u));
     EXPECT_EQ(sim.serial.LastEventMask(), 0x0001u);
     EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
+    // Port numbers name COM devices up to 4 and the telnet device from 5.
+    EXPECT_EQ(CComm::DeviceName(4), "COM4");
+    EXPECT_EQ(CComm::DeviceName(5), "\\\\.\\TELNET");
+    EXPECT_EQ(CComm::DeviceName(255), "\\\\.\\TELNET");
 }
 
 TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirTextAndCloseReleasesAnOpenPortOnce) {
@@ -185,9 +183,7 @@ TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApartAndWriteTextCtsWai
     EXPECT_EQ(Written(), "\033h\033j\033j\033f");
 }
 
-using ProbeTest = CommTest;
-
-TEST_F(ProbeTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroSilenceThereFamilyOneAndNoneUnknown) {
+TEST_F(LinkTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroSilenceThereFamilyOneAndNoneUnknown) {
     Open(242);
     printer.Answer("?", kStatusRequestA);
     std::uint32_t start = Now();

@@ -1,8 +1,6 @@
-// The status texts: every status code's name and text and the driver's own texts, written here
-// independently of the driver's byte tables and compared through glibc's code page 949 converter.
-// The client kit against the driver: the requests it builds are read by the gate as they were meant,
-// it refuses before sending what the gate would refuse, it reads the advise reply and the notice the
-// driver really sends, and its status table says what the driver's says.
+// The status codes' names and texts and the driver's texts against glibc's code page 949 converter;
+// the client kit against the driver: its blocks as the gate reads them, its refusals before sending,
+// the replies the driver really sends read back, and its status table as the driver's.
 #include <gtest/gtest.h>
 
 #include <string>
