@@ -1,202 +1,65 @@
 #include "tests/fake_printer_library/fake_printer_core.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
 namespace fake {
 
-namespace {
-
-// A whole decimal integer, optionally negative; nothing before or after it.
-bool ParseInt(std::string_view text, int& value) {
-    if (text.empty()) {
-        return false;
-    }
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && stop == end;
-}
-
-std::string Ints(std::initializer_list<int> values) {
-    std::string out;
-    for (int value : values) {
-        if (!out.empty()) {
-            out += ',';
-        }
-        out += std::to_string(value);
-    }
-    return out;
-}
-
-}  // namespace
-
-void CFakePrinterLibrary::SetOpenAnswers(std::vector<int> answers) {
-    m_openAnswers = std::move(answers);
-    m_nOpenCalls = 0;
-}
-
 bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
-    int number = 0;
     if (name == "FAKE_PBPR_STRIPE") {
-        SetStripe(std::string(value));
+        stripe = std::string(value);
         return true;
+    }
+    std::vector<int> numbers;
+    for (std::size_t start = 0; start <= value.size();) {
+        std::size_t end = std::min(value.find(',', start), value.size());
+        int number = 0;
+        auto [stop, error] = std::from_chars(value.data() + start, value.data() + end, number);
+        if (error != std::errc() || stop != value.data() + end) {
+            return false;
+        }
+        numbers.push_back(number);
+        start = end + 1;
     }
     if (name == "FAKE_PBPR_OPEN_ANSWERS") {
-        std::vector<int> answers;
-        for (;;) {
-            std::size_t comma = value.find(',');
-            if (!ParseInt(value.substr(0, comma), number)) {
-                return false;
-            }
-            answers.push_back(number);
-            if (comma == std::string_view::npos) {
-                break;
-            }
-            value.remove_prefix(comma + 1);
-        }
-        SetOpenAnswers(std::move(answers));
+        openAnswers = numbers;
         return true;
     }
-    int* target = nullptr;
-    if (name == "FAKE_PBPR_POWER") {
-        target = &m_nPowerAnswer;
-    } else if (name == "FAKE_PBPR_OPEN_MSR") {
-        target = &m_nOpenMsrAnswer;
-    } else if (name == "FAKE_PBPR_READ_MSR") {
-        target = &m_nReadMsrAnswer;
-    } else if (name == "FAKE_PBPR_WRITE_ANSWER") {
-        target = &m_nWriteAnswer;
-    }
-    if (target == nullptr || !ParseInt(value, number)) {
+    int* target = name == "FAKE_PBPR_POWER"          ? &powerAnswer
+                  : name == "FAKE_PBPR_OPEN_MSR"     ? &openMsrAnswer
+                  : name == "FAKE_PBPR_READ_MSR"     ? &readMsrAnswer
+                  : name == "FAKE_PBPR_WRITE_ANSWER" ? &writeAnswer
+                                                     : nullptr;
+    if (target == nullptr || numbers.size() != 1) {
         return false;
     }
-    *target = number;
+    *target = numbers[0];
     return true;
 }
 
 int CFakePrinterLibrary::OpenPbpr(int a, int b, int c, int d) {
-    Log("OpenPbpr(" + Ints({a, b, c, d}) + ")");
-    if (m_openAnswers.empty()) {
-        return 1;
+    std::string line = "OpenPbpr(";
+    for (int value : {a, b, c, d}) {
+        line.append(std::to_string(value)).append(",");
     }
-    std::size_t at = m_nOpenCalls < m_openAnswers.size() ? m_nOpenCalls : m_openAnswers.size() - 1;
-    ++m_nOpenCalls;
-    return m_openAnswers[at];
-}
-
-int CFakePrinterLibrary::WriteCommand(const char* command) {
-    Log("WriteCommand(" + Quote(command) + ")");
-    return 1;
-}
-
-int CFakePrinterLibrary::WriteOnlineCommand(const char* command) {
-    Log("WriteOnlineCommand(" + Quote(command) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrintPbprData(const char* data) {
-    Log("PrintPbprData(" + Quote(data) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::OpenMsrw() {
-    Log("OpenMsrw()");
-    return m_nOpenMsrAnswer;
+    line.back() = ')';
+    int answer = openAnswers.empty() ? 1 : openAnswers.front();
+    if (openAnswers.size() > 1) {
+        openAnswers.erase(openAnswers.begin());
+    }
+    return Log(line, answer);
 }
 
 int CFakePrinterLibrary::ReadMsrw(char* buffer) {
-    Log("ReadMsrw()");
-    if (buffer == nullptr) {
-        m_bReadBufferZeroed = false;
-        return m_nReadMsrAnswer;
+    Log("ReadMsrw()", 0);
+    readBufferZeroed =
+        buffer != nullptr && std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
+    if (buffer != nullptr) {
+        std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
     }
-    m_bReadBufferZeroed = true;
-    for (std::size_t i = 0; i < kReadBufferBytes; ++i) {
-        m_bReadBufferZeroed = m_bReadBufferZeroed && buffer[i] == '\0';
-    }
-    if (m_strStripe.size() >= kReadBufferBytes) {
-        std::memcpy(buffer, m_strStripe.data(), kReadBufferBytes);
-    } else {
-        std::memcpy(buffer, m_strStripe.c_str(), m_strStripe.size() + 1);
-    }
-    return m_nReadMsrAnswer;
-}
-
-int CFakePrinterLibrary::WriteMsrw(const char* data) {
-    Log("WriteMsrw(" + Quote(data) + ")");
-    return m_nWriteAnswer;
-}
-
-int CFakePrinterLibrary::ExpelPaper() {
-    Log("ExpelPaper()");
-    return 1;
-}
-
-int CFakePrinterLibrary::SetPrtPortID(const char* port) {
-    Log("SetPrtPortID(" + Quote(port) + ")");
-    return 1;
-}
-
-int CFakePrinterLibrary::GetPrtPortID(char* /*buffer*/) {
-    Log("GetPrtPortID()");
-    return 0;
-}
-
-int CFakePrinterLibrary::InitPrinterEnv() {
-    Log("InitPrinterEnv()");
-    return 0;
-}
-
-int CFakePrinterLibrary::CheckPrtSelfID() {
-    Log("CheckPrtSelfID()");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrtIsPowerOn() {
-    Log("PrtIsPowerOn()");
-    return m_nPowerAnswer;
-}
-
-int CFakePrinterLibrary::OpenComm() {
-    Log("OpenComm()");
-    return 0;
-}
-
-int CFakePrinterLibrary::PrinterInit() {
-    Log("PrinterInit()");
-    return 0;
-}
-
-int CFakePrinterLibrary::CloseComm() {
-    Log("CloseComm()");
-    return 0;
-}
-
-int CFakePrinterLibrary::EjectPaper() {
-    Log("EjectPaper()");
-    return 0;
-}
-
-int CFakePrinterLibrary::FilePrinting(const char* path) {
-    Log("FilePrinting(" + Quote(path) + ")");
-    return 0;
-}
-
-int CFakePrinterLibrary::CountCalls(std::string_view entryName) const {
-    int count = 0;
-    for (const std::string& call : m_calls) {
-        if (call.size() > entryName.size() && call.compare(0, entryName.size(), entryName) == 0 &&
-            call[entryName.size()] == '(') {
-            ++count;
-        }
-    }
-    return count;
-}
-
-void CFakePrinterLibrary::ClearCalls() {
-    m_calls.clear();
-    m_times.clear();
+    return readMsrAnswer;
 }
 
 std::string CFakePrinterLibrary::Quote(const char* text) {
@@ -205,24 +68,22 @@ std::string CFakePrinterLibrary::Quote(const char* text) {
     }
     std::string out = "\"";
     for (const char* at = text; *at != '\0'; ++at) {
-        unsigned char byte = static_cast<unsigned char>(*at);
+        auto byte = static_cast<unsigned char>(*at);
+        char escaped[5] = {static_cast<char>(byte)};
         if (byte < 0x20 || byte >= 0x7f || byte == '"' || byte == '\\') {
-            char escaped[5];
             std::snprintf(escaped, sizeof(escaped), "\\x%02x", byte);
-            out += escaped;
-        } else {
-            out += static_cast<char>(byte);
         }
+        out += escaped;
     }
     return out + "\"";
 }
 
-void CFakePrinterLibrary::Log(std::string line) {
-    m_times.push_back(m_now ? m_now() : 0);
-    m_calls.push_back(std::move(line));
-    if (m_listener) {
-        m_listener(m_calls.back());
+int CFakePrinterLibrary::Log(std::string line, int answer) {
+    calls.push_back(std::move(line));
+    if (listener) {
+        listener(calls.back());
     }
+    return answer;
 }
 
 }  // namespace fake

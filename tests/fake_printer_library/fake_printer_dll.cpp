@@ -1,10 +1,7 @@
 // The fake printer library as a Windows DLL, for the end-to-end tests: the entry points exported by
-// plain name (see the .def files) with the platform's API calling convention, answering from one
-// core configured from the environment at the first call:
-//   FAKE_PBPR_POWER, FAKE_PBPR_OPEN_ANSWERS, FAKE_PBPR_OPEN_MSR, FAKE_PBPR_READ_MSR,
-//   FAKE_PBPR_STRIPE, FAKE_PBPR_WRITE_ANSWER  the behaviour (see CFakePrinterLibrary::Apply)
-//   FAKE_PBPR_LOG                             a file that gets one line per call, appended
-// A setting that is not understood is reported in the log file and leaves the default.
+// plain name (see the .def files), answering from one core that the FAKE_PBPR_* settings of the
+// environment configure at the first call (CFakePrinterLibrary::Apply). FAKE_PBPR_LOG names a file
+// that gets one line per call and one per setting not understood, appended.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -37,7 +34,7 @@ fake::CFakePrinterLibrary* Configured() {
                                     fake::CFakePrinterLibrary::Quote(value));
         }
     }
-    core.SetCallListener([logPath](const std::string& line) { AppendLine(logPath, line); });
+    core.listener = [logPath](const std::string& line) { AppendLine(logPath, line); };
     return &core;
 }
 
@@ -50,60 +47,12 @@ fake::CFakePrinterLibrary& Core() {
 
 extern "C" {
 
-int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
-    return Core().OpenPbpr(a, b, c, d);
-}
-int LODEVAR_WINAPI WriteCommand(const char* command) {
-    return Core().WriteCommand(command);
-}
-int LODEVAR_WINAPI WriteOnlineCommand(const char* command) {
-    return Core().WriteOnlineCommand(command);
-}
-int LODEVAR_WINAPI PrintPbprData(const char* data) {
-    return Core().PrintPbprData(data);
-}
-int LODEVAR_WINAPI OpenMsrw() {
-    return Core().OpenMsrw();
-}
-int LODEVAR_WINAPI ReadMsrw(char* buffer) {
-    return Core().ReadMsrw(buffer);
-}
-int LODEVAR_WINAPI WriteMsrw(const char* data) {
-    return Core().WriteMsrw(data);
-}
-int LODEVAR_WINAPI ExpelPaper() {
-    return Core().ExpelPaper();
-}
-int LODEVAR_WINAPI SetPrtPortID(const char* port) {
-    return Core().SetPrtPortID(port);
-}
-int LODEVAR_WINAPI GetPrtPortID(char* buffer) {
-    return Core().GetPrtPortID(buffer);
-}
-int LODEVAR_WINAPI InitPrinterEnv() {
-    return Core().InitPrinterEnv();
-}
-int LODEVAR_WINAPI CheckPrtSelfID() {
-    return Core().CheckPrtSelfID();
-}
-int LODEVAR_WINAPI PrtIsPowerOn() {
-    return Core().PrtIsPowerOn();
-}
-int LODEVAR_WINAPI OpenComm() {
-    return Core().OpenComm();
-}
-int LODEVAR_WINAPI PrinterInit() {
-    return Core().PrinterInit();
-}
-int LODEVAR_WINAPI CloseComm() {
-    return Core().CloseComm();
-}
-int LODEVAR_WINAPI EjectPaper() {
-    return Core().EjectPaper();
-}
-int LODEVAR_WINAPI FilePrinting(const char* path) {
-    return Core().FilePrinting(path);
-}
+#define LODEVAR_FAKE_EXPORT(name, parameters, arguments) \
+    int LODEVAR_WINAPI name parameters {                 \
+        return Core().name arguments;                    \
+    }
+LODEVAR_FAKE_ENTRY_POINTS(LODEVAR_FAKE_EXPORT)
+#undef LODEVAR_FAKE_EXPORT
 
 }  // extern "C"
 

@@ -13,60 +13,12 @@ CFakePrinterLibrary& Core() {
     return g_pInstalled != nullptr ? *g_pInstalled : fallback;
 }
 
-int OpenPbpr(int a, int b, int c, int d) {
-    return Core().OpenPbpr(a, b, c, d);
-}
-int WriteCommand(const char* command) {
-    return Core().WriteCommand(command);
-}
-int WriteOnlineCommand(const char* command) {
-    return Core().WriteOnlineCommand(command);
-}
-int PrintPbprData(const char* data) {
-    return Core().PrintPbprData(data);
-}
-int OpenMsrw() {
-    return Core().OpenMsrw();
-}
-int ReadMsrw(char* buffer) {
-    return Core().ReadMsrw(buffer);
-}
-int WriteMsrw(const char* data) {
-    return Core().WriteMsrw(data);
-}
-int ExpelPaper() {
-    return Core().ExpelPaper();
-}
-int SetPrtPortID(const char* port) {
-    return Core().SetPrtPortID(port);
-}
-int GetPrtPortID(char* buffer) {
-    return Core().GetPrtPortID(buffer);
-}
-int InitPrinterEnv() {
-    return Core().InitPrinterEnv();
-}
-int CheckPrtSelfID() {
-    return Core().CheckPrtSelfID();
-}
-int PrtIsPowerOn() {
-    return Core().PrtIsPowerOn();
-}
-int OpenComm() {
-    return Core().OpenComm();
-}
-int PrinterInit() {
-    return Core().PrinterInit();
-}
-int CloseComm() {
-    return Core().CloseComm();
-}
-int EjectPaper() {
-    return Core().EjectPaper();
-}
-int FilePrinting(const char* path) {
-    return Core().FilePrinting(path);
-}
+#define LODEVAR_FAKE_FORWARD(name, parameters, arguments) \
+    int name parameters {                                 \
+        return Core().name arguments;                     \
+    }
+LODEVAR_FAKE_ENTRY_POINTS(LODEVAR_FAKE_FORWARD)
+#undef LODEVAR_FAKE_FORWARD
 
 }  // namespace
 

@@ -7,11 +7,9 @@
 #include "tests/fake_printer_library/fake_printer_core.h"
 
 // The fake printer library in process, for native tests: one function per entry point, with the
-// driver's own pointer types, each answering from the core the running test installed.
+// driver's own pointer types, each answering from the core installed (nullptr: a default one).
 namespace fake {
 
-// Makes `core` the one the entry points answer from (nullptr: a default core of its own). A test
-// fixture installs its core in its constructor and removes it in its destructor.
 void Install(CFakePrinterLibrary* core);
 
 namespace native {
@@ -20,8 +18,7 @@ LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_FAKE_DECLARE)
 #undef LODEVAR_FAKE_DECLARE
 }  // namespace native
 
-// Registers the entry points with the simulated loader as the library file `fullPath`: all of
-// them, or all but the one named `omit`.
+// Registers the entry points, all or all but `omit`, with the simulated loader as `fullPath`.
 void Register(sim::CSimLibraryLoader& loader, const std::string& fullPath, const char* omit = nullptr);
 
 }  // namespace fake

@@ -8,11 +8,10 @@
 
 #include "app/main_frame.h"
 #include "comm_fixture.h"
-#include "emu/scripted_peer.h"
 #include "gate/gate.h"
-#include "os/sim/sim_platform.h"
 
 inline constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
+using Names = std::vector<std::string>;
 
 // A teller application's window: keeps every copy-data block it receives.
 struct ClientWindow : os::IWindowProc {
@@ -26,24 +25,24 @@ struct ClientWindow : os::IWindowProc {
     std::vector<std::string> received;
 };
 
-// A simulated workstation with two serial ports that tests wire to scripted printers.
-class SimTest : public ::testing::Test {
-protected:
+// A simulated workstation with two serial ports that tests wire to scripted printers, and the
+// driver's main window once a test creates it.
+struct Workstation {
     // The printers outlive the platform, which outlives whatever holds ports open on it.
     emu::CScriptedPeer com1;
     emu::CScriptedPeer com2;
     sim::CSimPlatform sim;
+    std::unique_ptr<CMainFrame> frame;
 
-    // Family 0 answers every status request with "normal"; family 1 is silent to ESC 'j' and
-    // answers ESC 'h' with a normal status.
-    static void FamilyZero(emu::CScriptedPeer& printer) {
-        printer.AnswerAlways(FrameA('P'), kStatusRequestA);
+    // Plugs a printer into `port`: family 0 answers every status request with "normal"; family 1
+    // is silent to ESC 'j' and answers ESC 'h' with a normal status; -1 answers nothing.
+    void Plug(const char* port, emu::CScriptedPeer& printer, int family = -1) {
+        if (family >= 0) {
+            printer.AnswerAlways(family == 0 ? FrameA('P') : AnswerB(0x01),
+                                 family == 0 ? kStatusRequestA : kStatusRequestB);
+        }
+        sim.serial.Attach(port, &printer);
     }
-    static void FamilyOne(emu::CScriptedPeer& printer) {
-        printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);
-    }
-    void Plug(const char* port, emu::CScriptedPeer& printer) { sim.serial.Attach(port, &printer); }
-
     std::string Ini(const char* key) const { return sim.system.ProfileValue(kIni, "Lodevar", key); }
     void SetIni(const char* key, const char* value) {
         sim.system.SetProfileValue(kIni, "Lodevar", key, value);
@@ -57,24 +56,19 @@ protected:
                 continue;
             }
             if (static_cast<std::int32_t>(sim.clock.Ticks() - end) >= 0) {
-                break;
+                return;
             }
             sim.clock.Idle();
         }
     }
     int Shown(const char* kind) const { return sim.desktop.CountShown(kind); }
-};
 
-// The main window created on the simulated platform, with helpers to register clients.
-class FrameTest : public SimTest {
-protected:
     void Create() {
         sim.windows.RegisterMainClass(kMainWindowName);
         frame = std::make_unique<CMainFrame>(sim.Platform());
         ASSERT_TRUE(frame->Create());
     }
     os::Window Main() const { return frame->m_hWnd; }
-
     // Registers a new client window, which also receives the end-of-print notices; its gate.
     CGate* Register(ClientWindow& client) {
         os::Window window = sim.windows.CreateClientWindow(client);
@@ -84,6 +78,6 @@ protected:
         return frame->m_mapGate[static_cast<std::uint16_t>(window & 0xFFFF)];
     }
     bool Alive(os::Window window) { return sim.windows.IsWindow(window); }
-
-    std::unique_ptr<CMainFrame> frame;
 };
+
+class FrameTest : public ::testing::Test, public Workstation {};

@@ -1,82 +1,64 @@
 // The device connection: the two attempts with the port switch, the family, the write-back, the
-// operator's question, the end-of-print notice, the tray's initialise and the naming of statuses.
+// operator's question, the end-of-print notice and the tray's initialise; and re-entrancy: the
+// link's waits and the modal dialogs dispatch messages, so menu commands, a settings OK, closes,
+// timer ticks and client requests arrive in the middle of a printer exchange.
+
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "app_fixture.h"
 #include "cp949.h"
 #include "device/texts.h"
 
-class OpenTest : public FrameTest {
-protected:
-    std::vector<std::string> Opened() const { return sim.serial.OpenedNames(); }
-    using Names = std::vector<std::string>;
-};
-
-TEST_F(OpenTest, ASilentCom1FallsBackToCom2WhichIsWrittenBack) {
-    Plug("COM1", com1);  // opens, but nothing answers the probe
-    FamilyZero(com2);
-    Plug("COM2", com2);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(frame->m_nPort, 2);
-    EXPECT_EQ(Ini("PORT"), "2");
-    EXPECT_EQ(frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
-    EXPECT_EQ(frame->m_bAutoReopen, 0);
-    EXPECT_EQ(Shown("question"), 0);
+TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStoresWhatWorked) {
+    struct Case {
+        const char* port;  // the stored port, nullptr for none
+        int com1;          // the family of the printer there, -1 silent, -2 no port at all
+        int com2;
+        Names opened;
+        const char* model;
+    } cases[] = {{nullptr, -1, 0, {"COM1", "COM2"}, "0"},
+                 {"2", 1, -2, {"COM2", "COM1"}, "1"},
+                 {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.opened[1]);
+        Workstation w;
+        if (c.port != nullptr) {
+            w.SetIni("PORT", c.port);
+        }
+        for (auto [port, family, printer] :
+             {std::tuple("COM1", c.com1, &w.com1), {"COM2", c.com2, &w.com2}}) {
+            if (family != -2) {
+                w.Plug(port, *printer, family);
+            }
+        }
+        w.Create();
+        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        EXPECT_EQ(w.sim.serial.OpenedNames(), c.opened);
+        EXPECT_EQ(w.Ini("PORT"), c.opened[1].substr(3));
+        EXPECT_EQ(w.Ini("MODEL"), c.model);
+        EXPECT_EQ(w.frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
+        EXPECT_EQ(w.frame->m_comm.m_bOpen, 1);
+        EXPECT_EQ(w.frame->m_bAutoReopen, 0);
+        EXPECT_EQ(w.Shown("question"), 0);
+    }
 }
 
-TEST_F(OpenTest, AMissingCom2FallsBackToCom1) {
-    SetIni("PORT", "2");
-    FamilyOne(com1);
-    Plug("COM1", com1);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"COM2", "COM1"}));
-    EXPECT_EQ(Ini("PORT"), "1");
-    EXPECT_EQ(Ini("MODEL"), "1");
-}
-
-TEST_F(OpenTest, AnyOtherPortFallsBackToCom1) {
-    SetIni("PORT", "5");
-    FamilyZero(com1);
-    Plug("COM1", com1);
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Opened(), (Names{"\\\\.\\TELNET", "COM1"}));
-    EXPECT_EQ(Ini("PORT"), "1");
-}
-
-TEST_F(OpenTest, AProbedFamilyIsSavedAndTheNextOpenSkipsTheProbe) {
-    FamilyOne(com1);
-    Plug("COM1", com1);
-    Create();
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Ini("MODEL"), "1");
-    std::size_t before = com1.Received().size();
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(com1.Received().substr(before, 2),
-              "\x1b"
-              "f");  // the initialise, no probe
-}
-
-TEST_F(OpenTest, AFamilyProbedOnTheFirstPortIsUsedWithoutAProbeOnTheSecond) {
+TEST_F(FrameTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheNextOpen) {
     com1.Answer("?", kStatusRequestA);  // the probe is answered, the initialise's status is not
     Plug("COM1", com1);
-    FamilyZero(com2);
-    Plug("COM2", com2);
+    Plug("COM2", com2, 0);
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(com2.Received(),
-              "\x1b"
-              "0" +
-                  kStatusRequestA);
+    EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA);  // the initialise, no probe
     EXPECT_EQ(Ini("PORT"), "2");
     EXPECT_EQ(Ini("MODEL"), "0");
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
 
-TEST_F(OpenTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
+TEST_F(FrameTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
     SetIni("MODEL", "2");
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);
@@ -85,103 +67,150 @@ TEST_F(OpenTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) 
     EXPECT_EQ(shown[0].text, text::kLibraryMissing);
     EXPECT_EQ(shown[1].text, text::kLibraryMissing);
     EXPECT_EQ(shown[2].kind, "question");
-    EXPECT_EQ(sim.library.LoadAttempts(), (Names{"C:\\Lodevar\\VSK_ALL.dll", "C:\\Lodevar\\VSK_ALL.dll"}));
+    EXPECT_EQ(sim.library.LoadAttempts(), Names(2, "C:\\Lodevar\\VSK_ALL.dll"));
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
 
 // Neither port answers: the notice, then the question; only "예" (1) keeps the re-open flag.
-class FailedOpenTest : public OpenTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(FailedOpenTest, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
-    SetIni("PORT", "2");
-    Create();
-    sim.desktop.defaultQuestionAnswer = GetParam();
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    EXPECT_EQ(Opened(), (Names{"COM2", "COM1"}));
-    EXPECT_EQ(frame->m_nPort, 2);
-    EXPECT_TRUE(frame->m_strStatus.empty());
-    EXPECT_TRUE(sim.system.profileWrites.empty());
-    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
-    ASSERT_EQ(Shown("question"), 1);
-    EXPECT_EQ(sim.desktop.AllShown().back().text,
-              Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "));
-    EXPECT_EQ(sim.desktop.AllShown().back().owner, Main());
-    EXPECT_EQ(frame->m_bAutoReopen, GetParam() == os::kIdOk ? 1 : 0);
+TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
+    for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
+        SCOPED_TRACE(answer);
+        Workstation w;
+        w.SetIni("PORT", "2");
+        w.Create();
+        w.sim.desktop.defaultQuestionAnswer = answer;
+        EXPECT_EQ(w.frame->OpenPrinter(0), 242);
+        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
+        EXPECT_EQ(w.frame->m_nPort, 2);
+        EXPECT_TRUE(w.frame->m_strStatus.empty());
+        EXPECT_TRUE(w.sim.system.profileWrites.empty());
+        EXPECT_EQ(w.frame->m_comm.m_bOpen, 0);
+        ASSERT_EQ(w.Shown("question"), 1);
+        EXPECT_EQ(w.sim.desktop.AllShown().back().text, text::kRetryQuestion);
+        EXPECT_EQ(w.sim.desktop.AllShown().back().owner, w.Main());
+        EXPECT_EQ(w.frame->m_bAutoReopen, answer == os::kIdOk ? 1 : 0);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, FailedOpenTest, ::testing::Values(os::kIdOk, os::kIdCancel, 7));
-
-TEST_F(OpenTest, TheEndOfPrintNoticeCarriesTheNameTheHandleMinusOneAnd242) {
-    ClientWindow client;
-    Create();
-    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    ASSERT_EQ(client.received.size(), 1u);
-    const std::string& notice = client.received[0];
-    std::string handle = std::to_string(Main());
-    std::string expected(104, '\0');
-    expected.replace(0, 18, "PRINT_END_PBPR_MSG");
-    expected.replace(64, handle.size(), handle);
-    expected.replace(96, 8, "\xff\xff\xff\xff\xf2\x00\x00\x00", 8);
-    EXPECT_EQ(notice, expected);
-    const auto& copy = sim.windows.CopiesSent().back();
-    EXPECT_EQ(copy.from, 0u);
-    EXPECT_EQ(copy.tag, kPrintEndTag);
-}
-
-TEST_F(OpenTest, TheNoticeCarriesTheGivenStatusOnlyWhileTheDeviceIsOpen) {
-    ClientWindow client;
-    FamilyZero(com1);
-    Plug("COM1", com1);
-    Create();
-    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
-    frame->NotifyPrintEnd(50);
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    frame->NotifyPrintEnd(50);
-    ASSERT_EQ(client.received.size(), 2u);
-    EXPECT_EQ(client.received[0][100], '\xf2');
-    EXPECT_EQ(client.received[1][100], '\x32');
-}
-
-TEST_F(OpenTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {
+TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer yet, and the operator says no
     EXPECT_EQ(frame->m_bAutoReopen, 0);
 
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     frame->OnCommand(ID_TRAY_INIT);
     EXPECT_EQ(frame->m_comm.m_bOpen, 1);
     EXPECT_EQ(sim.system.profileWrites.size(), 4u);
 
     ClientWindow client;
-    CGate* gate = Register(client);
-    frame->StartMsrAdvise(gate);
-    int opens = sim.serial.Count().open;
+    frame->StartMsrAdvise(Register(client));
     std::size_t before = com1.Received().size();
     frame->OnCommand(ID_TRAY_INIT);
-    EXPECT_EQ(sim.serial.Count().open, opens);
+    EXPECT_EQ(sim.serial.Count().open, 3);
     EXPECT_EQ(sim.system.profileWrites.size(), 4u);
-    EXPECT_EQ(com1.Received().substr(before), kClearA +
-                                                  "\x1b"
-                                                  "0" +
-                                                  kStatusRequestA);  // the wait ends, then the initialise
+    EXPECT_EQ(com1.Received().substr(before), kClearA + "\0330" + kStatusRequestA);  // the wait ends first
     EXPECT_EQ(frame->m_bMsrWait, 0);
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
-TEST_F(OpenTest, StatusNamingTakesThePrintersTextOnlyWhileTheDeviceIsOpen) {
-    FamilyZero(com1);
+class ReentryTest : public FrameTest {
+protected:
+    // A family 0 printer on COM1 whose answer to the probe comes 300 ms late, so that the open
+    // waits and dispatches whatever is queued; then the main window.
+    void SlowPrinter() {
+        com1.Answer("?", kStatusRequestA, 300);
+        Plug("COM1", com1, 0);
+        Create();
+    }
+    void PostToMain(std::uint32_t message, std::uintptr_t wParam = 0) {
+        sim.windows.Post(Main(), message, wParam, 0);
+    }
+};
+
+TEST_F(ReentryTest, AnInitialiseChosenDuringTheQuestionWaitsForTheAnswer) {
+    Create();
+    int depth = 0;
+    std::vector<int> depths;
+    sim.desktop.defaultQuestionAnswer = os::kIdOk;
+    sim.desktop.whileModal = [&] {
+        depths.push_back(depth++);
+        Pump();
+        --depth;
+    };
+    PostToMain(os::kWmCommand, ID_TRAY_INIT);
+    frame->OpenPrinter(0);  // nothing answers on either port: the question
+    EXPECT_EQ(sim.serial.Count().open, 2);
+    Pump();
+    EXPECT_EQ(sim.serial.Count().open, 4);        // the deferred initialise opened afresh
+    EXPECT_EQ(depths, (std::vector<int>{0, 0}));  // one question after the other, never one inside the other
+}
+
+TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
+    Plug("COM2", com2, 0);
+    SlowPrinter();
+    sim.desktop.propertyAnswer = os::kIdOk;
+    sim.desktop.propertyEdit = [](os::PropertyFields& fields) { fields.portRadio = 1; };
+    PostToMain(os::kWmCommand, ID_TRAY_CONFIG);
+    EXPECT_EQ(frame->OpenPrinter(0), 1);
+    EXPECT_EQ(Shown("property"), 1);
+    EXPECT_EQ(Ini("PORT"), "1");  // the running open stored its own port
+    Pump();
+    EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
+    EXPECT_EQ(frame->m_nPort, 2);
+    EXPECT_EQ(Ini("PORT"), "2");
+}
+
+TEST(Reentry, ACloseOrAQuietCloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
+    for (std::uint32_t close : {os::kWmClose, WM_CLOSEQUIET}) {
+        Workstation w;
+        w.com1.Answer("?", kStatusRequestA, 300);
+        w.Plug("COM1", w.com1, 0);
+        w.Create();
+        ClientWindow client;
+        w.Register(client);
+        w.sim.windows.Post(w.Main(), close, 0, 0);
+        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        EXPECT_TRUE(w.Alive(w.Main()));
+        EXPECT_EQ(w.Shown("yesno"), 0);
+        w.Pump();
+        EXPECT_EQ(w.Shown("yesno"), close == os::kWmClose ? 1 : 0);
+        EXPECT_FALSE(w.Alive(w.Main()));
+        EXPECT_TRUE(w.sim.windows.QuitPosted());
+    }
+}
+
+// Inside an open the device counts as closed: a nested open answers 242 and opens nothing, and an
+// initialise chosen meanwhile runs after it without a second open.
+TEST_F(ReentryTest, AnOpenOrAnInitialiseInsideAnOpenOpensNothingMoreAndTheInitialiseRunsAfterIt) {
+    SlowPrinter();
+    std::tuple<int, bool, int, int> inside;  // open, opening, the nested open's answer, opens meanwhile
+    sim.pump.Post(0, 0, [&] {
+        int opens = sim.serial.Count().open;
+        inside = {frame->m_comm.m_bOpen, frame->OpenRunning(), frame->OpenPrinter(0), 0};
+        std::get<3>(inside) = sim.serial.Count().open - opens;
+    });
+    PostToMain(os::kWmCommand, ID_TRAY_INIT);
+    EXPECT_EQ(frame->OpenPrinter(0), 1);
+    EXPECT_EQ(inside, std::tuple(0, true, 242, 0));
+    EXPECT_EQ(Shown("question"), 0);
+    EXPECT_FALSE(frame->OpenRunning());
+    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 1);
+    Pump();
+    EXPECT_EQ(sim.serial.Count().open, 1);  // the device was open by then: only the initialise
+    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 2);
+}
+
+TEST_F(ReentryTest, TicksDuringALongPollAreSkipped) {
+    SetIni("MODEL", "0");
+    com1.Answer(FrameA('P'), kStatusRequestA);  // the initialise's status; then the printer falls silent
     Plug("COM1", com1);
     Create();
-    frame->m_strStatus = "before";
-    EXPECT_EQ(frame->StatusName(50), 242);
-    EXPECT_EQ(frame->m_strStatus, "before");
-
+    ClientWindow client;
     ASSERT_EQ(frame->OpenPrinter(0), 1);
-    frame->m_comm.SetErrorText(50);
-    EXPECT_EQ(frame->StatusName(50), 1);
-    EXPECT_EQ(frame->m_strStatus, Cp949("용지 없음 - 용지 삽입"));
-    EXPECT_EQ(frame->StatusName(153), 1);
-    EXPECT_EQ(sim.system.debugLines.back(), "Lodevar 0x99: NO Define Msg\n");
+    frame->StartMsrAdvise(Register(client));
+    std::size_t before = com1.Received().size();
+    Pump(1000);  // the first tick polls: six status requests of a second each, while ticks keep coming
+    EXPECT_GT(sim.clock.Ticks(), 6000u);
+    EXPECT_EQ(CountOf(com1.Received().substr(before), kStatusRequestA), 6);
+    EXPECT_EQ(frame->m_bMsrWait, 1);
 }

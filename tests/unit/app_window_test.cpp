@@ -1,53 +1,123 @@
-// The main window: creation, the tray icon and menu, the gates, closing, and the MSR poll.
+// Start-up with the "noinit" argument and the start-up signal; the main window: creation, the tray
+// icon and menu, the gates, closing, and the MSR poll.
+
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
+#include "app/lodevar_app.h"
 #include "app_fixture.h"
 #include "cp949.h"
 
-using WindowTest = FrameTest;
+TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
+    // A later non-match does not undo a match; the program name is not an argument.
+    // clang-format off
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{"p", "/noinit"}, true},   {{"p", "-noinit"}, true},  {{"p", "a", "b", "-noinit"}, true},
+        {{"p", "/noinit", "/NOINIT"}, true},  {{"p", "noinit"}, false},   {{"p", "+noinit"}, false},
+        {{"p", "/NOINIT"}, false},  {{"p", "/noinit2"}, false}, {{"p", "--noinit"}, false},
+        {{"p", "/", ""}, false},    {{"/noinit"}, false}};
+    // clang-format on
+    for (const auto& [argv, noinit] : cases) {
+        EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
+            << argv.back();
+    }
+}
 
-TEST_F(WindowTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindow) {
+// A printer that notes, at every write, how often the launcher had been released.
+struct WatchingPrinter : emu::CScriptedPeer {
+    explicit WatchingPrinter(sim::CSimSystem* watched) : system(watched) {}
+    void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
+        signalsSeen.push_back(system->TimesSet(kStartupEventName));
+        CScriptedPeer::Write(bytes, n, now);
+    }
+    sim::CSimSystem* system;
+    std::vector<int> signalsSeen;
+};
+
+class StartupTest : public FrameTest {
+protected:
+    // Starts the program with `argv` after its name, a launcher waiting.
+    bool Start(std::vector<const char*> argv) {
+        sim.system.CreateNamedEvent(kStartupEventName);
+        argv.insert(argv.begin(), "C:\\Lodevar\\lodevar.exe");
+        return app.InitInstance(static_cast<int>(argv.size()), argv.data());
+    }
+    int Signals() const { return sim.system.TimesSet(kStartupEventName); }
+
+    WatchingPrinter printer{&sim.system};
+    CLodevarApp app{sim.Platform()};
+};
+
+TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsHidden) {
+    Plug("COM1", printer, 0);
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Signals(), 1);
+    EXPECT_EQ(sim.system.OpenHandles(), 0);
+    ASSERT_FALSE(printer.signalsSeen.empty());
+    EXPECT_EQ(printer.signalsSeen.back(), 0);  // every byte reached the printer before the signal
+    EXPECT_EQ(app.MainFrame()->m_comm.m_bOpen, 1);
+    EXPECT_EQ(sim.windows.Find(app.MainFrame()->m_hWnd)->showCommand, os::kShowHide);
+    EXPECT_TRUE(sim.windows.TrayIcon().shown);
+}
+
+TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
+    Plug("COM1", printer, 0);
+    ASSERT_TRUE(Start({"-x", "/noinit"}));
+    EXPECT_EQ(sim.serial.Count().open, 0);
+    EXPECT_EQ(Shown("question"), 0);
+    EXPECT_EQ(Signals(), 1);
+    EXPECT_TRUE(sim.windows.TrayIcon().shown);
+    EXPECT_EQ(sim.system.launches.size(), 1u);
+    EXPECT_EQ(app.MainFrame()->m_bAutoReopen, 1);  // the first client operation opens the printer
+}
+
+TEST_F(StartupTest, AClassFailureEndsWithoutTheSignalAWindowFailureWithItAndNoPrinterAfterTheQuestion) {
+    sim.windows.failRegisterClass = true;
+    EXPECT_FALSE(Start({}));
+    EXPECT_EQ(Signals(), 0);
+    EXPECT_EQ(app.MainFrame(), nullptr);
+    sim.windows.failRegisterClass = false;
+    sim.windows.failCreateMainWindow = true;
+    EXPECT_FALSE(Start({}));
+    EXPECT_EQ(Signals(), 1);
+    EXPECT_EQ(sim.system.OpenHandles(), 0);
+    EXPECT_EQ(sim.serial.Count().open, 0);
+
+    sim.windows.failCreateMainWindow = false;  // without a printer the launcher waits for the answer
+    int signalsWhileAsking = -1;
+    sim.desktop.whileModal = [&] { signalsWhileAsking = Signals(); };
+    ASSERT_TRUE(Start({"x"}));
+    EXPECT_EQ(Shown("question"), 1);
+    EXPECT_EQ(signalsWhileAsking, 1);
+    EXPECT_EQ(Signals(), 2);
+}
+
+TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
     Create();
     const auto& tray = sim.windows.TrayIcon();
     EXPECT_TRUE(tray.shown);
-    EXPECT_EQ(tray.id, 128u);
-    EXPECT_EQ(tray.callbackMessage, 1324u);
-    EXPECT_EQ(tray.tip, "Banking Printer Driver V1.0");
     const auto* info = sim.windows.Find(Main());
-    EXPECT_EQ(info->className, "QRVA Bank Driver");
-    EXPECT_EQ(info->text, "QRVA Bank Driver");
-    EXPECT_EQ(info->showCommand, os::kShowMinimize);
+    EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand),
+              std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize));
     EXPECT_EQ(frame->m_bAutoReopen, 1);
     EXPECT_EQ(frame->m_comm.m_bOpen, 0);
 
-    sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
-    EXPECT_EQ(sim.windows.TrayIcon().adds, 2);  // the shell restarted: the icon is back
-}
-
-TEST_F(WindowTest, ATipLongerThan127CharactersIsCut) {
-    sim.windows.RegisterMainClass(kMainWindowName);
-    frame = std::make_unique<CMainFrame>(sim.Platform());
     frame->m_strTip = std::string(200, 't');
-    ASSERT_TRUE(frame->Create());
-    EXPECT_EQ(sim.windows.TrayIcon().tip, std::string(127, 't'));
+    sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
+    EXPECT_EQ(tray.adds, 2);  // the shell restarted: the icon is back
+    EXPECT_EQ(tray.tip, std::string(127, 't'));
 }
 
-TEST_F(WindowTest, OnlyAReleasedButtonOpensTheTrayMenu) {
-    Create();
-    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205}) {
-        os::Message notify{WM_TRAYNOTIFY, kTrayIconId, mouse};
-        EXPECT_EQ(sim.windows.Send(Main(), notify), 1);
-    }
-    EXPECT_EQ(sim.windows.TrayIcon().menusShown, 2);
-}
-
-TEST_F(WindowTest, EachTrayCommandReachesItsHandler) {
+TEST_F(FrameTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
     Create();
     sim.windows.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
-    for (int click = 0; click < 5; ++click) {
-        sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, os::kWmRButtonUp});
+    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
+        EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, mouse}), 1);
         Pump();
     }
+    EXPECT_EQ(sim.windows.TrayIcon().menusShown, 5);
     EXPECT_EQ(Shown("about"), 1);
     EXPECT_EQ(Shown("property"), 1);
     EXPECT_EQ(Shown("question"), 1);  // the initialise found no printer
@@ -66,16 +136,15 @@ protected:
         windowA = a->m_hWnd;
         windowB = b->m_hWnd;
     }
-    ClientWindow clientA;
-    ClientWindow clientB;
-    CGate* a = nullptr;
-    CGate* b = nullptr;
-    os::Window windowA = 0;
-    os::Window windowB = 0;
+    ClientWindow clientA, clientB;
+    CGate *a = nullptr, *b = nullptr;
+    os::Window windowA = 0, windowB = 0;
 };
 
-TEST_F(CloseTest, WithClientsTheOperatorIsAskedAndYesClosesEverything) {
-    sim.windows.Send(Main(), os::Message{os::kWmClose});
+TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
+    EXPECT_EQ(Shown("yesno"), 0);
+    Pump();
     ASSERT_EQ(Shown("yesno"), 1);
     const auto& question = sim.desktop.AllShown().back();
     EXPECT_EQ(question.text, Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
@@ -92,8 +161,7 @@ TEST_F(CloseTest, WithClientsTheOperatorIsAskedAndYesClosesEverything) {
 // Declined close: a running MSR wait is left alone, before, during and after the question, so
 // the waiting client still gets its stripe data.
 TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
-    FamilyZero(com1);
-    Plug("COM1", com1);
+    Plug("COM1", com1, 0);
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
     sim.desktop.yesNoAnswers = {false};
@@ -110,9 +178,7 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer("\x02\x1bs0123456789abcdef\x03",
-                "\x1b"
-                "]");
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     ASSERT_EQ(clientA.received.size(), 1u);
     EXPECT_EQ(clientA.received[0].substr(0, 25), std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef");
@@ -120,7 +186,13 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
-TEST_F(CloseTest, CloseQuietAsksNothingAndSkipsAGateItsClientClosed) {
+TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothingAndCloseQuietAsksNothingAndSkipsAClosedGate) {
+    sim.windows.failCreateGate = true;
+    os::Window notices = frame->m_hClientWnd;
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
+    EXPECT_EQ(frame->m_hClientWnd, notices);
+    EXPECT_EQ(frame->m_listGate.size(), 2u);
+    sim.windows.failCreateGate = false;
     sim.windows.Send(windowA, os::Message{os::kWmClose});  // the client closed its own gate
     EXPECT_FALSE(Alive(windowA));
     EXPECT_EQ(frame->m_listGate.size(), 1u);
@@ -139,17 +211,11 @@ TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWit
     EXPECT_EQ(frame->m_mapGate.begin()->second, a);
 }
 
-TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsks) {
-    sim.desktop.yesNoAnswers = {false};
-    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
-    EXPECT_EQ(Shown("yesno"), 0);
-    Pump();
-    EXPECT_EQ(Shown("yesno"), 1);
-    EXPECT_TRUE(Alive(Main()));
-}
-
 TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNewestGate) {
     frame->StartMsrAdvise(a);
+    EXPECT_EQ(sim.windows.TimerPeriod(Main(), kMsrTimerId), 1000u);
+    Pump(3500);  // while the device is closed the ticks do nothing
+    EXPECT_EQ(sim.serial.Count().write, 0);
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     EXPECT_EQ(frame->m_bMsrWait, 1);  // b is still there
 
@@ -172,42 +238,15 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
-TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothing) {
-    sim.windows.failCreateGate = true;
-    os::Window notices = frame->m_hClientWnd;
-    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
-    EXPECT_EQ(frame->m_hClientWnd, notices);
-    EXPECT_EQ(frame->m_listGate.size(), 2u);
-}
-
-class MsrPollTest : public CloseTest {
-protected:
-    void Open() {
-        FamilyZero(com1);
-        Plug("COM1", com1);
-        ASSERT_EQ(frame->OpenPrinter(0), 1);
-    }
-};
-
-TEST_F(MsrPollTest, WhileTheDeviceIsClosedTicksDoNothing) {
-    frame->StartMsrAdvise(a);
-    EXPECT_EQ(sim.windows.TimerPeriod(Main(), kMsrTimerId), 1000u);
-    Pump(3500);
-    EXPECT_EQ(sim.serial.Count().write, 0);
-    EXPECT_EQ(frame->m_bMsrWait, 1);
-    EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
-}
-
-TEST_F(MsrPollTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
-    Open();
+TEST_F(CloseTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt) {
+    Plug("COM1", com1, 0);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
     Pump(1000);  // a normal status: no passbook, no data
     EXPECT_EQ(frame->m_bMsrWait, 1);
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     com1.Answer(FrameA('A'), kStatusRequestA);
-    com1.Answer("\x02\x1bs0123456789abcdef\x03",
-                "\x1b"
-                "]");
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     EXPECT_TRUE(clientA.received.empty());
     EXPECT_TRUE(clientB.received.empty());

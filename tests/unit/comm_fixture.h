@@ -8,57 +8,45 @@
 #include "emu/scripted_peer.h"
 #include "os/sim/sim_platform.h"
 
+// How often `needle` occurs in `haystack`, overlapping occurrences included.
+inline int CountOf(const std::string& haystack, const std::string& needle) {
+    int count = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Family 0 status frames and requests and a family 1 status answer (0x40, one byte, the status
+// bits), spelt out as the printers send and receive them.
+inline std::string FrameA(unsigned char status) {
+    return "\002xr" + std::string(1, static_cast<char>(status)) + "\003";
+}
+inline std::string AnswerB(unsigned char bits) {
+    return "\100x" + std::string(1, static_cast<char>(bits));
+}
+inline const std::string kStatusRequestA = "\033j";
+inline const std::string kStatusRequestB = "\033h";
+inline const std::string kClearA = "\033l";
+
 // A driver link on a simulated COM1 whose far end answers what a test scripts.
-class CommTest : public ::testing::Test {
-protected:
-    explicit CommTest(std::uint32_t startTicks = 1000) : sim(startTicks) {
+struct CommLink {
+    explicit CommLink(std::uint32_t startTicks = 1000) : sim(startTicks) {
         sim.serial.Attach("COM1", &printer);
     }
-
+    // Opens COM1 for `family` and forgets the traffic so far.
     void Open(int family) {
-        ASSERT_NE(comm.OpenPort(1, 9600, 8, 0, 0), 0) << comm.m_strError;
+        EXPECT_NE(comm.OpenPort(1, 9600, 8, 0, 0), 0) << comm.m_strError;
         comm.m_nFamily = family;
         sim.serial.ClearWire();
     }
     std::string Written() const { return sim.serial.Written(); }
     std::uint32_t Now() { return sim.clock.Ticks(); }
-    static int Count(const std::string& haystack, const std::string& needle) {
-        int count = 0;
-        for (std::size_t at = haystack.find(needle); at != std::string::npos;
-             at = haystack.find(needle, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
 
     sim::CSimPlatform sim;
     emu::CScriptedPeer printer;
     CComm comm{sim.Platform()};
 };
 
-// Family 0 status frames and requests, spelt out as the printer sends and receives them.
-inline std::string FrameA(unsigned char status) {
-    return std::string(
-               "\x02"
-               "x"
-               "r",
-               3) +
-           char(status) + "\x03";
-}
-inline const std::string kStatusRequestA =
-    "\x1b"
-    "j";
-inline const std::string kStatusRequestB =
-    "\x1b"
-    "h";
-inline const std::string kClearA =
-    "\x1b"
-    "l";
-// A family 1 status answer: 0x40, one byte, the status bits.
-inline std::string AnswerB(unsigned char bits) {
-    return std::string(
-               "\x40"
-               "x",
-               2) +
-           char(bits);
-}
+class CommTest : public ::testing::Test, public CommLink {};

@@ -1,54 +1,15 @@
 #pragma once
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "app_fixture.h"
+#include "tests/fake_printer_library/fake_printer_native.h"
 
 // The initialise command of family 0, and the reset the library family gets.
-inline const std::string kInitialise = std::string("\x1b") + "0";
+inline const std::string kInitialise = "\0330";
 
-// The printer library for the library family, as a handful of exports that record what they are
-// given: reset commands, stripe writes, and a stripe that the next read returns.
-struct FakeLibrary {
-    static inline std::vector<std::string> commands;
-    static inline std::vector<std::string> stripeWrites;
-    static inline std::string stripe;
-
-    static int Command(const char* text) { return commands.emplace_back(text), 1; }
-    static int WriteStripe(const char* text) { return stripeWrites.emplace_back(text), 65; }
-    static int ReadStripe(char* buffer) {
-        std::string reply = "X" + stripe;  // the library's first character is not stripe data
-        std::memcpy(buffer, reply.c_str(), reply.size() + 1);
-        return 1;
-    }
-    static int Text(const char*) { return 1; }
-    static int Buffer(char*) { return 1; }
-    static int Plain() { return 1; }
-    static int Open(int, int, int, int) { return 1; }
-
-    static sim::CSimLibraryLoader::Exports Exports() {
-        auto proc = [](auto function) { return reinterpret_cast<os::Proc>(function); };
-        sim::CSimLibraryLoader::Exports exports;
-        for (const char* name : {"WriteOnlineCommand", "PrintPbprData", "SetPrtPortID", "FilePrinting"}) {
-            exports[name] = proc(&Text);
-        }
-        for (const char* name : {"OpenMsrw", "ExpelPaper", "InitPrinterEnv", "CheckPrtSelfID", "PrtIsPowerOn",
-                                 "OpenComm", "PrinterInit", "CloseComm", "EjectPaper"}) {
-            exports[name] = proc(&Plain);
-        }
-        exports["GetPrtPortID"] = proc(&Buffer);
-        exports["OpenPbpr"] = proc(&Open);
-        exports["WriteCommand"] = proc(&Command);
-        exports["WriteMsrw"] = proc(&WriteStripe);
-        exports["ReadMsrw"] = proc(&ReadStripe);
-        return exports;
-    }
-};
-
-// The main window with clients that send requests to their gates, and a printer on COM1 whose
-// bytes since the last mark a test reads.
+// The main window with clients that send requests to their gates, and either a printer on COM1
+// whose bytes since the last mark a test reads or the fake printer library in `library`.
 class GateTest : public FrameTest {
 protected:
     struct Client {
@@ -57,27 +18,29 @@ protected:
         CGate* gate = nullptr;
     };
 
+    GateTest() { fake::Install(&library); }
+    ~GateTest() override { fake::Install(nullptr); }
     void SetUp() override { sim.system.CreateNamedEvent(kWaitEventName); }
 
-    // A family 0 printer that answers every status request with `status`, opened.
-    void OpenFamilyZero(char status) {
-        SetIni("MODEL", "0");
-        com1.AnswerAlways(FrameA(static_cast<unsigned char>(status)), kStatusRequestA);
+    // A printer of `family` 0 or 1 that answers every status request with `status`, opened.
+    void OpenFamily(int family, const std::string& status) {
+        SetIni("MODEL", family == 0 ? "0" : "1");
+        com1.AnswerAlways(status, family == 0 ? kStatusRequestA : kStatusRequestB);
         Plug("COM1", com1);
         Create();
         ASSERT_EQ(frame->OpenPrinter(0), 1);
         Mark();
     }
-    // The library family, opened unless `open` says otherwise.
+    void OpenFamilyZero(char status) { OpenFamily(0, FrameA(static_cast<unsigned char>(status))); }
+    // The library family, opened unless `open` says otherwise; the library's log starts empty.
     void OpenLibrary(bool open = true) {
-        FakeLibrary::commands.clear();
-        FakeLibrary::stripeWrites.clear();
-        sim.library.Register("C:\\Lodevar\\VSK_ALL.dll", FakeLibrary::Exports());
+        fake::Register(sim.library, "C:\\Lodevar\\VSK_ALL.dll");
         SetIni("MODEL", "2");
         Create();
         if (open) {
             ASSERT_EQ(frame->OpenPrinter(0), 1);
         }
+        library.calls.clear();
     }
     void Mark() { m_nMark = com1.Received().size(); }
     std::string Sent() const { return com1.Received().substr(m_nMark); }
@@ -99,5 +62,8 @@ protected:
     }
     int Events() const { return sim.system.TimesSet(kWaitEventName); }
 
+    fake::CFakePrinterLibrary library;
+    Client a;
+    Client b;
     std::size_t m_nMark = 0;
 };

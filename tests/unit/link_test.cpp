@@ -1,110 +1,74 @@
-// The serial link: opening, line settings, byte reads and waits, paced writes, the cancel key.
+// The serial link (opening, line settings, byte reads and waits, paced writes), the status exchange
+// (the family probe, both status decoders, error texts, the cancel key and the bound on recoveries
+// started from inside a status query), and the two escape-command families byte for byte, as the
+// printers' command tables give them.
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "comm_fixture.h"
+#include "cp949.h"
 
 using LinkTest = CommTest;
+using Sleeps = std::vector<std::uint32_t>;
 
-TEST_F(LinkTest, PortNumbersNameComDevicesUpToFourAndTelnetFromFive) {
-    EXPECT_EQ(CComm::DeviceName(0), "COM0");
-    EXPECT_EQ(CComm::DeviceName(1), "COM1");
+TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueuesOnTheNamedDevice) {
+    ASSERT_NE(comm.OpenPort(1, 19200, 8, 0, 0), 0);
+    EXPECT_EQ(comm.m_bConnected, 1);
+    const os::LineSettings& l = sim.serial.LastSettings();
+    EXPECT_EQ(std::tuple(l.baudRate, l.byteSize, l.parity, l.stopBits), std::tuple(19200u, 8, 0, 0));
+    EXPECT_EQ(std::tuple(l.binary, l.parityCheck, l.outxCtsFlow, l.outxDsrFlow, l.outX, l.inX),
+              std::tuple(true, true, false, false, true, true));
+    EXPECT_EQ(std::tuple(l.dtrControl, l.rtsControl, l.xonChar, l.xoffChar, l.xonLim, l.xoffLim),
+              std::tuple(1, 1, 0x11, 0x13, 100, 100));
+    const os::Timeouts& t = sim.serial.LastTimeouts();
+    EXPECT_EQ(std::tuple(t.readInterval, t.readTotalMultiplier, t.readTotalConstant, t.writeTotalMultiplier,
+                         t.writeTotalConstant),
+              std::tuple(0xFFFFFFFFu, 0u, 1000u, 0u, 1000u));
+    EXPECT_EQ(sim.serial.LastEventMask(), 0x0001u);
+    EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
+    // Port numbers name COM devices up to 4 and the telnet device from 5.
     EXPECT_EQ(CComm::DeviceName(4), "COM4");
     EXPECT_EQ(CComm::DeviceName(5), "\\\\.\\TELNET");
     EXPECT_EQ(CComm::DeviceName(255), "\\\\.\\TELNET");
-
-    emu::CScriptedPeer telnet;
-    sim.serial.Attach("\\\\.\\TELNET", &telnet);
-    EXPECT_NE(comm.OpenPort(7, 9600, 8, 0, 0), 0);
-    EXPECT_EQ(sim.serial.OpenedNames().back(), "\\\\.\\TELNET");
-    comm.ClosePort();
-    // Only the low 8 bits of a port number count: 258 is port 2.
-    int configured = 258;
-    comm.OpenPort(static_cast<std::uint8_t>(configured), 9600, 8, 0, 0);
-    EXPECT_EQ(sim.serial.OpenedNames().back(), "COM2");
 }
 
-TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueues) {
-    ASSERT_NE(comm.OpenPort(1, 19200, 8, 0, 0), 0);
-    EXPECT_EQ(comm.m_bConnected, 1);
-    const os::LineSettings& line = sim.serial.LastSettings();
-    EXPECT_EQ(line.baudRate, 19200u);
-    EXPECT_EQ(line.byteSize, 8);
-    EXPECT_EQ(line.parity, 0);
-    EXPECT_EQ(line.stopBits, 0);
-    EXPECT_TRUE(line.binary);
-    EXPECT_TRUE(line.parityCheck);
-    EXPECT_FALSE(line.outxCtsFlow);
-    EXPECT_FALSE(line.outxDsrFlow);
-    EXPECT_EQ(line.dtrControl, 1);
-    EXPECT_EQ(line.rtsControl, 1);
-    EXPECT_TRUE(line.outX);
-    EXPECT_TRUE(line.inX);
-    EXPECT_EQ(line.xonChar, 0x11);
-    EXPECT_EQ(line.xoffChar, 0x13);
-    EXPECT_EQ(line.xonLim, 100);
-    EXPECT_EQ(line.xoffLim, 100);
-    const os::Timeouts& timeouts = sim.serial.LastTimeouts();
-    EXPECT_EQ(timeouts.readInterval, 0xFFFFFFFFu);
-    EXPECT_EQ(timeouts.readTotalMultiplier, 0u);
-    EXPECT_EQ(timeouts.readTotalConstant, 1000u);
-    EXPECT_EQ(timeouts.writeTotalMultiplier, 0u);
-    EXPECT_EQ(timeouts.writeTotalConstant, 1000u);
-    EXPECT_EQ(sim.serial.LastEventMask(), 0x0001u);
-    EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
-}
-
-TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirText) {
+TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirTextAndCloseReleasesAnOpenPortOnce) {
     EXPECT_EQ(comm.OpenPort(3, 9600, 8, 0, 0), 0);  // nothing on COM3
     EXPECT_EQ(comm.m_strError, "Create File Error");
     EXPECT_EQ(comm.m_bConnected, 0);
-    EXPECT_EQ(comm.m_nPortNo, 3);  // the values are kept before anything can fail
-    EXPECT_EQ(comm.m_nBaud, 9600u);
-
-    EXPECT_EQ(comm.OpenPort(0, 9600, 8, 0, 0), 0);
-    EXPECT_EQ(sim.serial.OpenedNames().back(), "COM0");
-    EXPECT_EQ(comm.m_strError, "Create File Error");
 
     sim.serial.Fail().rejectBaudBelow = 1200;
-    int closesBefore = sim.serial.Count().close;
     EXPECT_EQ(comm.OpenPort(1, 300, 8, 0, 0), 0);
     EXPECT_EQ(comm.m_strError, "Setup Connection Error");
     EXPECT_EQ(comm.m_bConnected, 0);
-    EXPECT_EQ(sim.serial.Count().close, closesBefore + 1);
+    EXPECT_EQ(sim.serial.Count().close, 1);
     EXPECT_FALSE(sim.serial.IsOpen(comm.m_hPort));
-}
 
-TEST_F(LinkTest, ClosePortReleasesTheDeviceOnceAndLeavesAClosedPortAlone) {
-    EXPECT_EQ(comm.ClosePort(), 1);
-    EXPECT_EQ(sim.serial.Count().close, 0);
-
+    EXPECT_EQ(comm.ClosePort(), 1);  // a closed port is left alone
+    EXPECT_EQ(sim.serial.Count().close, 1);
     Open(0);
-    os::Handle port = comm.m_hPort;
     EXPECT_EQ(comm.ClosePort(), 1);
     EXPECT_EQ(comm.m_bConnected, 0);
-    EXPECT_EQ(comm.m_hPort, port);  // keeps its last value
     EXPECT_EQ(sim.serial.LastEventMask(), 0u);
     EXPECT_EQ(sim.serial.Count().clearDtr, 1);
     EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
-    EXPECT_FALSE(sim.serial.IsOpen(port));
+    EXPECT_FALSE(sim.serial.IsOpen(comm.m_hPort));
     EXPECT_EQ(comm.ClosePort(), 1);
-    EXPECT_EQ(sim.serial.Count().close, 1);
+    EXPECT_EQ(sim.serial.Count().close, 2);
 }
 
 TEST(LinkEvents, EventFailuresAreReportedAndNothingLeaks) {
     sim::CSimPlatform sim;
-    sim.serial.Fail().eventsBeforeFailure = 0;
-    {
+    const char* texts[] = {"Create Communcation Read Event Error", "Create Communcation Write Event Error"};
+    for (int failing : {0, 1}) {
+        sim.serial.Fail().eventsBeforeFailure = failing;
         CComm comm(sim.Platform());
-        EXPECT_EQ(comm.m_strError, "Create Communcation Read Event Error");
-    }
-    sim.serial.Fail().eventsBeforeFailure = 1;
-    {
-        CComm comm(sim.Platform());
-        EXPECT_EQ(comm.m_strError, "Create Communcation Write Event Error");
-        EXPECT_EQ(sim.serial.LiveEvents(), 0);  // the read event was closed again
+        EXPECT_EQ(comm.m_strError, texts[failing]);
+        EXPECT_EQ(sim.serial.LiveEvents(), 0);  // a read event made first is closed again
     }
     sim.serial.Fail().eventsBeforeFailure = -1;
     {
@@ -114,65 +78,27 @@ TEST(LinkEvents, EventFailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(sim.serial.LiveEvents(), 0);
 }
 
-TEST_F(LinkTest, ReadAvailableTakesOnlyWhatIsWaiting) {
-    Open(0);
-    char buffer[8];
-    std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ(comm.ReadAvailable(buffer, 8), 0);
-    EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(comm.GetByte(), -1);
-
-    printer.Send("abc", Now());
-    EXPECT_EQ(comm.ReadAvailable(buffer, 1), 1);
-    EXPECT_EQ(buffer[0], 'a');
-    EXPECT_EQ(comm.ReadAvailable(buffer, 8), 2);
-    EXPECT_EQ(std::string(buffer, 2), "bc");
-
-    printer.Send("\xff", Now());
-    EXPECT_EQ(comm.GetByte(), 0xFF);  // bytes come back as 0 to 255
-}
-
-TEST_F(LinkTest, AReadFailureIsReportedAsReadError) {
-    Open(0);
-    printer.Send("abc", Now());
-    sim.serial.Fail().read = true;
-    char buffer[4];
-    EXPECT_EQ(comm.ReadAvailable(buffer, 4), 0);
-    EXPECT_EQ(comm.m_strError, "Read Error");
-}
-
-TEST_F(LinkTest, WaitByteReturnsTheByteWhenItArrivesAndDispatchesMessagesMeanwhile) {
+TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrAfterTheirTimeoutAndReadsTakeOnlyWhatIsWaiting) {
     Open(0);
     std::uint32_t start = Now();
     int dispatched = 0;
-    sim.pump.Post(
-        0x0400, 0, [&] { ++dispatched; }, 100);
-    sim.pump.Post(
-        0x0401, 0, [&] { ++dispatched; }, 200);
+    for (std::uint32_t due : {100u, 200u, 1299u}) {
+        sim.pump.Post(
+            0x0400, 0, [&] { ++dispatched; }, due);
+    }
     printer.Send("Z", start, 300);
     EXPECT_EQ(comm.WaitByte(1000), 'Z');
     EXPECT_EQ(Now() - start, 300u);
     EXPECT_EQ(dispatched, 2);
-}
 
-TEST_F(LinkTest, WaitByteOnASilentLineEndsALittleAfterItsTimeout) {
-    Open(0);
-    int dispatched = 0;
-    sim.pump.Post(
-        0x0400, 0, [&] { ++dispatched; }, 999);
-    std::uint32_t start = Now();
+    start = Now();
     EXPECT_EQ(comm.WaitByte(1000), -1);
-    std::uint32_t elapsed = Now() - start;
-    EXPECT_GT(elapsed, 1000u);
-    EXPECT_LE(elapsed, 1002u);
-    EXPECT_EQ(dispatched, 1);
-    // It idled: the wait let time pass in 1 ms steps instead of spinning.
-    EXPECT_GE(sim.clock.IdlePasses(), 1000u);
-}
+    EXPECT_GT(Now() - start, 1000u);
+    EXPECT_LE(Now() - start, 1002u);
+    EXPECT_EQ(dispatched, 3);
+    EXPECT_GE(sim.clock.IdlePasses(), 1000u);  // it idled in 1 ms steps instead of spinning
 
-TEST_F(LinkTest, WaitDataReturnsWhatArrivedWithoutWaitingForTheRest) {
-    Open(0);
-    std::uint32_t start = Now();
+    start = Now();  // WaitData returns what arrived without waiting for the rest
     printer.Send("1234", start, 50);
     char buffer[10] = {};
     EXPECT_EQ(comm.WaitData(buffer, 10, 500), 4);
@@ -183,133 +109,379 @@ TEST_F(LinkTest, WaitDataReturnsWhatArrivedWithoutWaitingForTheRest) {
     EXPECT_EQ(comm.WaitData(buffer, 10, 500), 0);
     EXPECT_GT(Now() - start, 500u);
     EXPECT_LE(Now() - start, 502u);
+
+    std::memset(buffer, '#', sizeof(buffer));  // reads take only what is waiting, bytes from 0 to 255
+    EXPECT_EQ(comm.ReadAvailable(buffer, 8), 0);
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(comm.GetByte(), -1);
+    printer.Send("abc\xff", Now());
+    EXPECT_EQ(comm.ReadAvailable(buffer, 1), 1);
+    EXPECT_EQ(comm.ReadAvailable(buffer + 1, 2), 2);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    EXPECT_EQ(comm.GetByte(), 0xFF);
+
+    printer.Send("abc", Now());
+    sim.serial.Fail().read = true;
+    EXPECT_EQ(comm.ReadAvailable(buffer, 4), 0);
+    EXPECT_EQ(comm.m_strError, "Read Error");
 }
 
-class LinkWrapTest : public CommTest {
-protected:
-    LinkWrapTest() : CommTest(0xFFFFFF00u) {}
-};
+TEST(LinkWrap, WaitsSurviveTheTickCounterWrappingAround) {
+    CommLink link(0xFFFFFF00u);
+    link.Open(0);
+    std::uint32_t start = link.Now();
+    EXPECT_EQ(link.comm.WaitByte(1000), -1);
+    EXPECT_GT(link.Now() - start, 1000u);
+    EXPECT_LE(link.Now() - start, 1002u);
+    EXPECT_LT(link.Now(), start);  // the counter did wrap during the wait
+}
 
-TEST_F(LinkWrapTest, WaitsSurviveTheTickCounterWrappingAround) {
+TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApartAndWriteTextCtsWaitsForCtsElevenPollsAtMost) {
     Open(0);
-    std::uint32_t start = Now();
-    EXPECT_EQ(comm.WaitByte(1000), -1);
-    std::uint32_t elapsed = Now() - start;  // unsigned difference: correct across the wrap
-    EXPECT_GT(elapsed, 1000u);
-    EXPECT_LE(elapsed, 1002u);
-    EXPECT_LT(Now(), start);  // the counter did wrap during the wait
-}
+    EXPECT_EQ(comm.WriteText(std::string(1000, 'x').c_str()), 1);
+    const auto& wire = sim.serial.Wire();
+    ASSERT_EQ(wire.size(), 3u);
+    EXPECT_EQ(std::tuple(wire[0].bytes.size(), wire[1].bytes.size(), wire[2].bytes.size()),
+              std::tuple(400u, 400u, 200u));
+    EXPECT_EQ(wire[2].time - wire[0].time, 2000u);
+    EXPECT_EQ(sim.clock.Sleeps(), (Sleeps{1000, 1000}));
+    EXPECT_EQ(sim.serial.Count().write, 3);
 
-TEST_F(LinkTest, WriteTextGoesOutIn400ByteBlocksOneSecondApart) {
-    Open(0);
-    std::string text(1000, 'x');
-    int writesBefore = sim.serial.Count().write;
-    EXPECT_EQ(comm.WriteText(text.c_str()), 1);
-    ASSERT_EQ(sim.serial.Wire().size(), 3u);
-    EXPECT_EQ(sim.serial.Wire()[0].bytes.size(), 400u);
-    EXPECT_EQ(sim.serial.Wire()[1].bytes.size(), 400u);
-    EXPECT_EQ(sim.serial.Wire()[2].bytes.size(), 200u);
-    EXPECT_EQ(sim.serial.Wire()[1].time - sim.serial.Wire()[0].time, 1000u);
-    EXPECT_EQ(sim.serial.Wire()[2].time - sim.serial.Wire()[1].time, 1000u);
-    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{1000, 1000}));
-    EXPECT_EQ(sim.serial.Count().write - writesBefore, 3);
-}
+    EXPECT_EQ(comm.WriteText(""), 1);  // nothing at all
+    EXPECT_EQ(comm.WriteText(std::string(400, 'y').c_str()), 1);
+    EXPECT_EQ(sim.serial.Count().write, 4);
+    EXPECT_EQ(sim.clock.Sleeps().size(), 2u);  // at most 400 bytes: no pause
+    comm.WriteText(std::string(401, 'z').c_str());
+    EXPECT_EQ(sim.clock.Sleeps(), (Sleeps{1000, 1000, 1000}));
 
-TEST_F(LinkTest, WriteTextOfAtMost400BytesHasNoPauseAndAnEmptyTextWritesNothing) {
-    Open(0);
-    std::string text(400, 'y');
-    EXPECT_EQ(comm.WriteText(text.c_str()), 1);
-    EXPECT_TRUE(sim.clock.Sleeps().empty());
-    EXPECT_EQ(Written(), text);
-
-    int writesBefore = sim.serial.Count().write;
-    EXPECT_EQ(comm.WriteText(""), 1);
-    EXPECT_EQ(sim.serial.Count().write, writesBefore);
-
-    text.assign(401, 'z');
-    comm.WriteText(text.c_str());
-    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{1000}));
-}
-
-TEST_F(LinkTest, WriteTextCtsWaitsUpToElevenPollsForCtsThenWritesAnyway) {
-    Open(1);
+    comm.m_nFamily = 1;  // family 1 waits up to eleven polls for CTS, then writes anyway
+    sim.serial.ClearWire();
     printer.SetCts(false);
     std::uint32_t start = Now();
-    EXPECT_EQ(comm.WriteTextCts("\x1b"
-                                "h"),
-              1);
+    EXPECT_EQ(comm.WriteTextCts("\033h"), 1);
     EXPECT_EQ(sim.serial.Count().modemStatus, 11);
     EXPECT_EQ(Now() - start, 1100u);
-    EXPECT_EQ(Written(),
-              "\x1b"
-              "h");
+    EXPECT_EQ(Written(), "\033h");
 
-    // With CTS on, one look and the write goes out at once.
-    printer.SetCts(true);
-    sim.serial.ClearWire();
+    comm.m_nFamily = 242;  // while the family is unknown CTS counts too
+    comm.WriteTextCts("\033j");
+    EXPECT_EQ(sim.serial.Count().modemStatus, 22);
+    comm.m_nFamily = 0;  // family 0 never looks
+    comm.WriteTextCts("\033j");
+    EXPECT_EQ(sim.serial.Count().modemStatus, 22);
+
+    printer.SetCts(true);  // one look and the write goes out at once
+    comm.m_nFamily = 1;
     start = Now();
-    EXPECT_EQ(comm.WriteTextCts("\x1b"
-                                "f"),
-              1);
-    EXPECT_EQ(sim.serial.Count().modemStatus, 12);
+    EXPECT_EQ(comm.WriteTextCts("\033f"), 1);
+    EXPECT_EQ(sim.serial.Count().modemStatus, 23);
     EXPECT_EQ(Now(), start);
-    EXPECT_EQ(Written(),
-              "\x1b"
-              "f");
+    EXPECT_EQ(Written(), "\033h\033j\033j\033f");
+
+    sim.serial.Fail().modemStatus = true;  // an unreadable modem status writes nothing
+    EXPECT_EQ(comm.WriteTextCts("\033h"), 0);
+    EXPECT_EQ(Written(), "\033h\033j\033j\033f");
 }
 
-TEST_F(LinkTest, WriteTextCtsIgnoresCtsForFamilyZeroButNotWhileTheFamilyIsUnknown) {
-    Open(0);
-    printer.SetCts(false);
-    EXPECT_EQ(comm.WriteTextCts("\x1b"
-                                "j"),
-              1);
-    EXPECT_EQ(sim.serial.Count().modemStatus, 0);
-    EXPECT_EQ(Written(),
-              "\x1b"
-              "j");
+TEST_F(LinkTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroSilenceThereFamilyOneAndNoneUnknown) {
+    Open(242);
+    printer.Answer("?", kStatusRequestA);
+    std::uint32_t start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 0);
+    EXPECT_EQ(Written(), kStatusRequestA);
+    EXPECT_LT(Now() - start, 10u);
+    EXPECT_EQ(sim.serial.LastPurge(), 0x0Fu);
+    EXPECT_EQ(sim.serial.Count().modemStatus, 1);  // the family is unknown: CTS is looked at
 
-    comm.m_nFamily = 242;
-    comm.WriteTextCts(
-        "\x1b"
-        "j");
-    EXPECT_EQ(sim.serial.Count().modemStatus, 11);
+    sim.serial.ClearWire();
+    printer.Answer("@", kStatusRequestB);
+    start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 1);
+    EXPECT_EQ(Written(), kStatusRequestA + kStatusRequestB);
+    EXPECT_GT(Now() - start, 1000u);
+    EXPECT_LT(Now() - start, 1010u);
+
+    comm.m_nFamily = 242;  // no answer at all: the cable text, and the next operation probes again
+    start = Now();
+    EXPECT_EQ(comm.ProbeFamily(), 242);
+    EXPECT_EQ(comm.m_strError, Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
+    EXPECT_GT(Now() - start, 2000u);
+    EXPECT_LT(Now() - start, 2010u);
+
+    EXPECT_EQ(comm.QueryStatus(), 242);
+    EXPECT_EQ(comm.m_nFamily, 242);
+    printer.Answer("?", kStatusRequestA);
+    printer.Answer(FrameA(80), kStatusRequestA);
+    EXPECT_EQ(comm.QueryStatus(), 80);
+    EXPECT_EQ(comm.m_nFamily, 0);
 }
 
-TEST_F(LinkTest, WriteTextCtsWritesNothingWhenTheModemStatusCannotBeRead) {
-    Open(1);
-    sim.serial.Fail().modemStatus = true;
-    EXPECT_EQ(comm.WriteTextCts("\x1b"
-                                "h"),
-              0);
+// Family 0: every reply script through one status query, on a fresh link each.
+TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
+    const std::string garbage = "\002xqP\003";  // position 2 is not 'r'
+    struct Case {
+        std::vector<std::string> replies;  // one per request, in order
+        int code;
+        int requests;
+        int clears;          // one after every reply that is no medium or normal status
+        std::size_t pauses;  // of 100 ms, after every failed attempt
+        std::uint32_t minMs;
+        std::uint32_t maxMs;
+        const char* text;
+    } cases[] = {{{FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
+                 {{FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},  // the status byte is unsigned
+                 {{"r", FrameA(80)}, 80, 2, 1, 1, 100, 110, "정상 상태임"},    // no STX
+                 {{"\002xr", FrameA(66)}, 66, 2, 1, 1, 100, 110, "전표가 들어와 있음"},  // no ETX
+                 {std::vector<std::string>(6, garbage), 241, 6, 6, 6, 600, 610, "이유를 모르는 에러"},
+                 {{}, 242, 6, 6, 6, 6600, 6620, "Response가 없다"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        CommLink link;
+        link.Open(0);
+        for (const std::string& reply : c.replies) {
+            link.printer.Answer(reply, kStatusRequestA);
+        }
+        std::uint32_t start = link.Now();
+        EXPECT_EQ(link.comm.QueryStatusA(), c.code);
+        EXPECT_EQ(CountOf(link.Written(), kStatusRequestA), c.requests);
+        EXPECT_EQ(CountOf(link.Written(), kClearA), c.clears);
+        EXPECT_EQ(link.sim.clock.Sleeps(), Sleeps(c.pauses, 100));
+        EXPECT_GE(link.Now() - start, c.minMs);
+        EXPECT_LE(link.Now() - start, c.maxMs);
+        EXPECT_EQ(link.comm.m_strError, Cp949(c.text));
+    }
+}
+
+class StatusATest : public CommTest {
+protected:
+    void SetUp() override { Open(0); }
+};
+
+TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAFrameEndsWithin100BytesAndAJamRecoversTwice) {
+    printer.Send("\002", Now());
+    printer.Send("xrA\003", Now(), 5);
+    EXPECT_EQ(comm.ReadReplyA(), 242);
+
+    printer.Answer("\002" + std::string(120, 'r'), kStatusRequestA);
+    comm.SendStatusRequest();
+    EXPECT_EQ(comm.ReadReplyA(), 241);
+    // A frame of 98 bytes between STX and ETX is still a frame.
+    printer.Send("\002xrP" + std::string(95, '.') + "\003", Now());
+    EXPECT_EQ(comm.ReadReplyA(), 80);
+
+    // A persistent paper jam reinitialises at most twice deep.
+    printer.AnswerAlways(FrameA(49), kStatusRequestA);
+    EXPECT_EQ(comm.QueryStatusA(), 49);
+    EXPECT_EQ(CountOf(Written(), "\0330"), CComm::kMaxRecoveryDepth);
+    EXPECT_EQ(comm.m_strError, Cp949("용지 걸림 - 리셋을 누르세요"));
+}
+
+class StatusBTest : public CommTest {
+protected:
+    void SetUp() override { Open(1); }
+};
+
+TEST_F(StatusBTest,
+       TheFirstByteAndTheStatusBitsDecodeNothingIsRetriedAnswerMCarriesUpTo24BytesSilenceIsAskedThrice) {
+    // A missing status byte reads as all bits set; 'M' without stripe data is unintelligible.
+    const std::pair<std::string, int> cases[] = {
+        {AnswerB(0x21), 80}, {AnswerB(0x01), 80}, {AnswerB(0x22), 135},
+        {AnswerB(0x20), 85}, {AnswerB(0x00), 65}, {AnswerB(0x40), 65},
+        {"\100", 80},        {"Q", 241},          {"M", 241}};
+    for (const auto& [answer, code] : cases) {
+        SCOPED_TRACE(answer);
+        printer.Answer(answer, kStatusRequestB);
+        EXPECT_EQ(comm.QueryStatusB(), code);
+    }
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 9);
+    EXPECT_EQ(sim.clock.Sleeps(), Sleeps(9, 100));  // the pause after each request
+
+    comm.m_strError = "before";
+    printer.Answer("M", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 241);
+    EXPECT_EQ(comm.m_strError, "before");
+
+    printer.Answer("M~~1234567890ABCDEF\xff", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 134);
+    EXPECT_STREQ(comm.m_szMsrReply + 2, "1234567890ABCDEF");
+    EXPECT_EQ(comm.m_strError, Cp949("MSR을 정상적으로 읽었음"));
+    printer.Answer("M" + std::string(40, '7'), kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 134);
+    EXPECT_EQ(std::string(comm.m_szMsrReply), std::string(24, '7'));
+
+    // A silent printer is asked three times, ten seconds each.
+    sim.serial.ClearWire();
+    std::uint32_t start = Now();
+    EXPECT_EQ(comm.QueryStatusB(), 242);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 3);
+    EXPECT_GT(Now() - start, 3 * 10100u);
+    EXPECT_LT(Now() - start, 3 * 10100u + 20);
+    EXPECT_EQ(comm.m_strError, Cp949("Response가 없다"));
+}
+
+TEST_F(StatusBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
+    char buffer[4] = {'#', '#', '#', '#'};
+    printer.Answer(std::string("M~~12:34\xff"), kStatusRequestB);
+    EXPECT_EQ(comm.MsrPoll(buffer, 0), 1);
+    EXPECT_EQ(std::string(buffer, 4), "####");  // no room: not even a terminator
+    printer.Answer(std::string("M~~12:34\xff"), kStatusRequestB);
+    EXPECT_EQ(comm.MsrPoll(buffer, 3), 1);
+    EXPECT_EQ(std::string(buffer, 4), std::string("12\0#", 4));
+}
+
+TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
+    printer.Answer("A", kStatusRequestB);
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // the status query of the initialisation
+    EXPECT_EQ(comm.QueryStatusB(), 127);
+    printer.Answer("E", kStatusRequestB);
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // the eject's status query: nothing in
+    EXPECT_EQ(comm.QueryStatusB(), 113);
+    EXPECT_EQ(Written(), kStatusRequestB + "\033f" + kStatusRequestB + kStatusRequestB + "\033m\033u\033j" +
+                             kStatusRequestB);
+
+    printer.AnswerAlways("A", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 127);
+    EXPECT_EQ(CountOf(Written(), "\033f"), 1 + CComm::kMaxRecoveryDepth);
+    printer.AnswerAlways("E", kStatusRequestB);
+    EXPECT_EQ(comm.QueryStatusB(), 113);
+    EXPECT_EQ(CountOf(Written(), "\033u"), 1 + CComm::kMaxRecoveryDepth);
+}
+
+TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
+    for (int pass = 0; pass < 3; ++pass) {
+        printer.Answer(AnswerB(0x01), kStatusRequestB);
+    }
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // then a passbook is in
+    sim.pump.PostKeyDown('A');
+    EXPECT_EQ(comm.PaperIn(0), 1);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 4);
+    ASSERT_TRUE(sim.pump.DispatchOne());  // the 'A' is still queued ahead of any later key
+
+    printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);  // nothing in the printer
+    const std::uint32_t start = Now();
+    sim.pump.PostKeyDown(27, 2000);
+    EXPECT_EQ(comm.PaperIn(0), 27);
+    EXPECT_GE(Now() - start, 2000u);
+    EXPECT_LT(Now() - start, 2400u);
+    EXPECT_EQ(comm.PeekKey(), 27);  // the key is left for the next wait to dispatch
+}
+
+class FamilyATest : public CommTest {
+protected:
+    void SetUp() override { Open(0); }
+    // A printer that answers every status request the same way.
+    void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
+};
+
+TEST_F(FamilyATest, ColourPitchSizeFaceAndRowCommandsAndTheUnknownPaperKind) {
+    comm.SetBlackColor();
+    comm.SetRedColor();
+    comm.SetPitch(10, 3);
+    comm.SetPitch(12, 5);
+    comm.SetPitch(15, 6);  // no pitch command for 15
+    comm.SetFontFace(0);
+    comm.SetFontFace(1);
+    comm.SetFontFace(2);  // no such face
+    EXPECT_EQ(comm.PaperIn(2), -1);
+    EXPECT_EQ(Written(), "\033!0\033!1\033<\033=\033m0\033m1");
+    EXPECT_TRUE(sim.clock.Sleeps().empty());
+
+    sim.serial.ClearWire();
+    comm.SetEnlargeFont();
+    comm.SetNormalFont();
+    EXPECT_EQ(Written(), "\0333\0334");
+    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{2000, 1000}));
+
+    // A row waits for a medium, one second a pass, and stops at an error.
+    sim.serial.ClearWire();
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    Reports('B');  // then a chit is in
+    comm.SetRow(0);
+    EXPECT_EQ(Written(), "\033j\033j\033j\033L004\033j");
+    EXPECT_EQ(sim.clock.Sleeps(), (std::vector<std::uint32_t>{2000, 1000, 1000, 1000}));
+
+    sim.serial.ClearWire();
+    Reports(50);  // no paper: the row is given up
+    comm.SetRow(2);
+    EXPECT_EQ(Written(), "\033j\033l");
+}
+
+TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
+    Reports('A');
+    printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
+    char buffer[24];
+    std::memset(buffer, '#', sizeof(buffer));
+    ASSERT_EQ(comm.MsrRead(buffer, 8), 1);
+    EXPECT_EQ(std::string(buffer, 9), std::string("1234567\0#", 9));
+
+    printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
+    std::memset(buffer, '#', sizeof(buffer));
+    EXPECT_EQ(comm.MsrRead(buffer, 20), 241);
+    EXPECT_EQ(buffer[20], '#');  // nothing past the capacity the caller gave
+}
+
+class FamilyBTest : public CommTest {
+protected:
+    void SetUp() override { Open(1); }
+    static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
+};
+
+TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInchAndRowColourAndSizeGoFramedWithoutPauses) {
+    struct Case {
+        int cpi;
+        int lpi;
+        const char* code;
+    } cases[] = {{12, 5, "0"}, {13, 6, "3"}, {12, 3, "6"}, {13, 8, "5"}, {10, 6, "2"}, {13, 4, "1"}};
+    for (const Case& c : cases) {
+        sim.serial.ClearWire();
+        comm.SetPitch(c.cpi, c.lpi);
+        EXPECT_EQ(Written(), Framed(std::string("\033/") + c.code)) << c.cpi << "/" << c.lpi;
+    }
+
+    // The row, colour and size, without pauses; there is no face.
+    sim.serial.ClearWire();
+    comm.SetRow(17);  // row 0 goes out as 1, any other as it is
+    comm.SetBlackColor();
+    comm.SetRedColor();
+    comm.SetEnlargeFont();
+    comm.SetNormalFont();
+    comm.SetFontFace(1);
+    EXPECT_EQ(Written(),
+              Framed("\033i017") + Framed("\033c") + Framed("\033C") + Framed("\033w") + Framed("\033v"));
+    EXPECT_TRUE(sim.clock.Sleeps().empty());
+}
+
+TEST_F(FamilyBTest, DoubleByteRunsAreFramedByShiftCodes) {
+    printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
+    const std::pair<const char*, std::string> cases[] = {
+        {"a\260\241b", "a\033J1\260\241\033J0b"},
+        {"x\xc7\xd1", "x\033J1\xc7\xd1\033J0"},  // ends inside a run: closed
+        {"\x80z", "\x80z"},                      // 0x80 never switches
+    };
+    for (const auto& [text, framed] : cases) {
+        sim.serial.ClearWire();
+        EXPECT_EQ(comm.PrintPassbook(text), 1);
+        EXPECT_EQ(Written(), kStatusRequestB + Framed(framed));
+    }
+}
+
+TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthLongerDataIsRefusedAndABusyPrinterIsAskedAtMost22Times) {
+    printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);
+    for (const std::string& data :
+         {std::string("ABCDE"), std::string("1234567890ABCDEF"), std::string(94, '7')}) {
+        sim.serial.ClearWire();
+        EXPECT_EQ(comm.MsrWrite(data.c_str()), 1);
+        std::string length = (data.size() < 10 ? "0" : "") + std::to_string(data.size());
+        EXPECT_EQ(CountOf(Written(), Framed("\033e" + length + data)), 1);
+    }
+    sim.serial.ClearWire();
+    EXPECT_EQ(comm.MsrWrite(std::string(95, '7').c_str()), 18);
     EXPECT_EQ(Written(), "");
-}
 
-TEST_F(LinkTest, PeekKeyReportsAPendingKeyDownAndLeavesItQueued) {
-    EXPECT_EQ(comm.PeekKey(), 0);
-    sim.pump.Post(0x0401, 0);  // not a key message: ignored
-    sim.pump.PostKeyDown(27);
-    EXPECT_EQ(comm.PeekKey(), 27);
-    EXPECT_EQ(comm.PeekKey(), 27);
-    EXPECT_EQ(sim.pump.Waiting(), 2u);
-
-    sim::CSimPlatform other;
-    CComm second(other.Platform());
-    other.pump.Post(0x0102, 'a');  // WM_CHAR first in the key range
-    other.pump.PostKeyDown(27);
-    EXPECT_EQ(second.PeekKey(), 0);
-}
-
-TEST(StripColons, RemovesColonsAndZeroFillsTheFreedBytes) {
-    char text[] = "1:2:3";
-    EXPECT_EQ(CComm::StripColons(text, 5), 3);
-    EXPECT_EQ(std::string(text, 6), std::string("123\0\0\0", 6));
-
-    char plain[] = "12345";
-    EXPECT_EQ(CComm::StripColons(plain, 5), 5);
-    EXPECT_STREQ(plain, "12345");
-
-    char colons[] = ":::";
-    EXPECT_EQ(CComm::StripColons(colons, 3), 0);
-    EXPECT_EQ(colons[0], '\0');
+    sim.serial.ClearWire();
+    printer.Answer(AnswerB(0x00), kStatusRequestB);
+    printer.AnswerAlways(AnswerB(0x20), kStatusRequestB);  // busy for ever after the write
+    EXPECT_EQ(comm.MsrWrite("12345"), 85);
+    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 1 + 22);
 }

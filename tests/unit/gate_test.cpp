@@ -1,0 +1,358 @@
+// The gates: queued requests run one per message in arrival order with the wait event, and requests
+// that arrive during a printer exchange never reach the wire inside it; the request handlers with
+// each client's font and paper memory, the stripe read written back, the reset, the advise and the
+// refusals; the device operations behind them, with open on demand, the end of the MSR wait in each
+// one's order, the length bounds on the wire, the fixed pitch and the status text after a failure.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+#include <vector>
+
+#include "cp949.h"
+#include "gate_fixture.h"
+
+namespace {
+
+const std::string kPrintEnd = "\033[000";
+
+// The font commands of family 0 among the bytes sent: Myoungjo, Godic, enlarged, normal size.
+std::string FontCommands(const std::string& sent) {
+    std::string found;
+    for (std::size_t at = sent.find('\033'); at != std::string::npos; at = sent.find('\033', at + 1)) {
+        std::string command = sent.substr(at + 1, sent[at + 1] == 'm' ? 2 : 1);
+        if (command == "m0" || command == "m1" || command == "3" || command == "4") {
+            found += command + ' ';
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(GateTest, RecordsRunInOrderAndSignalOnlyALiveTagWindow) {
+    OpenFamilyZero('A');
+    Join(a);
+    EXPECT_EQ(Queue(a, "L01013005first", a.window), 1);
+    EXPECT_EQ(Queue(a, "L01013006second", a.window), 1);
+    EXPECT_EQ(Queue(a, "L01013005third", a.window), 1);
+    EXPECT_EQ(Queue(a, "C10060000", 0x1234), 1);  // its tag is no window
+    EXPECT_EQ(Sent(), "");                        // nothing runs inside the client's call
+    Pump();
+    std::size_t second = Sent().find("second\r");
+    std::size_t third = Sent().find("third\r");
+    ASSERT_NE(third, std::string::npos);
+    EXPECT_LT(Sent().find("first\r"), second);
+    EXPECT_LT(second, third);
+    EXPECT_GT(Sent().find("\033="), third);
+    EXPECT_EQ(Events(), 3);
+}
+
+TEST_F(GateTest, ShortBlocksAreRefusedAndRecordsThatCannotRunAreStillConsumed) {
+    OpenFamilyZero('A');
+    Join(a);
+    EXPECT_EQ(Queue(a, "C10060000", a.window, 107), 56);
+    EXPECT_TRUE(a.gate->m_queue.empty());
+    EXPECT_EQ(Queue(a, "L01013100" + std::string(99, 'x'), a.window), 1);  // a record holds 99 data bytes
+    EXPECT_EQ(Queue(a, "Z", a.window), 1);
+    Pump();
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(Events(), 2);
+
+    Queue(a, "C10060000", a.window);
+    sim.windows.Send(a.gate->m_hWnd, os::Message{os::kWmClose});  // dropped unrun with the window
+    Pump();
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(Events(), 2);
+}
+
+// During b's paper-in the printer takes 300 ms to answer; what a sends meanwhile is answered or
+// held without a byte on the wire, and a's queued request runs once the paper-in has ended.
+TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
+    OpenFamilyZero('A');
+    Join(a);
+    Join(b);
+    com1.Answer(FrameA('A'), kStatusRequestA, 300);
+    std::vector<std::intptr_t> answers;
+    std::size_t wire = 0;
+    sim.pump.Post(0, 0, [&] {
+        wire = com1.Received().size();
+        answers = {Send(a, "L01011002hi"), Send(a, "U00000000"), Send(a, "A00000000"),
+                   Queue(a, "C10060000", a.window)};
+        wire = com1.Received().size() - wire;
+    });
+    EXPECT_EQ(Send(b, "I00000000"), 1);
+    EXPECT_EQ(answers, (std::vector<std::intptr_t>{85, 1, 1, 1}));  // busy, then the advise state and queue
+    EXPECT_EQ(a.gate->m_nFont, '3');       // the refused print changed nothing of the gate's own
+    EXPECT_EQ(frame->m_pMsrGate, a.gate);  // the advise took effect without its clear command
+    EXPECT_EQ(wire, 0u);
+    EXPECT_EQ(a.gate->m_nDeferredRequests, 1);
+    EXPECT_EQ(Events(), 0);
+    Pump();
+    EXPECT_NE(Sent().find("\033="), std::string::npos);
+    EXPECT_EQ(Events(), 1);
+    EXPECT_EQ(a.gate->m_nDeferredRequests, 0);
+}
+
+TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
+    SetIni("MODEL", "0");
+    com1.Answer(FrameA('P'), kStatusRequestA, 300);  // the open's status comes late
+    Plug("COM1", com1, 0);
+    Create();
+    Join(a);
+    Join(b);
+    std::intptr_t inside = 0;
+    sim.pump.Post(0, 0, [&] { inside = Send(a, "O00000000"); });
+    EXPECT_EQ(Send(b, "O00000000"), 1);  // opens on demand, then ejects
+    EXPECT_EQ(inside, 242);
+    EXPECT_EQ(sim.serial.Count().open, 1);
+}
+
+TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
+    OpenFamilyZero('A');
+    Join(a);
+    com1.Answer(FrameA('A'), kStatusRequestA, 300);
+    os::Window gate = a.gate->m_hWnd;
+    Queue(a, "I00000000", a.window);
+    sim.pump.Post(0, 0, [&] { sim.windows.SendCopyData(Main(), a.window, GATE_RELEASE, nullptr, 0); });
+    Pump();
+    EXPECT_FALSE(Alive(gate));
+    EXPECT_TRUE(frame->m_mapGate.empty());
+    EXPECT_NE(Sent().find("\033S5"), std::string::npos);  // the paper-in ran to its end
+    EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
+}
+
+TEST_F(GateTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
+    OpenFamilyZero('A');
+    Join(a);
+    Join(b);
+    struct Step {
+        Client* client;
+        const char* request;
+        std::intptr_t result;
+        const char* fonts;
+    };
+    const Step steps[] = {
+        {&a, "L01003002ab", 1, ""},  // a gate starts with '3'
+        {&a, "L01001002ab", 1, "m1 4 "}, {&a, "L01001002ab", 1, ""},      {&b, "L01002002ab", 1, "m1 3 "},
+        {&a, "L0100x002ab", 1, ""},      {&a, "L01003002ab", 1, "m0 4 "}, {&b, "L01002002ab", 1, ""},
+        {&b, "L01004000", 0, "m0 3 "},  // nothing to print: only the font changes
+    };
+    for (const Step& step : steps) {
+        Mark();
+        EXPECT_EQ(Send(*step.client, step.request), step.result) << step.request;
+        EXPECT_EQ(FontCommands(Sent()), step.fonts) << step.request;
+        EXPECT_EQ(Sent().find("ab\r") != std::string::npos, step.result == 1) << step.request;
+    }
+}
+
+TEST_F(GateTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReopensTheDevice) {
+    OpenFamilyZero('A');
+    Join(a);
+    EXPECT_EQ(Send(a, "L03253005a\016b\017c"), 1);  // shift out and in
+    EXPECT_NE(Sent().find("\033L007\033j\033H025"), std::string::npos);
+    EXPECT_NE(Sent().find("a b c\r"), std::string::npos);
+    Mark();
+    EXPECT_EQ(Send(a, "S00000000"), 1);
+    EXPECT_EQ(sim.serial.Count().open, 2);
+    EXPECT_EQ(Sent().substr(0, 2), kInitialise);
+}
+
+// The library family prints a passbook line and answers -1 for a chit line; its reset goes through
+// the library only once that is loaded, but then also while the device counts as closed.
+TEST_F(GateTest,
+       AChitPaperInLeadsToTheChitPrintUntilTheEjectAStripeReadFillsOffsets6To88AndAResetTheLibrary) {
+    OpenLibrary(false);
+    Join(a);
+    EXPECT_EQ(Send(a, "S00000000"), 1);
+    EXPECT_TRUE(sim.library.LoadAttempts().empty());
+    EXPECT_EQ(Send(a, "I00001000"), 1);  // opens on demand
+    EXPECT_EQ(Send(a, "L01013002ab"), -1);
+    EXPECT_EQ(Send(a, "O00000000"), 1);
+    EXPECT_EQ(Send(a, "L01013002ab"), 1);
+    auto read = [&](std::string& block) {
+        os::Message message{os::kWmCopyData};
+        message.copySize = static_cast<std::uint32_t>(block.size());
+        message.copyData = block.data();
+        return sim.windows.Send(a.gate->m_hWnd, message);
+    };
+    library.stripe = "X" + std::string(37, 's');
+    std::string block = "R00000000" + std::string(99, '#');
+    EXPECT_EQ(read(block), 1);
+    EXPECT_EQ(block, "R00000037" + std::string(37, 's') + std::string(43, '\0') + std::string(19, '#'));
+
+    library.stripe = "X" + std::string(104, 't');  // longer than the area: cut there
+    EXPECT_EQ(read(block), 1);
+    EXPECT_EQ(block, "R00000080" + std::string(80, 't') + std::string(19, '#'));
+
+    std::string shortBlock = "R00000000" + std::string(79, '#');
+    EXPECT_EQ(read(shortBlock), 18);
+    EXPECT_EQ(shortBlock, "R00000000" + std::string(79, '#'));
+
+    frame->m_comm.m_bOpen = 0;
+    frame->m_bAutoReopen = 0;
+    library.calls.clear();
+    EXPECT_EQ(Send(a, "S00000000"), 1);
+    EXPECT_EQ(library.calls, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"});
+}
+
+TEST_F(GateTest,
+       AnAdviseIsReplacedByAnotherGateKeptAgainstAWrongUnadviseAndEndedByAnEjectAndAGoneClientHarmsNot) {
+    OpenFamilyZero('P');
+    Join(a);
+    Join(b);
+    EXPECT_EQ(Send(a, "A00000000"), 1);
+    EXPECT_EQ(Send(b, "A00000000"), 1);
+    EXPECT_EQ(Send(a, "U00000000"), 1);
+    EXPECT_EQ(frame->m_pMsrGate, b.gate);
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer("\002\033s0123456789abcdef\003", "\033]");
+    Pump(1000);
+    EXPECT_TRUE(a.proc.received.empty());
+    ASSERT_EQ(b.proc.received.size(), 1u);
+    EXPECT_EQ(b.proc.received[0],
+              std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef" + std::string(83, '\0'));
+
+    EXPECT_EQ(Send(b, "A00000000"), 1);
+    EXPECT_EQ(Send(a, "O00000000"), 1);
+    EXPECT_EQ(frame->m_bMsrWait, 0);
+    EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+
+    // A gate registered by a window already gone does no harm.
+    os::Window gone = sim.windows.CreateClientWindow(a.proc);
+    sim.windows.Destroy(gone);
+    auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), gone, GATE_REGISTER, nullptr, 0));
+    ASSERT_NE(gate, 0u);
+    EXPECT_EQ(sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9), 1);
+    EXPECT_EQ(frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234"), 1);
+    sim.windows.SendCopyData(Main(), gone, GATE_RELEASE, nullptr, 0);
+    EXPECT_FALSE(Alive(gate));
+    EXPECT_TRUE(a.proc.received.empty());
+}
+
+// Requests that cannot run inside their block are refused before anything is done; the others are
+// read as their fields say. None of these reaches the printer or changes the gate's font.
+TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
+    OpenFamilyZero('A');
+    Join(a);
+    const std::pair<std::string, std::intptr_t> cases[] = {{"O0", 56},
+                                                           {"L01101999" + std::string(20, 'x'), 18},
+                                                           {"L01101050" + std::string(20, 'x'), 18},
+                                                           {"L01101129" + std::string(129, 'x'), 18},
+                                                           {"M00000128" + std::string(128, 'x'), 18},
+                                                           {"L-1101005hello", 56},
+                                                           {"L01-11005hello", 56},
+                                                           {"L01103abchello", 0},
+                                                           {"L01103-05hello", 0},
+                                                           {"M00000   ", 113},
+                                                           {"M00000-01x", 113},
+                                                           {"o00000000", 0}};
+    for (const auto& [request, result] : cases) {
+        EXPECT_EQ(Send(a, request), result) << request;
+    }
+    EXPECT_EQ(sim.windows.SendCopyData(a.gate->m_hWnd, a.window, 0, nullptr, 0), 56);
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(a.gate->m_nFont, '3');
+}
+
+TEST_F(GateTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
+    Create();
+    Join(a);
+    frame->m_bAutoReopen = 0;
+    char buffer[8];
+    const std::tuple<const char*, std::function<int()>, bool> cases[] = {
+        // name, operation, ends the wait
+        {"PRINTBANK", [&] { return frame->PRINTBANK(1, 1, "x", 1); }, true},
+        {"PRINTCHIT", [&] { return frame->PRINTCHIT(1, 1, "x", 1); }, true},
+        {"PAPEROUT", [&] { return frame->PAPEROUT(); }, true},
+        {"PAPERIN", [&] { return frame->PAPERIN(0); }, false},
+        {"MSRREAD", [&] { return frame->MSRREAD(buffer, 8); }, false},
+        {"MSRWRITE", [&] { return frame->MSRWRITE("x", 1); }, false},
+        {"SETPITCH", [&] { return frame->SETPITCH(10, 6); }, false},
+        {"SETGODICFONT", [&] { return frame->SETGODICFONT(); }, false},
+        {"GETSTATUS", [&] { return frame->GETSTATUS(); }, false}};
+    for (const auto& [name, run, endsWait] : cases) {
+        frame->StartMsrAdvise(a.gate);
+        EXPECT_EQ(run(), 242) << name;
+        EXPECT_EQ(frame->m_bMsrWait, endsWait ? 0 : 1) << name;
+    }
+    EXPECT_EQ(sim.serial.Count().open, 0);
+}
+
+TEST_F(GateTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
+    SetIni("MODEL", "0");
+    com1.AnswerAlways(FrameA('A'), kStatusRequestA);
+    Plug("COM1", com1);
+    Create();
+    Join(a);
+    frame->StartMsrAdvise(a.gate);
+    EXPECT_EQ(frame->PAPERIN(0), 1);  // the clear of the ended wait follows the initialise
+    EXPECT_EQ(com1.Received(), kInitialise + "\033j\033l\033S5\033l\033j");
+
+    frame->m_comm.m_bOpen = 0;
+    frame->m_bAutoReopen = 1;
+    frame->StartMsrAdvise(a.gate);
+    Mark();
+    EXPECT_EQ(frame->PRINTBANK(0, 0, "x", 1), 1);  // a closed device: the wait ends without a clear
+    EXPECT_EQ(Sent().substr(0, 8), kInitialise + "\033j\033l\033j");
+    EXPECT_EQ(frame->m_bMsrWait, 0);
+}
+
+TEST_F(GateTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALoneCrAndThePitchAs12) {
+    OpenFamilyZero('A');
+    const std::string longText(600, 'x');
+    const std::pair<std::function<int()>, std::string> cases[] = {
+        {[&] { return frame->PRINTBANK(25, 3, longText.c_str(), 600); },
+         "\033l\033j\033j\033L007\033j\033H025\033j\033l\033j" + std::string(510, 'x') + "\r" + kPrintEnd},
+        {[&] { return frame->MSRWRITE(longText.c_str(), 300); },  // family 0 frames 16 characters of the data
+         "\033l\033j\r" + kPrintEnd + "\033l\033S5\033L000\033j\033t" + std::string(16, 'x') +
+             "\x1d\033\\\033j"},
+        {[&] { return frame->SETPITCH(10, 6); }, "\033="},  // always 12 characters per inch, never ESC '<'
+        {[&] {
+             com1.AnswerAlways(FrameA('B'), kStatusRequestA);  // a chit in
+             return frame->PRINTCHIT(2, 0, longText.c_str(), 600);
+         },
+         "\033l\033j\033j\033L004\033j\033H002\033j\033j" + std::string(510, 'x') + "\r" + kPrintEnd},
+    };
+    for (const auto& [run, wire] : cases) {
+        Mark();
+        EXPECT_EQ(run(), 1);
+        EXPECT_EQ(Sent(), wire);
+    }
+}
+
+TEST_F(GateTest, AStripeWriteTakes255BytesOfALongerText) {
+    OpenLibrary();
+    std::string data(300, 'd');
+    EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
+    EXPECT_EQ(library.calls, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
+}
+
+TEST_F(GateTest, ThePitchIsAlways12And5OnFamilyOne) {
+    OpenFamily(1, AnswerB(0x01));
+    EXPECT_EQ(frame->SETPITCH(10, 6), 1);
+    EXPECT_EQ(Sent(), "\033m\033/0\033j");  // 5 lines per inch; 6 would be code 2
+}
+
+TEST_F(GateTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {
+    OpenFamilyZero('A');
+    char text[32];
+    EXPECT_EQ(frame->GETLASTERROR(text, 10), 9);  // a Korean text cut inside a character
+    EXPECT_EQ(std::string(text, 10), Cp949("통장인쇄기 초기화 완료").substr(0, 9) + '\0');
+
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer(FrameA(50), kStatusRequestA);  // after the stripe write: no paper
+    EXPECT_EQ(frame->MSRWRITE("1234", 4), 50);
+    EXPECT_EQ(frame->m_strStatus, Cp949("용지 없음 - 용지 삽입"));
+    EXPECT_EQ(frame->GETLASTERROR(text, 32), static_cast<int>(frame->m_strStatus.size()));
+    EXPECT_EQ(std::string(text), frame->m_strStatus);
+
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer(FrameA('A'), kStatusRequestA);
+    com1.Answer(FrameA(153), kStatusRequestA);  // a code without a name or a text
+    EXPECT_EQ(frame->MSRWRITE("1234", 4), 153);
+    EXPECT_EQ(frame->m_strStatus, Cp949("통장이 들어와 있음"));
+    EXPECT_EQ(sim.system.debugLines.back(), "Lodevar 0x99: NO Define Msg\n");
+}

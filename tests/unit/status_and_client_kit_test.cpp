@@ -1,0 +1,197 @@
+// The status codes' names and texts and the driver's texts against glibc's code page 949 converter;
+// the client kit against the driver: its blocks as the gate reads them, its refusals before sending,
+// the replies the driver really sends read back, and its status table as the driver's.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "client/lodevar_client.h"
+#include "cp949.h"
+#include "device/status_codes.h"
+#include "device/texts.h"
+#include "gate/request.h"
+#include "gate_fixture.h"
+
+TEST(StatusCodes, EveryCodeHasItsNameAndTextAndTheDriversTextsAreCodePage949) {
+    // clang-format off
+    const std::tuple<int, std::string, std::string> codes[] = {
+        {16, "ERR_ROWOVER", "행 초과"},                        {18, "ERR_DATOVER", "자료길이 초과"},
+        {27, "", "취소키를 입력하였음"},                       {33, "ERR_RCUNITS", " 행열 SENSOR 고장"},
+        {34, "ERR_PGSENSE", "리본 교환"},                      {36, "ERR_CRIBBON", ""},
+        {40, "ERR_COLOVER", "열 초과"},                        {49, "ERR_PAPERJM", "용지 걸림 - 리셋을 누르세요"},
+        {50, "ERR_NOPAPER", "용지 없음 - 용지 삽입"},          {52, "ERR_NOEXIST", " 입구에 매체있음 - 매체 재삽입"},
+        {56, "ERR_COMMAND", "COMMAND ERROR - 인쇄위치 확인"},  {65, "BANK_TONGJN", "통장이 들어와 있음"},
+        {66, "BANK_JUNPYO", "전표가 들어와 있음"},             {67, "BANK_CHITIN", ""},
+        {80, "BANK_NORMAL", "정상 상태임"},                    {84, "BANK_LASTOK", ""},
+        {85, "BANK_ACTING", "동작중임"},                       {88, "ERR_PAPOVER", "용지가 너무깊이 들어감"},
+        {97, "ERR_RCVOVER", "인쇄기기 이상"},                  {113, "ERR_MSRRDWR", "MS READ/WRITE ERROR"},
+        {114, "ERR_MSRREAD", "MS READ ERROR "},                {127, "ERR_UFORMAT", "Write정보 없음. (unformatted)"},
+        {133, "BANK_MSR_NO", "Msr이 없음"},                    {134, "BANK_MSR_OK", "MSR을 정상적으로 읽었음"},
+        {135, "BANK_END_DETECT", ""},                          {144, "ERR_GARBAGE", "매체에 이물질 있음"},
+        {241, "ERR_UNKNOWN", "이유를 모르는 에러"},            {242, "ERR_PBPROFF", "Response가 없다"}};
+    // clang-format on
+    for (const auto& [code, name, utf8] : codes) {
+        EXPECT_EQ(status::Name(code) != nullptr ? status::Name(code) : "", name) << code;
+        EXPECT_EQ(status::Text(code) != nullptr ? status::Text(code) : "", utf8.empty() ? "" : Cp949(utf8))
+            << code;
+    }
+
+    EXPECT_EQ(std::string(text::kNoPrinter), Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
+    EXPECT_EQ(std::string(text::kPrinterErrorCaption), Cp949("통장인쇄기 오류!!"));
+    EXPECT_EQ(std::string(text::kPowerOff), Cp949("전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."));
+    EXPECT_EQ(std::string(text::kInitDone), Cp949("통장인쇄기 초기화 완료"));
+    EXPECT_EQ(std::string(text::kRetryQuestion),
+              Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "));
+    EXPECT_EQ(std::string(text::kCloseQuestion), Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
+    EXPECT_EQ(std::string(text::kNone), Cp949("없슴"));
+    EXPECT_EQ(std::string(text::kPassbookPrintTag), Cp949("통장PRINT"));
+    EXPECT_EQ(std::string(text::kChitPrintTag), Cp949("전표PRINT"));
+    EXPECT_EQ(std::string(text::kLibraryMissing),
+              Cp949("통장인쇄기 제조사의 인쇄 모듈을 실행할 수 없습니다.\n제조사 고객지원센터로 "
+                    "연락하시기 바랍니다."));
+}
+
+TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeantAndRefusesACallersMistakeFirst) {
+    // mode, letter, field 1, field 2, option, data, the block
+    const std::string hangul = Cp949("통장");
+    auto Zeros = [](std::size_t n) { return std::string(n, '\0'); };
+    const std::tuple<int, char, int, int, char, std::string, std::string> cases[] = {
+        {LVC_IMMEDIATE, 'L', 5, 10, '1', "hello", std::string("L05101005hello") + Zeros(1)},
+        {LVC_IMMEDIATE, 'L', 99, 0, '4', hangul, "L99004004" + hangul + Zeros(1)},
+        {LVC_IMMEDIATE, 'I', 0, 0, '1', "", "I00001000" + Zeros(1)},
+        {LVC_IMMEDIATE, 'C', 10, 6, '0', "", "C10060000" + Zeros(1)},
+        {LVC_IMMEDIATE, 'M', 0, 0, '0', "1234", "M000000041234" + Zeros(1)},
+        // The gate writes the stripe back at offsets 6..88: the block takes 89 bytes.
+        {LVC_IMMEDIATE, 'R', 0, 0, '0', "", "R00000000" + Zeros(80)},
+        // A queued request always takes the 108 bytes of a record.
+        {LVC_QUEUED, 'L', 7, 3, '2', "queued", "L07032006queued" + Zeros(93)},
+        {LVC_QUEUED, 'O', 0, 0, '0', "", "O00000000" + Zeros(99)},
+    };
+    for (const auto& [mode, letter, field1, field2, option, data, block] : cases) {
+        SCOPED_TRACE(block);
+        lvc_request request;
+        const int length = static_cast<int>(data.size());
+        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
+                  LVC_DONE);
+        EXPECT_EQ(std::string(request.text, static_cast<std::size_t>(request.size)), block);
+        gate::Request parsed;
+        ASSERT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
+                  status::DONE);
+        EXPECT_EQ(std::tuple(parsed.letter, parsed.field1, parsed.field2, parsed.option, parsed.length),
+                  std::tuple(letter, field1, field2, option, length));
+    }
+
+    // mode (I immediate, Q queued), letter, field 1, field 2, option, data length, result (D done, E refused)
+    const int I = LVC_IMMEDIATE, Q = LVC_QUEUED, D = LVC_DONE, E = LVC_E_ARGUMENT;
+    const std::tuple<int, char, int, int, char, int, int> mistakes[] = {
+        {I, 'L', 0, 0, '3', 128, D},  {I, 'L', 0, 0, '3', 129, E},  {I, 'M', 0, 0, '0', 127, D},
+        {I, 'M', 0, 0, '0', 128, E},  {I, 'L', 99, 99, '3', 1, D},  {I, 'L', 100, 0, '3', 1, E},
+        {I, 'L', 0, 100, '3', 1, E},  {I, 'L', -1, 0, '3', 1, E},   {I, 'C', 0, -1, '0', 0, E},
+        {I, 'C', 0, 0, '0', 999, D},  {I, 'C', 0, 0, '0', 1000, E}, {I, 'C', 0, 0, '0', -1, E},
+        {Q, 'L', 0, 0, '3', 99, D},   {Q, 'L', 0, 0, '3', 100, E},  {Q, 'S', 0, 0, '0', 100, E},
+        {I, 'X', 0, 0, '0', 0, E},    {I, 'l', 0, 0, '0', 0, E},    {I, 'L', 0, 0, '\0', 1, E},
+        {I, 'L', 0, 0, '\x7f', 1, E}, {2, 'O', 0, 0, '0', 0, E}};
+    const std::string data(999, 'x');
+    for (const auto& [mode, letter, field1, field2, option, length, result] : mistakes) {
+        SCOPED_TRACE(::testing::Message()
+                     << letter << " " << field1 << " " << field2 << " length " << length);
+        lvc_request request;
+        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
+                  result);
+        if (gate::Request parsed; result == LVC_DONE) {
+            EXPECT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
+                      status::DONE);
+        }
+    }
+    lvc_request request;  // data missing, or no request to build
+    EXPECT_EQ(lvc_build_request(&request, LVC_IMMEDIATE, 'M', 0, 0, '0', nullptr, 3), LVC_E_ARGUMENT);
+    EXPECT_EQ(lvc_build_request(nullptr, LVC_IMMEDIATE, 'O', 0, 0, '0', nullptr, 0), LVC_E_ARGUMENT);
+}
+
+class ClientKitReplies : public GateTest {};
+
+TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoWithinItsBlock) {
+    OpenLibrary();
+    Join(a);
+    const std::string stripe = std::string(60, 'n') + std::string(44, 'm');
+    library.stripe = "X" + stripe;
+    EXPECT_EQ(Send(a, "A00000000"), 1);
+    Pump(1000);
+    ASSERT_EQ(a.proc.received.size(), 1u);
+    const std::string& block = a.proc.received[0];
+    EXPECT_EQ(block, std::string("A\0\0\0\0\0", 6) + "104" + stripe.substr(0, 98) + '\0');
+    EXPECT_EQ(sim.windows.CopiesSent().back().tag, static_cast<std::uintptr_t>('A'));
+    EXPECT_EQ(sim.windows.CopiesSent().back().from, a.gate->m_hWnd);
+
+    lvc_advise_reply reply;
+    ASSERT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 1);
+    EXPECT_EQ(reply.declared_length, 104);
+    EXPECT_EQ(reply.length, 98);
+    EXPECT_EQ(std::string(reply.data), stripe.substr(0, 98));
+    ASSERT_EQ(lvc_parse_advise(block.data(), 20, &reply), 1);
+    EXPECT_EQ(std::string(reply.data), std::string(11, 'n'));
+    EXPECT_EQ(lvc_parse_advise(block.data(), 8, &reply), 0);
+    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size(), nullptr), 0);  // no notice
+}
+
+TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowMinusOneAnd242OrAGivenStatus) {
+    ClientWindow client;
+    Create();
+    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
+    EXPECT_EQ(frame->OpenPrinter(0), 242);
+    ASSERT_EQ(client.received.size(), 1u);
+    const std::string& block = client.received[0];
+    std::string expected(104, '\0');
+    expected.replace(0, 18, "PRINT_END_PBPR_MSG");
+    expected.replace(64, std::to_string(Main()).size(), std::to_string(Main()));
+    expected.replace(96, 8, "\xff\xff\xff\xff\xf2\x00\x00\x00", 8);
+    EXPECT_EQ(block, expected);
+    EXPECT_EQ(sim.windows.CopiesSent().back().from, 0u);
+    EXPECT_EQ(sim.windows.CopiesSent().back().tag, kPrintEndTag);
+
+    lvc_print_end notice;
+    ASSERT_EQ(lvc_parse_print_end(block.data(), block.size(), &notice), 1);
+    EXPECT_EQ(notice.driver_window, static_cast<long long>(Main()));
+    EXPECT_EQ(notice.minus_one, -1);
+    EXPECT_EQ(notice.status, 242);
+    lvc_advise_reply reply;
+    EXPECT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 0);
+    // Short of its 104 bytes, or with a window text that runs to the end of its field, it is none.
+    EXPECT_EQ(lvc_parse_print_end(block.data(), block.size() - 1, &notice), 0);
+    std::string endless = block;
+    endless.replace(64, 32, std::string(32, '7'));
+    EXPECT_EQ(lvc_parse_print_end(endless.data(), endless.size(), &notice), 0);
+
+    frame->NotifyPrintEnd(50);  // the status given counts only while the device is open
+    Plug("COM1", com1, 0);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    frame->NotifyPrintEnd(50);
+    ASSERT_EQ(client.received.size(), 3u);
+    EXPECT_EQ(client.received[1][100], '\xf2');
+    EXPECT_EQ(client.received[2][100], '\x32');
+}
+
+// The kit keeps its own copy of the driver's table (a teller application cannot include the
+// driver's headers): every driver name and text, the texts in UTF-8, and no code the driver lacks.
+TEST(ClientKit, TheStatusTableSaysWhatTheDriversSays) {
+    for (int code = -1; code <= 255; ++code) {
+        const char* name = status::Name(code);
+        const char* text = status::Text(code);
+        if (name != nullptr) {
+            EXPECT_STREQ(lvc_status_name(code), name) << code;
+        }
+        if (text != nullptr) {
+            EXPECT_EQ(Cp949(lvc_status_text(code)), text) << code;
+        }
+        const bool own = code == -1 || code == 0 || code == 1 || code == 27;
+        if (name == nullptr && text == nullptr && !own) {
+            EXPECT_STREQ(lvc_status_name(code), "UNKNOWN") << code;
+        }
+    }
+    EXPECT_STREQ(lvc_status_name(27), "CANCELLED");
+    EXPECT_STREQ(lvc_status_name(LVC_E_TIMEOUT), "LVC_E_TIMEOUT");
+    EXPECT_TRUE(lvc_succeeded('L', 0));
+    EXPECT_FALSE(lvc_succeeded('M', 0));
+    EXPECT_FALSE(lvc_succeeded('I', 65));
+}
