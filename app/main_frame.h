@@ -155,6 +155,10 @@ private:
     bool OpenOnDemand();
     void EndMsrWait();
     int PrepareDevice(bool endWaitFirst);
+    // 242 when the link went down during the operation, else `result`.
+    int LinkVerdict(int result);
+    // Closes the device when its link was lost: the next request, or the tray's initialise, opens it again.
+    void CloseLostDevice();
     void TraceOperation(const char* tag, const char* detail);
     int PrintAt(bool chit, std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
     int RunSetter(const char* tag, const char* detail, void (*step)(CComm& comm, int argument), int argument);

@@ -151,3 +151,27 @@ TEST_F(DeviceTest, WithTraceOnEachOperationHandsItsRecordToTheTraceHook) {
     EXPECT_EQ(records()[2], "Lodevar MSRWRITE: len=4, data=[1234]\n");
     EXPECT_EQ(records()[3], "Lodevar GETLASTERROR: " + Cp949("통장인쇄기 초기화 완료").substr(0, 7) + "\n");
 }
+
+TEST_F(DeviceTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNextRequestOpensAgain) {
+    // The printer answers the open, then falls silent: the eject is repeated until it answers.
+    SetIni("MODEL", "0");
+    com1.Answer(FrameA('P'), kStatusRequestA);
+    Plug("COM1", com1);
+    Create();
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    frame->m_bAutoReopen = 0;
+    sim.pump.Post(
+        0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 3000);
+    const std::uint32_t start = sim.clock.Ticks();
+    EXPECT_EQ(frame->PAPEROUT(), 242);
+    EXPECT_LT(sim.clock.Ticks() - start, 3000u + 1000u);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
+    EXPECT_EQ(frame->m_bAutoReopen, 1);
+    EXPECT_EQ(frame->m_strStatus, Cp949("Response가 없다"));
+
+    com1.AnswerAlways(FrameA('P'), kStatusRequestA);
+    Plug("COM1", com1);  // plugged in again
+    EXPECT_EQ(frame->PAPEROUT(), 1);
+    EXPECT_EQ(sim.serial.Count().open, 2);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
+}

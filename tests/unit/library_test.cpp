@@ -273,6 +273,24 @@ TEST_F(LibraryPaperTest, EveryOtherAnswerMeansNotYet) {
     EXPECT_EQ(sim.clock.Sleeps().size(), 12u);
 }
 
+TEST_F(LibraryPaperTest, AWaitWithoutAnAnswerAsksForThePowerEveryFiveSecondsAndEndsWhenItIsOff) {
+    std::vector<int> answers(30, 3);
+    answers.push_back(1);
+    library.SetOpenAnswers(answers);
+    EXPECT_EQ(comm.PaperIn(0), 1);  // switched on: the wait goes on through the check
+    EXPECT_EQ(library.CountCalls("PrtIsPowerOn"), 1);
+    EXPECT_FALSE(comm.LinkLost());
+
+    library.ClearCalls();
+    library.SetOpenAnswers({3});
+    ASSERT_TRUE(library.Apply("FAKE_PBPR_POWER", "0"));
+    std::uint32_t start = sim.clock.Ticks();
+    EXPECT_EQ(comm.PaperIn(0), 0);
+    EXPECT_EQ(sim.clock.Ticks() - start, 25u * 200u);
+    EXPECT_EQ(library.CountCalls("OpenPbpr"), 25);
+    EXPECT_TRUE(comm.LinkLost());
+}
+
 TEST_F(LibraryPaperTest, ThePaperKindIsNotPassedOn) {
     for (int kind : {1, 2}) {
         library.ClearCalls();
