@@ -8,7 +8,9 @@
 //     ended, from the message loop (WM_EXCHANGEDONE), closes first;
 //   - a released gate object is kept until then;
 //   - a gate's queued requests wait, and their messages are posted again then (gate/gate.cpp has
-//     the gates' side of the rule).
+//     the gates' side of the rule);
+//   - a WM_CLOSEQUIET interrupts it: its waits end at once and its request answers 242, so that the
+//     close is not held up by a wait without end (a passbook that never comes).
 // When the outermost exchange ends on a link that was lost (the device reported a hard failure), the
 // device is closed and marked closed, with the re-open flag set: the next request, or the tray's
 // initialise, opens it again.

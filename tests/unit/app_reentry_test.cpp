@@ -92,13 +92,17 @@ TEST_F(ReentryTest, ACloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
     EXPECT_FALSE(Alive(Main()));
 }
 
-TEST_F(ReentryTest, AQuietCloseDuringAnOpenAlsoWaits) {
+TEST_F(ReentryTest, AQuietCloseInterruptsAnOpenWithoutTheQuestionAndEndsWhenItHasReturned) {
     SlowPrinter();
     Create();
     PostToMain(WM_CLOSEQUIET);
-    EXPECT_EQ(frame->OpenPrinter(0), 1);
+    const std::uint32_t start = sim.clock.Ticks();
+    EXPECT_EQ(frame->OpenPrinter(0), 242);
+    EXPECT_LT(sim.clock.Ticks() - start, 300u);  // the probe's answer was not waited for
+    EXPECT_EQ(sim.serial.Count().open, 1);       // no second attempt
+    EXPECT_EQ(Shown("question"), 0);
     EXPECT_TRUE(Alive(Main()));
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
     Pump();
     EXPECT_FALSE(Alive(Main()));
     EXPECT_TRUE(sim.windows.QuitPosted());
