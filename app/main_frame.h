@@ -131,6 +131,9 @@ public:
     CGate* m_pMsrGate = nullptr;
     int m_nModel = 242;
     std::map<std::uint16_t, CGate*> m_mapGate;
+    // The font code whose operations a gate ran last: the printer's font, which every gate's print
+    // request compares with its own (Myoungjo, normal size until then).
+    int m_nPrinterFont = '3';
     char m_szClassName[128] = "QRVA Bank Driver";
     char m_szWindowName[128] = "QRVA Bank Driver";
     os::Window m_hWnd = 0;

@@ -22,7 +22,7 @@ protected:
     Client b;
 };
 
-TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
+TEST_F(RequestTest, AGateSendsFontCommandsWhenItsOwnFontCodeChangesOrAnotherGateChangedThePrinters) {
     OpenFamilyZero('A');
     Join(a);
     Join(b);
@@ -35,7 +35,8 @@ TEST_F(RequestTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     const Step steps[] = {
         {&a, "L01003002ab", 1, ""},  // a gate starts with '3'
         {&a, "L01001002ab", 1, "m1 4 "}, {&a, "L01001002ab", 1, ""},      {&b, "L01002002ab", 1, "m1 3 "},
-        {&a, "L0100x002ab", 1, ""},      {&a, "L01003002ab", 1, "m0 4 "}, {&b, "L01002002ab", 1, ""},
+        {&a, "L01001002ab", 1, "m1 4 "},  // b changed the printer's font: a's own is set again
+        {&a, "L0100x002ab", 1, ""},      {&a, "L01003002ab", 1, "m0 4 "}, {&b, "L01002002ab", 1, "m1 3 "},
         {&b, "L01004000", 0, "m0 3 "},  // nothing to print: only the font changes
     };
     for (const Step& step : steps) {
