@@ -20,9 +20,14 @@
 //   kill [PID...]           ends the given processes and every process that owns a main window
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
-// DIALOG is one of: settings, question, about, box (the driver's message boxes).
+//   memory PID              the private bytes the system counts for process PID (GetProcessMemoryInfo):
+//                           "private=<bytes> workingset=<bytes>"
+// DIALOG is one of: settings, question, about, box (the driver's message boxes), error (the printer
+// library's and the power message boxes).
 // Exit code: 0 done, 1 not found or not in time, 2 usage.
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,10 +48,8 @@ struct DialogName {
     const wchar_t* caption;
 };
 constexpr DialogName kDialogs[] = {
-    {L"settings", L"등록정보"},
-    {L"question", L"통장 인쇄기 메시지"},
-    {L"about", L"Lodevar 정보"},
-    {L"box", L"Lodevar"},
+    {L"settings", L"등록정보"}, {L"question", L"통장 인쇄기 메시지"}, {L"about", L"Lodevar 정보"},
+    {L"box", L"Lodevar"},       {L"error", L"통장인쇄기 오류!!"},
 };
 
 std::string Utf8(const std::wstring& text) {
@@ -311,6 +314,24 @@ int Run(int argc, wchar_t** argv) {
         int result = Ended(process, MsArg(argc, argv, 2));
         CloseHandle(process);
         return result;
+    }
+    if (command == L"memory" && argc == 3) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                     std::wcstoul(argv[2], nullptr, 10));
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof(counters);
+        bool read = process != nullptr &&
+                    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                         sizeof(counters));
+        if (process != nullptr) {
+            CloseHandle(process);
+        }
+        if (!read) {
+            return 1;
+        }
+        Print("private=" + std::to_string(counters.PrivateUsage) +
+              " workingset=" + std::to_string(counters.WorkingSetSize));
+        return 0;
     }
     if (command == L"ended" && argc >= 3) {
         HANDLE process =
