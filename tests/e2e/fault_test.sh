@@ -24,6 +24,9 @@
 #                     client's face and size
 #   closequiet        WM_CLOSEQUIET while a paper-in waits: the request answers 242, queued requests
 #                     of another client are dropped, the driver ends with exit code 0
+#   files             a whole session (open, every request letter, the advise reply, the settings
+#                     dialog, the close): the only file written in the program folder and the
+#                     prefix's user folders is User\CommData.ini
 # Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY, FAKE_LIBRARY_NO_FILEPRINTING
 # and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
@@ -403,6 +406,33 @@ case_closequiet() {
     e2e_check_eq "nothing printed" "$(printed_rows)" ""
 }
 
+case_files() {
+    E2E_LINES=$E2E_TMP/lines
+    e2e_start_emu com1 0 --lines-file "$E2E_LINES"
+    e2e_install_driver
+    local marker=$E2E_TMP/marker
+    touch "$marker"
+    sleep 1
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
+    e2e_emu com1 insert passbook 1000
+    e2e_emu com1 insert passbook 2500
+    client session "$(session_file register "paper-in passbook" "pitch 10 6" "print 2 0 1 one" \
+        "print 3 0 4 two" "msr-write 1234" msr-read eject "advise --wait 20" unadvise \
+        "--queued print 4 0 3 three" reset "--queued eject")"
+    e2e_check_eq "the session" "$E2E_STATUS" 0
+    e2e_tool post "$kWmCommand" 32776
+    e2e_tool wait settings 10000
+    e2e_tool press settings 2
+    e2e_tool quit 20000
+    e2e_check_eq "WM_CLOSEQUIET ends the driver" "$E2E_OUT" "exit=0"
+    local written
+    written=$( (find "$E2E_APP" "$WINEPREFIX/drive_c/users" -type f -newer "$marker" -printf '%P\n' |
+        sort | tr '\n' ' ') 2>&1)
+    e2e_check_eq "files written during the session" "$written" "User/CommData.ini "
+}
+
 e2e_locale C
 e2e_setup
 case "${1:-}" in
@@ -416,6 +446,7 @@ deadqueue) case_deadqueue ;;
 deadadvise) case_deadadvise ;;
 fonts) case_fonts ;;
 closequiet) case_closequiet ;;
+files) case_files ;;
 *) e2e_abort "unknown case '${1:-}'" ;;
 esac
 # Whatever went wrong, the driver must not have crashed: Wine reports a crash on its stderr.
