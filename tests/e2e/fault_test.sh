@@ -328,43 +328,56 @@ case_deadqueue() {
 }
 
 case_deadadvise() {
-    start_driver 0
+    start_driver 0 --verbose
+    local wire=$E2E_TMP/emu-com1/stderr
     # One client waits for stripe data and is killed; the next one waits and stops (a hung program).
     client_start dead session "$(session_file "advise" "sleep 60000")"
     await_output dead "^A00000000$kTab"
     kill -KILL "$(client_pid dead)"
     client_wait dead
     e2e_emu com1 insert passbook
-    sleep 3
-    driver_up "the driver is up after the stripe for a dead client"
+    await_stripe_sent "$wire" 1
     client eject
-    e2e_check_eq "and serves the next request" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_eq "after the stripe for a dead client the driver serves the next request" "$E2E_OUT" \
+        "O00000000${kTab}1${kTab}DONE${kTab}done"
 
     client_start hung session "$(session_file "advise" "sleep 60000")"
     await_output hung "^A00000000$kTab"
     local hung
     hung=$(client_pid hung)
     kill -STOP "$hung"
-    local inserted
-    inserted=$(now_ms)
     e2e_emu com1 insert passbook
-    # The poll reads the stripe within a second and sends the reply, which nobody takes. The driver
-    # gives up after 5 s; meanwhile requests get an answer (busy), never a hang.
-    local served=""
-    for _ in $(seq 30); do
+    await_stripe_sent "$wire" 2
+    local sent
+    sent=$(now_ms)
+    # The poll has read the stripe and sends the reply, which nobody takes. Until the driver gives up
+    # (5 s at most) a request is answered busy, never held.
+    local served="" busy=0
+    for _ in $(seq 40); do
         client pitch 10 6
         if [ "$E2E_OUT" = "C10060000${kTab}1${kTab}DONE${kTab}done" ]; then
-            served=$(($(now_ms) - inserted))
+            served=$(($(now_ms) - sent))
             break
         fi
-        sleep 0.5
+        [ "$E2E_OUT" = "C10060000${kTab}85${kTab}BANK_ACTING${kTab}동작중임" ] && busy=$((busy + 1))
+        sleep 0.2
     done
-    e2e_log "a request was served again $served ms after the stripe for the hung client"
-    e2e_check_range "milliseconds until the driver serves again" "${served:-999999}" 0 12000
+    e2e_log "a request was served again $served ms after the stripe for the hung client ($busy answered busy before)"
+    e2e_check_range "milliseconds until the driver serves again" "${served:-999999}" 0 8000
     kill -CONT "$hung"
     kill -KILL "$hung"
     client_wait hung
     driver_up "the driver is up after the hung client"
+}
+
+# await_stripe_sent WIRE N: waits up to 10 s until the emulator has sent its Nth stripe frame
+# (STX ESC 's'), as its --verbose wire log on WIRE shows.
+await_stripe_sent() {
+    for _ in $(seq 100); do
+        [ "$(grep -c -- '<- 02 1b 73' "$1")" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "no stripe frame number $2 from the printer within 10 s"
 }
 
 case_fonts() {
