@@ -20,8 +20,8 @@
 //   kill [PID...]           ends the given processes and every process that owns a main window
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
-//   memory PID              the private bytes the system counts for process PID (GetProcessMemoryInfo):
-//                           "private=<bytes> workingset=<bytes>"
+//   memory PID              the private memory process PID has committed (its committed private regions)
+//                           and its working set: "committed=<bytes> workingset=<bytes>"
 // DIALOG is one of: settings, question, about, box (the driver's message boxes), error (the printer
 // library's and the power message boxes).
 // Exit code: 0 done, 1 not found or not in time, 2 usage.
@@ -271,6 +271,33 @@ int Usage() {
     return 2;
 }
 
+// The private memory the process has committed (the sum of its committed private regions, walked with
+// VirtualQueryEx: what Windows counts as its private bytes), and its working set.
+int Memory(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (process == nullptr) {
+        return 1;
+    }
+    unsigned long long committed = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
+            committed += region.RegionSize;
+        }
+        if (region.RegionSize == 0) {
+            break;
+        }
+    }
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    bool read = GetProcessMemoryInfo(process, &counters, sizeof(counters)) != FALSE;
+    CloseHandle(process);
+    Print("committed=" + std::to_string(committed) +
+          " workingset=" + std::to_string(read ? counters.WorkingSetSize : 0));
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 2) {
         return Usage();
@@ -316,22 +343,7 @@ int Run(int argc, wchar_t** argv) {
         return result;
     }
     if (command == L"memory" && argc == 3) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                     std::wcstoul(argv[2], nullptr, 10));
-        PROCESS_MEMORY_COUNTERS_EX counters{};
-        counters.cb = sizeof(counters);
-        bool read = process != nullptr &&
-                    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                         sizeof(counters));
-        if (process != nullptr) {
-            CloseHandle(process);
-        }
-        if (!read) {
-            return 1;
-        }
-        Print("private=" + std::to_string(counters.PrivateUsage) +
-              " workingset=" + std::to_string(counters.WorkingSetSize));
-        return 0;
+        return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
     }
     if (command == L"ended" && argc >= 3) {
         HANDLE process =
