@@ -32,6 +32,22 @@ TEST_F(Faults0, GarbageIsNeverTheStartOfAFrameOfEitherFamilyNorStopsTheLine) {
     }
 }
 
+TEST_F(Faults0, AFloodSendsTenBytesOfNoiseEveryTenMillisecondsUnaskedUntilItIsOff) {
+    printer.SetFlood(true, now);
+    now += 995;
+    std::string noise = Take();
+    EXPECT_EQ(noise.size(), 1000u);
+    EXPECT_EQ(noise.find_first_of("\x02\x03\x11\x13"), std::string::npos);
+    std::uint32_t due = 0;
+    ASSERT_TRUE(printer.NextDue(due));
+    EXPECT_EQ(due, now + 5);
+    printer.SetFlood(false, now);
+    now += 1000;
+    EXPECT_EQ(Take(), "");
+    EXPECT_FALSE(printer.NextDue(due));
+    EXPECT_EQ(Ask(kStatus), kPassbookIn);
+}
+
 TEST_F(Faults0, CutFrameSendsOnlyItsFirstBytes) {
     printer.CutFrames(3);
     EXPECT_EQ(Ask(kStatus, 3000), "\x02?r");
