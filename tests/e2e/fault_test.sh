@@ -12,6 +12,9 @@
 #                     driver answers another client at once (85) and stays responsive
 #   garbage           a printer that answers garbage: an eject ends (241 from the status, answered
 #                     1); a paper-in goes on waiting until the answers make sense and a passbook is in
+#   flood             a printer that sends noise without end: an eject ends at once (241 from the
+#                     status); a stripe wait goes on, the driver answering meanwhile, and gets its
+#                     stripe once the noise stops
 #   cut               every answer cut after 3 bytes: taken as no answer (242); the device stays
 #                     open and works once the answers are whole again
 #   library           the printer library missing, lacking an export, reporting power off (MODEL=2):
@@ -229,6 +232,26 @@ case_garbage() {
     client print 2 0 3 clean
     e2e_check_eq "a print after the garbage" "$E2E_OUT" "L02003005clean${kTab}1${kTab}DONE${kTab}done"
     e2e_check_eq "the page" "$(printed_rows)" "2:clean "
+}
+
+case_flood() {
+    start_driver 0
+    e2e_emu com1 flood on
+    local started
+    started=$(now_ms)
+    client eject
+    e2e_check_eq "an eject during a flood ends" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_range "milliseconds of the eject during the flood" "$(($(now_ms) - started))" 0 5000
+    # The advise poll asks once a second; every answer is noise, so the wait goes on.
+    e2e_emu com1 insert passbook
+    client_start stripe --timeout 60 session "$(session_file register "advise --wait 40")"
+    await_output stripe "^A00000000$kTab"
+    sleep 5
+    driver_up "the driver is up during the flood" 1
+    e2e_emu com1 flood off
+    client_wait stripe
+    e2e_check_eq "the stripe once the noise stops" "$(grep '^advise-reply' <<<"$E2E_OUT")" \
+        "advise-reply${kTab}1${kTab}DONE${kTab}016 0000000000000000"
 }
 
 case_cut() {
@@ -453,6 +476,7 @@ unplug0) case_unplug 0 ;;
 unplug1) case_unplug 1 ;;
 silent) case_silent ;;
 garbage) case_garbage ;;
+flood) case_flood ;;
 cut) case_cut ;;
 library) case_library ;;
 deadqueue) case_deadqueue ;;
