@@ -131,6 +131,9 @@ public:
     CGate* m_pMsrGate = nullptr;
     int m_nModel = 242;
     std::map<std::uint16_t, CGate*> m_mapGate;
+    // The font code whose operations a gate ran last: the printer's font, which every gate's print
+    // request compares with its own (Myoungjo, normal size until then).
+    int m_nPrinterFont = '3';
     char m_szClassName[128] = "QRVA Bank Driver";
     char m_szWindowName[128] = "QRVA Bank Driver";
     os::Window m_hWnd = 0;
@@ -155,6 +158,10 @@ private:
     bool OpenOnDemand();
     void EndMsrWait();
     int PrepareDevice(bool endWaitFirst);
+    // 242 when the link went down during the operation, else `result`.
+    int LinkVerdict(int result);
+    // Closes the device when its link was lost: the next request, or the tray's initialise, opens it again.
+    void CloseLostDevice();
     void TraceOperation(const char* tag, const char* detail);
     int PrintAt(bool chit, std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
     int RunSetter(const char* tag, const char* detail, void (*step)(CComm& comm, int argument), int argument);

@@ -39,7 +39,10 @@ void CMainFrame::OnCloseQuiet() {
         return;
     }
     if (ExchangeRunning()) {
+        // The running exchange may wait without end (a passbook wait): it is interrupted, answers
+        // 242, and the close runs as soon as it has returned.
         m_bQuietCloseDeferred = 1;
+        m_comm.InterruptWaits();
         return;
     }
     ClosingSteps();

@@ -60,6 +60,10 @@ int CMainFrame::OpenAttempts() {
             m_bAutoReopen = 0;
             return status::DONE;
         }
+        if (m_comm.LinkDown()) {
+            // Interrupted by a quiet close: no second attempt and no question.
+            return status::ERR_PBPROFF;
+        }
         port = port == 1 ? 2 : 1;
     }
 

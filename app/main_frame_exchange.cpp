@@ -8,13 +8,29 @@
 //     ended, from the message loop (WM_EXCHANGEDONE), closes first;
 //   - a released gate object is kept until then;
 //   - a gate's queued requests wait, and their messages are posted again then (gate/gate.cpp has
-//     the gates' side of the rule).
+//     the gates' side of the rule);
+//   - a WM_CLOSEQUIET interrupts it: its waits end at once and its request answers 242, so that the
+//     close is not held up by a wait without end (a passbook that never comes).
+// When the outermost exchange ends on a link that was lost (the device reported a hard failure), the
+// device is closed and marked closed, with the re-open flag set: the next request, or the tray's
+// initialise, opens it again.
 #include <algorithm>
 
 #include "app/main_frame.h"
 #include "gate/gate.h"
 
+void CMainFrame::CloseLostDevice() {
+    if (m_comm.m_bOpen == 0 || !m_comm.LinkLost()) {
+        return;
+    }
+    FrameTrace("LINK LOST", m_comm.DeviceName(m_comm.m_nPortNo).c_str());
+    m_comm.ClosePort();
+    m_comm.m_bOpen = 0;
+    m_bAutoReopen = 1;
+}
+
 void CMainFrame::EndOfExchange() {
+    CloseLostDevice();
     bool requestsWait = std::any_of(m_listGate.begin(), m_listGate.end(),
                                     [](const CGate* gate) { return gate->m_nDeferredRequests > 0; });
     if (requestsWait || !m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 ||

@@ -55,6 +55,7 @@ const char kUsage[] =
     "  raw TEXT                 send TEXT as it is\n"
     "  wait-event SECONDS       wait for the signal of queued requests\n"
     "  wait-notice SECONDS      wait for an end-of-print notice\n"
+    "  wait-file FILE SECONDS   wait until FILE exists (to pace a session from a script)\n"
     "  sleep MILLISECONDS       pause, dispatching messages\n";
 
 constexpr int kExitOk = 0;
@@ -415,6 +416,16 @@ bool CSession::Run(const CLine& line) {
         }
     } else if (command == "sleep" && args == 1 && Number(word(0), 3600000, a)) {
         Pause(static_cast<DWORD>(a));
+    } else if (command == "wait-file" && args == 2 && Number(word(1), 86400, a)) {
+        const std::wstring file = WideFromUtf8(word(0));
+        const DWORD start = GetTickCount();
+        bool found = false;
+        while (!(found = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) &&
+               GetTickCount() - start < static_cast<DWORD>(a) * 1000u) {
+            Pause(100);
+        }
+        EmitResult("wait-file", found ? LVC_DONE : LVC_E_TIMEOUT);
+        Note('\0', found ? LVC_DONE : LVC_E_TIMEOUT);
     } else {
         return false;
     }

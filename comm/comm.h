@@ -70,6 +70,18 @@ public:
     void SelectPassbook();
     void SelectChit();
 
+    // ---- a link that cannot carry an exchange ----------------------------------------------
+    // The open device reported a hard failure: it is gone (a silent printer never makes it so).
+    // For family 2, the library said during a paper-in wait that the printer is no longer on.
+    bool LinkLost();
+    // Ends the waits of the exchange that is running, and of every one after it until
+    // ResumeWaits: the driver is closing.
+    void InterruptWaits() { m_bInterrupted = 1; }
+    void ResumeWaits() { m_bInterrupted = 0; }
+    // Either of the two: every wait then ends at once, as if its time-out had passed, every wait loop
+    // ends as on the cancel key, and nothing more is written.
+    bool LinkDown();
+
     // ---- device connection and printer library --------------------------------------------
     int OpenDevice(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
                    std::uint8_t parity);
@@ -161,4 +173,6 @@ private:
 
     os::Platform* m_pPlatform;
     int m_nRecoveryDepth = 0;
+    int m_bInterrupted = 0;
+    int m_bLibraryLost = 0;
 };

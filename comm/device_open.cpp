@@ -14,6 +14,7 @@ constexpr char kInitialiseLibrary[] =
 
 int CComm::OpenDevice(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
                       std::uint8_t parity) {
+    m_bLibraryLost = 0;
     if (m_nFamily == 2) {
         if (m_bLibLoaded == 0 && LoadPrinterLibrary() == 0) {
             return 0;

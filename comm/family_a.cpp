@@ -321,10 +321,15 @@ int CComm::MsrPollA(char* buffer, int capacity) {
 
 int CComm::ReadMsrFrameA(char* buffer, int capacity) {
     WriteText(kMsrReadRequest);
+    os::IClock& clock = m_pPlatform->clock;
     for (;;) {
+        // The printer has 10 s for the start of each frame. A byte that starts none is dropped
+        // without giving it more time: noise that never stops ends the read as silence does.
+        const std::uint32_t start = clock.Ticks();
         int byte;
         do {
-            byte = WaitByte(kFrameStartMs);
+            const std::int32_t left = kFrameStartMs - static_cast<std::int32_t>(clock.Ticks() - start);
+            byte = left < 0 ? -1 : WaitByte(left);
             if (byte < 0) {
                 return status::ERR_PBPROFF;
             }

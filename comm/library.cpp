@@ -12,6 +12,9 @@ namespace {
 constexpr int kPathBytes = 260;
 constexpr int kLibraryBufferBytes = 512;
 constexpr std::uint32_t kPaperInPauseMs = 200;
+// The paper-in asks the library whether the printer is still on after this many calls that did not
+// settle (about 5 s): the wait for the passbook goes on while it is, and ends when it is not.
+constexpr int kPaperInCallsPerPowerCheck = 25;
 
 }  // namespace
 
@@ -64,13 +67,19 @@ int CComm::PaperInLibrary() {
     if (m_bLibLoaded != 1 || m_pOpenPbpr == nullptr) {
         return 0;
     }
-    for (;;) {
+    for (int calls = 1;; ++calls) {
         m_pPlatform->clock.Sleep(kPaperInPauseMs);
         int answer = m_pOpenPbpr(12, 5, 1, 160);
         if (answer == 1 || answer == 16) {
             return status::DONE;
         }
         if (answer == 9) {
+            return 0;
+        }
+        // A library that keeps answering "not yet" for a printer that was switched off or pulled
+        // out would keep the driver here for good: the library's own power check tells the two apart.
+        if (calls % kPaperInCallsPerPowerCheck == 0 && m_pPrtIsPowerOn != nullptr && m_pPrtIsPowerOn() != 1) {
+            m_bLibraryLost = 1;
             return 0;
         }
     }

@@ -147,6 +147,17 @@ int CComm::ReadAvailable(char* buffer, int n) {
     return static_cast<int>(done);
 }
 
+bool CComm::LinkLost() {
+    if (m_nFamily == 2) {
+        return m_bLibraryLost != 0;
+    }
+    return m_bConnected != 0 && m_pPlatform->serial.Lost(m_hPort);
+}
+
+bool CComm::LinkDown() {
+    return m_bInterrupted != 0 || LinkLost();
+}
+
 int CComm::GetByte() {
     char byte = 0;
     if (ReadAvailable(&byte, 1) == 1) {
@@ -163,6 +174,9 @@ int CComm::WaitByte(std::int32_t timeoutMs) {
         int byte = GetByte();
         if (byte >= 0) {
             return byte;
+        }
+        if (LinkDown()) {
+            return -1;  // nothing can come any more
         }
         m_pPlatform->pump.DispatchOne();
         if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
@@ -184,6 +198,9 @@ int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
         int count = ReadAvailable(buffer, n);
         if (count >= 1) {
             return count;
+        }
+        if (LinkDown()) {
+            return 0;
         }
         clock.IdleUntil(deadline);
     }
@@ -209,7 +226,7 @@ int CComm::RawWrite(const char* bytes, int count) {
     record.resize(static_cast<std::size_t>(std::max(length, 0)));
     TraceData(std::move(record));
 
-    if (m_bConnected == 0) {
+    if (m_bConnected == 0 || LinkDown()) {
         return 0;
     }
     std::uint32_t done = 0;
@@ -225,7 +242,7 @@ int CComm::WriteText(const char* text) {
         int block = std::min(remaining, kBlockBytes);
         RawWrite(text, block);
         remaining -= block;
-        if (remaining == 0) {
+        if (remaining == 0 || LinkDown()) {
             break;
         }
         text += block;
@@ -244,7 +261,7 @@ int CComm::WriteTextCts(const char* text) {
         if (!m_pPlatform->serial.ModemStatus(m_hPort, status)) {
             return 0;
         }
-        if ((status & os::kModemCtsOn) != 0) {
+        if ((status & os::kModemCtsOn) != 0 || LinkDown()) {
             break;
         }
         m_pPlatform->clock.Sleep(kCtsPollMs);

@@ -38,7 +38,9 @@ void CComm::PurgeBoth() {
 }
 
 bool CComm::Cancelled() {
-    return PeekKey() == m_wCancelKey;
+    // A link that is down ends every wait loop as the cancel key does: the loops that the protocol
+    // runs until the printer answers (an eject, a family 1 stripe read) have nobody to wait for.
+    return LinkDown() || PeekKey() == m_wCancelKey;
 }
 
 bool CComm::EnsureFamily() {
@@ -89,7 +91,7 @@ int CComm::QueryStatusA() {
             InitPrinter();
             --m_nRecoveryDepth;
         }
-        if (code != status::ERR_PBPROFF && code != status::ERR_UNKNOWN) {
+        if ((code != status::ERR_PBPROFF && code != status::ERR_UNKNOWN) || LinkDown()) {
             break;
         }
         m_pPlatform->clock.Sleep(kAttemptPauseMs);
@@ -136,6 +138,9 @@ int CComm::QueryStatusB() {
         int first = WaitByte(kReplyWaitBMs);
         if (first < 0) {
             code = status::ERR_PBPROFF;
+            if (LinkDown()) {
+                break;
+            }
             continue;
         }
         switch (first) {

@@ -3,6 +3,10 @@
 // each operation gives), run the printer operation under the exchange guard, trace it when TRACE is
 // on, and name a failure so that its status text becomes the main window's.
 //
+// A link that went down during the operation (the device is gone, or the driver is closing) makes
+// the operation answer 242, whatever the printer procedure made of it (an eject or a setter would
+// answer 1): the outermost exchange then closes a lost device (app/main_frame_exchange.cpp).
+//
 // An operation called while another printer exchange is running further down the stack (the link's
 // waits dispatch messages) does nothing and answers 85, or 242 while the device is being opened:
 // the gates already answer so before calling (gate/gate.cpp); this keeps the wire to one exchange
@@ -87,6 +91,14 @@ int CMainFrame::PrepareDevice(bool endWaitFirst) {
     return 0;
 }
 
+int CMainFrame::LinkVerdict(int result) {
+    if (!m_comm.LinkDown()) {
+        return result;
+    }
+    m_comm.SetErrorText(status::ERR_PBPROFF);
+    return status::ERR_PBPROFF;
+}
+
 void CMainFrame::TraceOperation(const char* tag, const char* detail) {
     if (m_nTrace != 0) {
         FrameTrace(tag, detail);
@@ -101,7 +113,7 @@ int CMainFrame::GETSTATUS() {
         return status::ERR_PBPROFF;
     }
     CExchange exchange(*this);
-    int result = m_comm.QueryStatus();
+    int result = LinkVerdict(m_comm.QueryStatus());
     char detail[32];
     std::snprintf(detail, sizeof(detail), "rc = 0x%02x", static_cast<unsigned>(result));
     TraceOperation("GETSTATUS", detail);
@@ -128,7 +140,8 @@ int CMainFrame::PrintAt(bool chit, std::int16_t column, std::int16_t row, const 
     int count = CopyText(work, text, BoundedLength(length, kPrintTextMax));
     work[count] = '\r';
     work[count + 1] = '\0';
-    int result = chit ? m_comm.PrintChitAt(column, row, work) : m_comm.PrintPassbookAt(column, row, work);
+    int result =
+        LinkVerdict(chit ? m_comm.PrintChitAt(column, row, work) : m_comm.PrintPassbookAt(column, row, work));
     if (m_nTrace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail),
@@ -152,7 +165,7 @@ int CMainFrame::PAPERIN(int kind) {
     } else {
         m_comm.SelectPassbook();
     }
-    int result = m_comm.PaperIn(kind);
+    int result = LinkVerdict(m_comm.PaperIn(kind));
     TraceOperation("PAPERIN", text::kNone);
     if (result != status::DONE) {
         StatusName(result);
@@ -167,7 +180,11 @@ int CMainFrame::PAPEROUT() {
     CExchange exchange(*this);
     m_comm.PaperOut();  // whatever the printer answers, the medium is on its way out
     TraceOperation("PAPEROUT", text::kNone);
-    return status::DONE;
+    int result = LinkVerdict(status::DONE);
+    if (result != status::DONE) {
+        StatusName(result);
+    }
+    return result;
 }
 
 int CMainFrame::MSRREAD(char* buffer, int capacity) {
@@ -175,7 +192,7 @@ int CMainFrame::MSRREAD(char* buffer, int capacity) {
         return refused;
     }
     CExchange exchange(*this);
-    int result = m_comm.MsrRead(buffer, capacity);
+    int result = LinkVerdict(m_comm.MsrRead(buffer, capacity));
     if (m_nTrace != 0 && buffer != nullptr && capacity > 0) {
         auto shown = static_cast<int>(std::find(buffer, buffer + capacity, '\0') - buffer);
         char detail[kTraceBytes];
@@ -196,7 +213,7 @@ int CMainFrame::MSRWRITE(const char* data, int length) {
     m_comm.PrintPassbook(kLoneCr);  // the text write a passbook print ends with; its result is not used
     char work[kStripeBufferBytes] = {};
     int count = CopyText(work, data, BoundedLength(length, kStripeDataMax));
-    int result = m_comm.MsrWrite(work);
+    int result = LinkVerdict(m_comm.MsrWrite(work));
     if (m_nTrace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "len=%d, data=[%s]", count, work);
@@ -218,7 +235,11 @@ int CMainFrame::RunSetter(const char* tag, const char* detail, void (*step)(CCom
     CExchange exchange(*this);
     step(m_comm, argument);
     TraceOperation(tag, detail);
-    return status::DONE;
+    int result = LinkVerdict(status::DONE);
+    if (result != status::DONE) {
+        StatusName(result);
+    }
+    return result;
 }
 
 int CMainFrame::SETCOL(int column) {

@@ -107,7 +107,7 @@ ControlAction RunControlLine(CPrinterEmulator& printer, std::string_view line, s
         }
         return ControlAction::Done;
     }
-    if ((verb == "silent" || verb == "garbage" || verb == "cts") && count == 2) {
+    if ((verb == "silent" || verb == "garbage" || verb == "flood" || verb == "cts") && count == 2) {
         if (!Switch(words[1], on)) {
             return ControlAction::Unknown;
         }
@@ -115,6 +115,8 @@ ControlAction RunControlLine(CPrinterEmulator& printer, std::string_view line, s
             printer.SetSilent(on);
         } else if (verb == "garbage") {
             printer.SetGarbage(on);
+        } else if (verb == "flood") {
+            printer.SetFlood(on, now);
         } else {
             printer.SetCts(on);
         }

@@ -23,6 +23,7 @@ enum class ControlAction {
 //   insert passbook|chit [DELAY_MS]   remove              stripe TEXT
 //   unformatted                       nostripe            status CODE | status auto
 //   silent on|off                     garbage on|off      cut N (0: whole frames)
+//   flood on|off                      (noise sent unasked, 10 bytes every 10 ms)
 //   slow MS (0: whole frames)         cts on|off          jam
 //   unplug  replug  page  quit
 // Blanks around words do not matter; TEXT is everything after "stripe ", blanks included.

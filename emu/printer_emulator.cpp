@@ -17,6 +17,8 @@ constexpr int kDefaultPitch1 = 12;
 constexpr int kDefaultLinesPerInch = 6;
 constexpr int kGarbageMinBytes = 3;
 constexpr int kGarbageMaxBytes = 8;
+constexpr int kFloodBytes = 10;
+constexpr std::uint32_t kFloodGapMs = 10;
 // How long after the slot is emptied the operator's next medium goes in.
 constexpr std::uint32_t kHandDelayMs = 500;
 
@@ -118,8 +120,20 @@ CPrinterEmulator::HeadState CPrinterEmulator::Head() const {
 
 // ---- the line -------------------------------------------------------------------------------
 
+void CPrinterEmulator::SetFlood(bool on, std::uint32_t now) {
+    m_bFlood = on;
+    m_nFloodNext = now;
+}
+
 void CPrinterEmulator::Tick(std::uint32_t now) {
     m_nNow = now;
+    for (; m_bFlood && Reached(now, m_nFloodNext); m_nFloodNext += kFloodGapMs) {
+        std::string burst = Garbage(kFloodBytes, kFloodBytes);
+        for (char byte : burst) {
+            m_output.push_back(TimedByte{m_nFloodNext, static_cast<std::uint8_t>(byte)});
+        }
+        Log(false, m_nFloodNext, burst);
+    }
     if (m_medium != Medium::None) {
         return;
     }
@@ -218,10 +232,12 @@ bool CPrinterEmulator::Cts(std::uint32_t now) {
 }
 
 bool CPrinterEmulator::NextDue(std::uint32_t& time) const {
-    if (m_output.empty()) {
+    if (m_output.empty() && !m_bFlood) {
         return false;
     }
-    time = m_output.front().due;
+    time = m_output.empty() || (m_bFlood && Reached(m_output.front().due, m_nFloodNext))
+               ? m_nFloodNext
+               : m_output.front().due;
     return true;
 }
 
@@ -238,7 +254,7 @@ void CPrinterEmulator::Answer(std::string frame, std::uint32_t extraMs) {
         return;
     }
     if (m_bGarbage) {
-        frame = Garbage();
+        frame = Garbage(kGarbageMinBytes, kGarbageMaxBytes);
     }
     if (m_nCutBytes != 0 && frame.size() > m_nCutBytes) {
         frame.resize(m_nCutBytes);
@@ -263,13 +279,13 @@ void CPrinterEmulator::Answer(std::string frame, std::uint32_t extraMs) {
     }
 }
 
-std::string CPrinterEmulator::Garbage() {
+std::string CPrinterEmulator::Garbage(int minBytes, int maxBytes) {
     // Bytes that start no answer of either family and do not stop the line (XON, XOFF).
     auto usable = [](int byte) {
         return byte != cmd1::kStatusAnswer && byte != cmd1::kUnformattedAnswer &&
                byte != cmd1::kStripeErrorAnswer && byte != cmd1::kStripeAnswer;
     };
-    std::uniform_int_distribution<int> length(kGarbageMinBytes, kGarbageMaxBytes);
+    std::uniform_int_distribution<int> length(minBytes, maxBytes);
     std::uniform_int_distribution<int> value(0x20, 0xFE);
     std::string bytes;
     for (int n = length(m_random); n > 0; --n) {

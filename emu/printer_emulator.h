@@ -82,6 +82,9 @@ public:
     void SetSilent(bool on) { m_bSilent = on; }
     // Answers each request with a few random bytes that are no frame of either family.
     void SetGarbage(bool on) { m_bGarbage = on; }
+    // From `now` on, sends noise without being asked, as fast as a 9600-baud line carries it (10
+    // bytes every 10 ms), bytes that start no answer of either family, until switched off.
+    void SetFlood(bool on, std::uint32_t now);
     // Sends only the first `bytes` bytes of every answer; 0 sends whole answers.
     void CutFrames(std::size_t bytes) { m_nCutBytes = bytes; }
     // Spaces the bytes of every answer `gapMs` apart; 0 sends each answer at once.
@@ -171,7 +174,7 @@ private:
     void Eject();
     // Queues an answer, as the faults shape it, `extraMs` after the usual delay.
     void Answer(std::string frame, std::uint32_t extraMs = 0);
-    std::string Garbage();
+    std::string Garbage(int minBytes, int maxBytes);
     void Log(bool toPrinter, std::uint32_t time, const std::string& bytes);
 
     int m_nFamily;
@@ -190,6 +193,8 @@ private:
     // Faults.
     bool m_bSilent = false;
     bool m_bGarbage = false;
+    bool m_bFlood = false;
+    std::uint32_t m_nFloodNext = 0;  // when the next burst of the flood is due
     std::size_t m_nCutBytes = 0;
     std::uint32_t m_nSlowGapMs = 0;
     std::uint32_t m_nAnswerDelayMs = 2;

@@ -1,10 +1,18 @@
 #include "emu/scripted_peer.h"
 
+#include <algorithm>
+
 namespace emu {
 
 void CScriptedPeer::Send(const std::string& bytes, std::uint32_t now, std::uint32_t delayMs) {
+    // Bytes arrive in the order they are due: an answer due now is not held up behind bytes
+    // scripted to arrive later.
+    const std::uint32_t due = now + delayMs;
+    auto at = std::find_if(m_bytes.begin(), m_bytes.end(), [due](const TimedByte& byte) {
+        return static_cast<std::int32_t>(byte.due - due) > 0;
+    });
     for (char c : bytes) {
-        m_bytes.push_back(TimedByte{now + delayMs, static_cast<std::uint8_t>(c)});
+        at = m_bytes.insert(at, TimedByte{due, static_cast<std::uint8_t>(c)}) + 1;
     }
 }
 

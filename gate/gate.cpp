@@ -141,6 +141,7 @@ int CGate::OnGateRequest() {
     os::Window client = RecordTag(*record);
     if (client != 0 && m_hWaitEvent != 0 && Platform().windows.IsWindow(client)) {
         Platform().system.SetEvent(m_hWaitEvent);
+        GateTrace("SIGNAL", "wait event set");
     }
     return 1;
 }

@@ -107,8 +107,9 @@ int CGate::BankPrintAt(const gate::Request& request) {
         std::memcpy(text, request.text + gate::kHeaderBytes, static_cast<std::size_t>(length));
     }
 
-    // Font commands go out only when this gate's own font code changes.
-    if (request.option != m_nFont) {
+    // Font commands go out when this gate's own font code changes, and also when another gate has
+    // set the printer to another font since: the printer has one font, the gates each their own.
+    if (request.option != m_nFont || request.option != m_pFrame->m_nPrinterFont) {
         m_nFont = request.option;
         switch (m_nFont) {
             case '1':
@@ -129,6 +130,9 @@ int CGate::BankPrintAt(const gate::Request& request) {
                 break;
             default:
                 break;
+        }
+        if (m_nFont >= '1' && m_nFont <= '4') {
+            m_pFrame->m_nPrinterFont = m_nFont;
         }
     }
 

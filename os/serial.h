@@ -80,6 +80,11 @@ public:
     virtual bool ModemStatus(Handle device, std::uint32_t& status) = 0;
     virtual bool ClearDtr(Handle device) = 0;
     virtual void Close(Handle device) = 0;
+    // True once the device has failed in a way that only a new open can mend: its state could not be
+    // read, or a transfer or the modem status failed outright (a time-out is no such failure). A
+    // printer that merely does not answer never makes its device lost; a device that is gone does
+    // (a USB adapter pulled out, or under Wine a COM port whose pseudo-terminal was closed).
+    virtual bool Lost(Handle device) = 0;
 };
 
 }  // namespace os

@@ -82,7 +82,7 @@ public:
     // Ends the message loop once the current message has been handled.
     virtual void PostQuit() = 0;
     // Sends WM_COPYDATA synchronously; wParam is `from`. The receiver's result, 0 when the target is
-    // not a window.
+    // not a window or does not take the message within a bounded time (5 s on the real platform).
     virtual std::intptr_t SendCopyData(Window target, Window from, std::uintptr_t tag, const void* data,
                                        std::uint32_t size) = 0;
     virtual void SetTimer(Window window, std::uintptr_t id, std::uint32_t periodMs) = 0;

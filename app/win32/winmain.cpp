@@ -7,9 +7,12 @@
 #include <cstdlib>
 
 #include "app/lodevar_app.h"
+#include "os/win32/win32_library.h"
 #include "os/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+    // Before anything can load a DLL by name.
+    win32::HardenDllSearch();
     // The manifest asks for version 6 of the common controls: load them before any dialog.
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);

@@ -188,4 +188,10 @@ void CSimSerial::Close(os::Handle device) {
     m_open.erase(device);
 }
 
+bool CSimSerial::Lost(os::Handle device) {
+    // A pulled cable fails every transfer of the open device, as a port that is gone does.
+    Port* port = Find(device);
+    return port != nullptr && port->unplugged;
+}
+
 }  // namespace sim

@@ -76,6 +76,7 @@ public:
     bool ModemStatus(os::Handle device, std::uint32_t& status) override;
     bool ClearDtr(os::Handle device) override;
     void Close(os::Handle device) override;
+    bool Lost(os::Handle device) override;
 
     int LiveEvents() const { return m_nLiveEvents; }
 

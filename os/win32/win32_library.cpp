@@ -10,12 +10,39 @@ HMODULE ToModule(os::Handle library) {
     return reinterpret_cast<HMODULE>(library);
 }
 
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+// LOAD_LIBRARY_SEARCH_* flags, which older headers may lack.
+constexpr DWORD kSearchDllLoadDir = 0x00000100;
+constexpr DWORD kSearchDefaultDirs = 0x00001000;
+
+// Whether the loader understands the LOAD_LIBRARY_SEARCH_* flags: the same systems that have
+// SetDefaultDllDirectories.
+bool HasSearchFlags() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel != nullptr && GetProcAddress(kernel, "SetDefaultDllDirectories") != nullptr;
+}
+
 }  // namespace
 
+bool HardenDllSearch() {
+    bool removed = SetDllDirectoryA("") != FALSE;
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+        auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        if (setDefault != nullptr) {
+            setDefault(kSearchDefaultDirs);
+        }
+    }
+    return removed;
+}
+
 os::Handle CWin32LibraryLoader::Load(const char* fullPath) {
-    // LOAD_WITH_ALTERED_SEARCH_PATH needs a full path; with it the DLLs the library imports are
-    // found beside it rather than beside the program.
-    HMODULE module = LoadLibraryExA(fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Only ever a full path. The DLLs the library imports are found beside it and in the system
+    // folders, never in the current folder: with the search flags where the system has them,
+    // else with the altered search order, from which HardenDllSearch has taken the current folder.
+    DWORD flags = HasSearchFlags() ? kSearchDllLoadDir | kSearchDefaultDirs : LOAD_WITH_ALTERED_SEARCH_PATH;
+    HMODULE module = LoadLibraryExA(fullPath, nullptr, flags);
     return reinterpret_cast<os::Handle>(module);
 }
 

@@ -151,9 +151,39 @@ std::uint32_t CWin32Serial::BytesWaiting(os::Handle device) {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(ToHandle(device), &errors, &stat)) {
+        Failed(device, GetLastError());
         return 0;
     }
     return stat.cbInQue;
+}
+
+bool CWin32Serial::IsHardFailure(DWORD error) {
+    switch (error) {
+        case ERROR_SUCCESS:
+        case ERROR_IO_PENDING:
+        case ERROR_IO_INCOMPLETE:
+        case ERROR_OPERATION_ABORTED:  // our own cancel of a transfer that ran out of time
+        case ERROR_SEM_TIMEOUT:        // the device's time-out
+        case ERROR_TIMEOUT:
+        case ERROR_COUNTER_TIMEOUT:
+            return false;
+        default:
+            return true;
+    }
+}
+
+void CWin32Serial::Failed(os::Handle device, DWORD error) {
+    // Seen under Wine once the pseudo-terminal behind a COM port has been closed: ClearCommError,
+    // WriteFile and GetCommModemStatus answer ERROR_NOT_READY, and a read completes with
+    // ERROR_BROKEN_PIPE, for as long as the handle lives. Windows answers a USB adapter that was
+    // pulled out with ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND or ERROR_GEN_FAILURE likewise.
+    if (IsHardFailure(error) && m_lost.find(device) == m_lost.end()) {
+        m_lost[device] = error;
+    }
+}
+
+bool CWin32Serial::Lost(os::Handle device) {
+    return m_lost.find(device) != m_lost.end();
 }
 
 os::Timeouts CWin32Serial::TimeoutsOf(os::Handle device) const {
@@ -178,9 +208,11 @@ CWin32Serial::Transfer* CWin32Serial::Begin(const os::IoBlock& block) {
     return &transfer;
 }
 
-bool CWin32Serial::Complete(HANDLE device, Transfer& transfer, DWORD error, DWORD waitMs,
+bool CWin32Serial::Complete(os::Handle handle, Transfer& transfer, DWORD error, DWORD waitMs,
                             std::uint32_t& done) {
+    HANDLE device = ToHandle(handle);
     if (error != ERROR_SUCCESS && error != ERROR_IO_PENDING) {
+        Failed(handle, error);
         return false;
     }
     // Even a transfer of bytes that are already waiting may answer ERROR_IO_PENDING (Wine's serial
@@ -195,6 +227,9 @@ bool CWin32Serial::Complete(HANDLE device, Transfer& transfer, DWORD error, DWOR
     }
     DWORD count = 0;
     BOOL finished = GetOverlappedResult(device, &transfer.overlapped, &count, FALSE);
+    if (finished == FALSE) {
+        Failed(handle, GetLastError());
+    }
     transfer.busy = false;
     done = count;
     return finished != FALSE;
@@ -210,7 +245,7 @@ bool CWin32Serial::Read(os::Handle device, os::IoBlock& block, void* buffer, std
     const os::Timeouts timeouts = TimeoutsOf(device);
     BOOL started = ReadFile(ToHandle(device), buffer, n, nullptr, &transfer->overlapped);
     DWORD error = started ? ERROR_SUCCESS : GetLastError();
-    return Complete(ToHandle(device), *transfer, error,
+    return Complete(device, *transfer, error,
                     WaitBound(timeouts.readTotalMultiplier, timeouts.readTotalConstant, n), done);
 }
 
@@ -224,7 +259,7 @@ bool CWin32Serial::Write(os::Handle device, os::IoBlock& block, const void* byte
     const os::Timeouts timeouts = TimeoutsOf(device);
     BOOL started = WriteFile(ToHandle(device), bytes, n, nullptr, &transfer->overlapped);
     DWORD error = started ? ERROR_SUCCESS : GetLastError();
-    return Complete(ToHandle(device), *transfer, error,
+    return Complete(device, *transfer, error,
                     WaitBound(timeouts.writeTotalMultiplier, timeouts.writeTotalConstant, n), done);
 }
 
@@ -243,6 +278,7 @@ bool CWin32Serial::ModemStatus(os::Handle device, std::uint32_t& status) {
         status = MS_CTS_ON | MS_DSR_ON;
         return true;
     }
+    Failed(device, error);
     status = 0;
     return false;
 }
@@ -253,6 +289,7 @@ bool CWin32Serial::ClearDtr(os::Handle device) {
 
 void CWin32Serial::Close(os::Handle device) {
     m_timeouts.erase(device);
+    m_lost.erase(device);
     CloseHandle(ToHandle(device));
 }
 

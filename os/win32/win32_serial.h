@@ -38,6 +38,11 @@ public:
     bool ModemStatus(os::Handle device, std::uint32_t& status) override;
     bool ClearDtr(os::Handle device) override;
     void Close(os::Handle device) override;
+    bool Lost(os::Handle device) override;
+
+    // Whether a failure with this error code means that the device is gone, rather than that a
+    // transfer ran out of time or was cancelled by the driver itself.
+    static bool IsHardFailure(DWORD error);
 
     // How long a transfer of n bytes may stay pending before it is cancelled: the device's total
     // time-out for it (1000 ms when none is set) plus a margin.
@@ -54,11 +59,14 @@ private:
     Transfer* Begin(const os::IoBlock& block);
     // Finishes a transfer that ReadFile or WriteFile started; `error` is ERROR_SUCCESS when it
     // finished at once, else the error it answered.
-    bool Complete(HANDLE device, Transfer& transfer, DWORD error, DWORD waitMs, std::uint32_t& done);
+    bool Complete(os::Handle device, Transfer& transfer, DWORD error, DWORD waitMs, std::uint32_t& done);
     os::Timeouts TimeoutsOf(os::Handle device) const;
+    // Notes a failure of a call on the device; a hard one makes the device lost.
+    void Failed(os::Handle device, DWORD error);
 
     std::map<os::Handle, std::unique_ptr<Transfer>> m_transfers;  // by event
     std::map<os::Handle, os::Timeouts> m_timeouts;                // by device
+    std::map<os::Handle, DWORD> m_lost;                           // by device: the first hard error
 };
 
 }  // namespace win32

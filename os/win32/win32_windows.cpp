@@ -18,6 +18,11 @@ UINT g_taskbarCreated = 0;
 using ChangeFilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
 constexpr DWORD kMsgFltAllow = 1;
 
+// The longest the driver waits for a client window to take a message it sends (the MSR advise reply,
+// the end-of-print notice). A client that hangs, or whose thread has stopped, costs the driver this
+// much once per message, and the message is lost to it.
+constexpr UINT kClientReplyMs = 5000;
+
 }  // namespace
 
 CWin32Windows::CWin32Windows() : m_hInstance(GetModuleHandleW(nullptr)) {
@@ -183,7 +188,15 @@ std::intptr_t CWin32Windows::SendCopyData(os::Window target, os::Window from, st
     copy.dwData = tag;
     copy.cbData = size;
     copy.lpData = const_cast<void*>(data);
-    return SendMessageW(ToHwnd(target), WM_COPYDATA, from, reinterpret_cast<LPARAM>(&copy));
+    // Never a plain SendMessage: the client is another program, and one that has stopped taking
+    // messages would hold the driver, and every other client, for good. SMTO_ABORTIFHUNG gives up
+    // at once on a window the system already knows to be hung.
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(ToHwnd(target), WM_COPYDATA, from, reinterpret_cast<LPARAM>(&copy),
+                             SMTO_ABORTIFHUNG, kClientReplyMs, &result)) {
+        return 0;
+    }
+    return static_cast<std::intptr_t>(result);
 }
 
 void CWin32Windows::SetTimer(os::Window window, std::uintptr_t id, std::uint32_t periodMs) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "os/win32/win32_library.h"
 #include "os/win32/win32_platform.h"
 #include "os/win32/win32_text.h"
 
@@ -86,6 +87,29 @@ void TestLibrary(win32::CWin32LibraryLoader& loader) {
     loader.Free(library);
     CHECK(loader.Load("C:\\no-such-folder\\no-such-library.dll") == 0);
     CHECK(loader.Symbol(0, "GetTickCount") == nullptr);
+}
+
+// With a DLL of this name in the current folder (and not beside the program): the current folder is
+// searched before the search is hardened and never after, while a load by full path still works.
+constexpr char kDecoy[] = "lodevar_decoy.dll";
+
+void TestDllSearch(win32::CWin32LibraryLoader& loader) {
+    HMODULE found = LoadLibraryA(kDecoy);
+    CHECK(found != nullptr);  // the premise: the current folder is searched at first
+    if (found != nullptr) {
+        FreeLibrary(found);
+    }
+    CHECK(win32::HardenDllSearch());
+    found = LoadLibraryA(kDecoy);
+    CHECK(found == nullptr);
+    if (found != nullptr) {
+        FreeLibrary(found);
+    }
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    os::Handle library = loader.Load((std::string(folder) + "\\" + kDecoy).c_str());
+    CHECK(library != 0);
+    loader.Free(library);
 }
 
 // ---- clock and pump ------------------------------------------------------------------------
@@ -371,6 +395,11 @@ int main(int argc, char** argv) {
     TestTexts();
     TestModule(platform.module);
     TestLibrary(platform.library);
+    if (GetFileAttributesA(kDecoy) != INVALID_FILE_ATTRIBUTES) {
+        TestDllSearch(platform.library);
+    } else {
+        std::printf("DLL search: not checked, no %s in the current folder\n", kDecoy);
+    }
     if (window != nullptr) {
         TestClock(platform.clock, platform.pump, window);
         TestPump(platform.pump, window);

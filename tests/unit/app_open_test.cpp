@@ -113,6 +113,30 @@ TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpen
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
+TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNextRequestOpensAgain) {
+    // The printer answers the open, then falls silent: the eject is repeated until it answers.
+    SetIni("MODEL", "0");
+    com1.Answer(FrameA('P'), kStatusRequestA);
+    Plug("COM1", com1);
+    Create();
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    frame->m_bAutoReopen = 0;
+    sim.pump.Post(
+        0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 3000);
+    const std::uint32_t start = sim.clock.Ticks();
+    EXPECT_EQ(frame->PAPEROUT(), 242);
+    EXPECT_LT(sim.clock.Ticks() - start, 3000u + 1000u);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
+    EXPECT_EQ(frame->m_bAutoReopen, 1);
+    EXPECT_EQ(frame->m_strStatus, Cp949("Response가 없다"));
+
+    com1.AnswerAlways(FrameA('P'), kStatusRequestA);
+    Plug("COM1", com1);  // plugged in again
+    EXPECT_EQ(frame->PAPEROUT(), 1);
+    EXPECT_EQ(sim.serial.Count().open, 2);
+    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
+}
+
 class ReentryTest : public FrameTest {
 protected:
     // A family 0 printer on COM1 whose answer to the probe comes 300 ms late, so that the open
@@ -160,8 +184,10 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
     EXPECT_EQ(Ini("PORT"), "2");
 }
 
-TEST(Reentry, ACloseOrAQuietCloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
+// A close waits for the open to end; a quiet close interrupts it at once, without the question.
+TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) {
     for (std::uint32_t close : {os::kWmClose, WM_CLOSEQUIET}) {
+        const bool quiet = close == WM_CLOSEQUIET;
         Workstation w;
         w.com1.Answer("?", kStatusRequestA, 300);
         w.Plug("COM1", w.com1, 0);
@@ -169,11 +195,15 @@ TEST(Reentry, ACloseOrAQuietCloseDuringAnOpenWaitsUntilTheOpenHasEnded) {
         ClientWindow client;
         w.Register(client);
         w.sim.windows.Post(w.Main(), close, 0, 0);
-        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        const std::uint32_t start = w.sim.clock.Ticks();
+        EXPECT_EQ(w.frame->OpenPrinter(0), quiet ? 242 : 1);
+        EXPECT_EQ(w.sim.clock.Ticks() - start < 300u, quiet);  // the probe's answer was not waited for
+        EXPECT_EQ(w.sim.serial.Count().open, 1);               // no second attempt
+        EXPECT_EQ(w.frame->m_comm.m_bOpen, quiet ? 0 : 1);
         EXPECT_TRUE(w.Alive(w.Main()));
-        EXPECT_EQ(w.Shown("yesno"), 0);
+        EXPECT_EQ(w.Shown("yesno") + w.Shown("question"), 0);
         w.Pump();
-        EXPECT_EQ(w.Shown("yesno"), close == os::kWmClose ? 1 : 0);
+        EXPECT_EQ(w.Shown("yesno"), quiet ? 0 : 1);
         EXPECT_FALSE(w.Alive(w.Main()));
         EXPECT_TRUE(w.sim.windows.QuitPosted());
     }

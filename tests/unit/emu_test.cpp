@@ -202,6 +202,23 @@ TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     EXPECT_EQ(Take(), "\x50\x03");
 }
 
+TEST_F(Family0, AFloodSendsTenBytesOfNoiseEveryTenMillisecondsUnaskedUntilItIsOff) {
+    printer.Insert(Medium::Passbook);
+    EXPECT_EQ(Run("flood on"), ControlAction::Done);
+    now += 995;
+    std::string noise = Take();
+    EXPECT_EQ(noise.size(), 1000u);
+    EXPECT_EQ(noise.find_first_of("\x02\x03\x11\x13"), std::string::npos);
+    std::uint32_t due = 0;
+    ASSERT_TRUE(printer.NextDue(due));
+    EXPECT_EQ(due, now + 5);
+    EXPECT_EQ(Run("flood off"), ControlAction::Done);
+    now += 1000;
+    EXPECT_EQ(Take(), "");
+    EXPECT_FALSE(printer.NextDue(due));
+    EXPECT_EQ(Ask(kStatus0), kPassbookIn);
+}
+
 TEST_F(Family0, ControlLinesThatAreMalformedChangeNothingAndToolCommandsAreHandedBack) {
     for (const char* line :
          {"insert book", "insert passbook soon", "insert passbook 5 6", "cut -1", "cut", "slow 1.5",

@@ -123,7 +123,7 @@ TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
     EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
 }
 
-TEST_F(GateTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
+TEST_F(GateTest, AGateSendsFontCommandsWhenItsOwnFontCodeChangesOrAnotherGateChangedThePrinters) {
     OpenFamilyZero('A');
     Join(a);
     Join(b);
@@ -136,7 +136,8 @@ TEST_F(GateTest, EachGateSendsFontCommandsOnlyWhenItsOwnFontCodeChanges) {
     const Step steps[] = {
         {&a, "L01003002ab", 1, ""},  // a gate starts with '3'
         {&a, "L01001002ab", 1, "m1 4 "}, {&a, "L01001002ab", 1, ""},      {&b, "L01002002ab", 1, "m1 3 "},
-        {&a, "L0100x002ab", 1, ""},      {&a, "L01003002ab", 1, "m0 4 "}, {&b, "L01002002ab", 1, ""},
+        {&a, "L01001002ab", 1, "m1 4 "},  // b changed the printer's font: a's own is set again
+        {&a, "L0100x002ab", 1, ""},      {&a, "L01003002ab", 1, "m0 4 "}, {&b, "L01002002ab", 1, "m1 3 "},
         {&b, "L01004000", 0, "m0 3 "},  // nothing to print: only the font changes
     };
     for (const Step& step : steps) {

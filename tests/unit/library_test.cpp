@@ -152,6 +152,24 @@ TEST_F(LibraryTest, PaperInCallsAfterAPauseUntilOneOrSixteenAndNineIsFailure) {
     }
 }
 
+TEST_F(LibraryTest, APaperInWithoutAnAnswerAsksForThePowerEveryFiveSecondsAndEndsWhenItIsOff) {
+    Bind();
+    library.openAnswers.assign(30, 3);
+    library.openAnswers.push_back(1);
+    EXPECT_EQ(comm.PaperIn(0), 1);  // switched on: the wait goes on through the check
+    EXPECT_EQ(std::count(library.calls.begin(), library.calls.end(), "PrtIsPowerOn()"), 1);
+    EXPECT_FALSE(comm.LinkLost());
+
+    library.calls.clear();
+    library.openAnswers = {3};
+    library.powerAnswer = 0;
+    const std::uint32_t start = sim.clock.Ticks();
+    EXPECT_EQ(comm.PaperIn(0), 0);
+    EXPECT_EQ(sim.clock.Ticks() - start, 25u * 200u);
+    EXPECT_EQ(std::count(library.calls.begin(), library.calls.end(), kOpenPbpr), 25);
+    EXPECT_TRUE(comm.LinkLost());
+}
+
 TEST_F(LibraryTest, PaperOutExpelsInitialiseSendsItsCommandAndPrintingAndTheSettersSendNothing) {
     Bind();
     library.openAnswers = {1, 1, 9};

@@ -421,6 +421,17 @@ TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUn
     EXPECT_EQ(buffer[20], '#');  // nothing past the capacity the caller gave
 }
 
+TEST_F(FamilyATest, NoiseThatNeverStartsAFrameEndsTheStripeReadAfterTenSeconds) {
+    Reports('A');  // the passbook is in; nothing answers the stripe request
+    for (std::uint32_t at = 50; at < 30000; at += 10) {
+        printer.Send("x", Now(), at);  // a byte every 10 ms for 30 s
+    }
+    char buffer[24] = {};
+    const std::uint32_t start = Now();
+    EXPECT_EQ(comm.MsrRead(buffer, 20), 242);
+    EXPECT_LT(Now() - start, 11000u);
+}
+
 class FamilyBTest : public CommTest {
 protected:
     void SetUp() override { Open(1); }

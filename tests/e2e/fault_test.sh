@@ -1,0 +1,493 @@
+#!/usr/bin/env bash
+# fault_test.sh CASE: lodevar.exe under Wine against the printer emulator (or the fake printer
+# library), driven through pbclient.exe, while something goes wrong. docs/failure-modes.md gives the
+# outcome each case checks.
+#   unplug0, unplug1  the printer unplugged while a request waits for it (family 0: a print waiting
+#                     for its passbook; family 1: a stripe read, which waits through every code):
+#                     242 at once, the driver stays up and closes the device; with the printer still
+#                     gone the next request opens, fails and asks; after "아니오" requests answer 242
+#                     without opening; after the printer is back the tray's initialise opens it
+#   silent            a printer that stops answering: a paper-in ends with 242 within the six status
+#                     attempts; an eject is repeated until the printer answers again, meanwhile the
+#                     driver answers another client at once (85) and stays responsive
+#   garbage           a printer that answers garbage: an eject ends (241 from the status, answered
+#                     1); a paper-in goes on waiting until the answers make sense and a passbook is in
+#   flood             a printer that sends noise without end: an eject ends at once (241 from the
+#                     status); a stripe wait goes on, the driver answering meanwhile, and gets its
+#                     stripe once the noise stops
+#   cut               every answer cut after 3 bytes: taken as no answer (242); the device stays
+#                     open and works once the answers are whole again
+#   library           the printer library missing, lacking an export, reporting power off (MODEL=2):
+#                     the open on the first request shows what each shows, asks, and answers 242
+#   deadqueue         a client killed while its queued requests wait: they run, in order, and the
+#                     driver keeps serving others
+#   deadadvise        a client killed, and one stopped (hung), while they wait for stripe data: the
+#                     reply to the dead one is dropped, the one to the hung one given up after 5 s
+#   fonts             two clients printing alternately in different fonts: each line in its own
+#                     client's face and size
+#   closequiet        WM_CLOSEQUIET while a paper-in waits: the request answers 242, queued requests
+#                     of another client are dropped, the driver ends with exit code 0
+#   files             a whole session (open, every request letter, the advise reply, the settings
+#                     dialog, the close): the only file written in the program folder and the
+#                     prefix's user folders is User\CommData.ini
+# Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY, FAKE_LIBRARY_NO_FILEPRINTING
+# and what harness.sh needs.
+source "$(dirname "$0")/harness.sh"
+
+readonly kPbclient=${PBCLIENT:?PBCLIENT names pbclient.exe}
+readonly kTab=$'\t'
+readonly kWmCommand=273
+readonly kIdTrayInit=32775
+readonly kNoAnswer="242${kTab}ERR_PBPROFF${kTab}Response가 없다"
+
+windows_path() {
+    echo "Z:${1//\//\\}"
+}
+
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+# session_file LINE...: a session file with one line per argument; prints its Windows path.
+session_file() {
+    local file=$E2E_TMP/session.$RANDOM$RANDOM
+    printf '%s\n' "$@" >"$file"
+    windows_path "$file"
+}
+
+# client ARG...: runs pbclient and waits for it (E2E_OUT, E2E_STATUS).
+client() {
+    e2e_run "$kPbclient" "$@"
+}
+
+# client_start NAME ARG...: pbclient in the background; client_wait NAME collects it (E2E_OUT,
+# E2E_STATUS); client_pid NAME is the Linux process of the Windows program itself.
+declare -A CLIENT_JOB=()
+client_start() {
+    local name=$1
+    shift
+    timeout -k 5 120 wine "$kPbclient" "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+    CLIENT_JOB[$name]=$!
+    E2E_PIDS+=("$!")
+}
+client_wait() {
+    wait "${CLIENT_JOB[$1]}"
+    E2E_STATUS=$?
+    E2E_OUT=$(tr -d '\r' <"$E2E_TMP/$1.out")
+    if [ -s "$E2E_TMP/$1.err" ]; then
+        e2e_log "pbclient $1 wrote to stderr:"
+        cat "$E2E_TMP/$1.err" >&2
+    fi
+}
+client_pid() {
+    # timeout's child is the Wine loader, which becomes the Windows process.
+    ps -o pid= --ppid "${CLIENT_JOB[$1]}" | tr -d ' ' | head -n 1
+}
+
+# await_output NAME PATTERN [SECONDS]: waits for a line of client NAME's output to match PATTERN.
+await_output() {
+    local tries=$((${3:-20} * 10))
+    for _ in $(seq "$tries"); do
+        grep -Eq -- "$2" "$E2E_TMP/$1.out" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    e2e_fail "no line matching '$2' from client $1 within ${3:-20} s"
+    return 1
+}
+
+has_line() {
+    if grep -Fxq -- "$3" <<<"$2"; then
+        e2e_log "ok: $1"
+    else
+        e2e_fail "$1: no line '$3' in:"$'\n'"$2"
+    fi
+}
+
+lacks_text() {
+    if grep -Fq -- "$3" <<<"$2"; then
+        e2e_fail "$1: '$3' found in:"$'\n'"$2"
+    else
+        e2e_log "ok: $1"
+    fi
+}
+
+# driver_up WHAT: the driver's main window answers, with N gates when given.
+driver_up() {
+    e2e_tool main 5000
+    e2e_check_match "$1" "$E2E_OUT" "^window=[0-9a-f]+ pid=$(e2e_driver_pid) visible=0 .*${2:+ gates=$2}$"
+}
+
+# start_driver FAMILY [EMU ARG...]: the emulator of FAMILY on COM1 (page and lines files) and the
+# driver, which has opened the printer when this returns.
+start_driver() {
+    local family=$1
+    shift
+    E2E_PAGE=$E2E_TMP/page
+    E2E_LINES=$E2E_TMP/lines
+    e2e_start_emu com1 "$family" --page-file "$E2E_PAGE" --lines-file "$E2E_LINES" "$@"
+    e2e_install_driver
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
+}
+
+# printed_rows: the rows and texts of the printed runs, "row:text" separated by blanks.
+printed_rows() {
+    [ -f "$E2E_LINES" ] || return 0
+    cut -f 2,9 "$E2E_LINES" | tr '\t\n' ': '
+}
+
+case_unplug() {
+    local family=$1
+    start_driver "$family"
+    # Family 0: a print waits for its passbook. Family 1: a stripe read waits through every code.
+    local request="print 2 4 3 before" answer="L02043006before"
+    if [ "$family" -eq 1 ]; then
+        request="msr-read" answer="R00000000"
+    fi
+    client_start waiting --timeout 60 session "$(session_file register "$request")"
+    await_output waiting "^register$kTab"
+    sleep 3
+    local unplugged
+    unplugged=$(now_ms)
+    e2e_emu com1 unplug
+    client_wait waiting
+    local took=$(($(now_ms) - unplugged))
+    e2e_log "the waiting request ended $took ms after the unplug"
+    has_line "the waiting request answers 242" "$E2E_OUT" "$answer$kTab$kNoAnswer"
+    # The client's own end and release under Wine take about a second of this.
+    e2e_check_range "milliseconds from the unplug to the client's end" "$took" 0 4000
+    driver_up "the driver stays up after the unplug" 0
+
+    # Still unplugged: the next request opens the device, which fails on both ports, and asks.
+    client_start next session "$(session_file "paper-in passbook")"
+    e2e_tool wait question 20000
+    e2e_check_eq "the next request's open asks" "$E2E_STATUS" 0
+    e2e_tool press question 2
+    client_wait next
+    has_line "the next request answers 242" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    e2e_check_match "with the end-of-print notice" "$E2E_OUT" "print-end${kTab}242${kTab}"
+
+    # After "아니오" the device stays closed: requests answer 242 without opening or asking.
+    client paper-in passbook
+    e2e_check_eq "after 아니오 a request answers 242 at once" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    e2e_tool absent question 1000
+    e2e_check_eq "and asks nothing" "$E2E_STATUS" 0
+
+    # The printer is back: the tray's initialise opens it, and requests work again.
+    e2e_emu com1 replug
+    e2e_tool post "$kWmCommand" "$kIdTrayInit"
+    e2e_tool absent question 4000
+    e2e_check_eq "the initialise after the replug opens without a question" "$E2E_STATUS" 0
+    e2e_emu com1 insert passbook
+    client print 3 4 3 after
+    e2e_check_eq "a print after the replug" "$E2E_OUT" "L03043005after${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_eq "the page holds only the line printed after the replug" "$(printed_rows)" "3:after "
+    driver_up "the driver is still up" 0
+}
+
+case_silent() {
+    start_driver 0
+    e2e_emu com1 silent on
+    local started
+    started=$(now_ms)
+    client paper-in passbook
+    local took=$(($(now_ms) - started))
+    e2e_check_eq "a paper-in to a silent printer" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    # Six status attempts, each 1 s for the first byte and 0.1 s apart, and the client's own start.
+    e2e_check_range "milliseconds of the silent paper-in" "$took" 6000 12000
+
+    # The eject is repeated until the printer answers; the driver answers others meanwhile.
+    client_start eject eject
+    sleep 3
+    client pitch 10 6
+    e2e_check_eq "another client during the eject is told the printer is busy" "$E2E_OUT" \
+        "C10060000${kTab}85${kTab}BANK_ACTING${kTab}동작중임"
+    if kill -0 "${CLIENT_JOB[eject]}" 2>/dev/null; then
+        e2e_log "ok: the eject still waits for the silent printer"
+    else
+        e2e_fail "the eject to a silent printer ended"
+    fi
+    e2e_emu com1 silent off
+    client_wait eject
+    e2e_check_eq "the eject ends once the printer answers" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    e2e_tool absent question 500
+    e2e_check_eq "a silent printer never closes the device" "$E2E_STATUS" 0
+}
+
+case_garbage() {
+    start_driver 0
+    e2e_emu com1 garbage on
+    client eject
+    e2e_check_eq "an eject to a printer answering garbage ends" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+
+    client_start paper paper-in passbook
+    sleep 4
+    driver_up "the driver is up while the paper-in waits through garbage" 1
+    e2e_emu com1 garbage off
+    e2e_emu com1 insert passbook
+    client_wait paper
+    e2e_check_eq "the paper-in ends once the answers make sense" "$E2E_OUT" \
+        "I00000000${kTab}1${kTab}DONE${kTab}done"
+    client print 2 0 3 clean
+    e2e_check_eq "a print after the garbage" "$E2E_OUT" "L02003005clean${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_eq "the page" "$(printed_rows)" "2:clean "
+}
+
+case_flood() {
+    start_driver 0
+    e2e_emu com1 flood on
+    local started
+    started=$(now_ms)
+    client eject
+    e2e_check_eq "an eject during a flood ends" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_range "milliseconds of the eject during the flood" "$(($(now_ms) - started))" 0 5000
+    # The advise poll asks once a second; every answer is noise, so the wait goes on.
+    e2e_emu com1 insert passbook
+    client_start stripe --timeout 60 session "$(session_file register "advise --wait 40")"
+    await_output stripe "^A00000000$kTab"
+    sleep 5
+    driver_up "the driver is up during the flood" 1
+    e2e_emu com1 flood off
+    client_wait stripe
+    e2e_check_eq "the stripe once the noise stops" "$(grep '^advise-reply' <<<"$E2E_OUT")" \
+        "advise-reply${kTab}1${kTab}DONE${kTab}016 0000000000000000"
+}
+
+case_cut() {
+    start_driver 0
+    e2e_emu com1 insert passbook
+    e2e_emu com1 cut 3
+    local started
+    started=$(now_ms)
+    client paper-in passbook
+    local took=$(($(now_ms) - started))
+    e2e_check_eq "a paper-in whose answers are cut short" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    e2e_check_range "milliseconds of the paper-in with cut answers" "$took" 0 6000
+    e2e_emu com1 cut 0
+    client print 2 0 3 whole
+    e2e_check_eq "the device stayed open: a print with whole answers" "$E2E_OUT" \
+        "L02003005whole${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_eq "the page" "$(printed_rows)" "2:whole "
+}
+
+# library_case WHAT DLL|"" BOX: MODEL=2 with DLL as the library (none when empty); the first
+# request's open shows BOX (error: the library's or the power box, once per attempt; none: nothing)
+# and then asks.
+library_case() {
+    local what=$1 dll=$2 box=$3
+    e2e_install_driver
+    [ -n "$dll" ] && cp "$dll" "$E2E_APP/VSK_ALL.dll"
+    mkdir -p "$E2E_APP/User"
+    printf '[Lodevar]\r\nPORT=1\r\nMODEL=2\r\n' >"$E2E_APP/User/CommData.ini"
+    e2e_launch /noinit
+    e2e_launched
+    client_start "lib-$what" session "$(session_file register "paper-in passbook")"
+    local shown=""
+    if [ "$box" = error ]; then
+        local attempt
+        for attempt in 1 2; do
+            e2e_tool wait error 20000
+            e2e_check_eq "$what: the message of attempt $attempt" "$E2E_STATUS" 0
+            shown+=$(grep -m 1 '^65535 Static' <<<"$E2E_OUT")$'\n'
+            e2e_tool press error 1
+            e2e_tool gone error 5000
+        done
+    fi
+    e2e_tool wait question 20000
+    e2e_check_eq "$what: the question" "$E2E_STATUS" 0
+    e2e_tool press question 2
+    client_wait "lib-$what"
+    has_line "$what: the request answers 242" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    e2e_check_match "$what: with the end-of-print notice" "$E2E_OUT" "print-end${kTab}242${kTab}"
+    driver_up "$what: the driver stays up"
+    e2e_tool quit 20000
+    e2e_check_eq "$what: WM_CLOSEQUIET ends the driver" "$E2E_OUT" "exit=0"
+    LIBRARY_SHOWN=$shown
+}
+
+case_library() {
+    library_case missing "" error
+    e2e_check_eq "missing: the library's message, once per attempt" \
+        "$(grep -c '^65535 Static .* text=통장인쇄기 제조사의 인쇄 모듈을 실행할 수 없습니다' <<<"$LIBRARY_SHOWN")" 2
+    library_case incomplete "${FAKE_LIBRARY_NO_FILEPRINTING:?}" none
+    export FAKE_PBPR_POWER=0
+    library_case poweroff "${FAKE_LIBRARY:?}" error
+    e2e_check_eq "poweroff: the power message, once per attempt" "$LIBRARY_SHOWN" \
+        "65535 Static visible=1 enabled=1 checked=-1 limit=-1 text=전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다.
+65535 Static visible=1 enabled=1 checked=-1 limit=-1 text=전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다.
+"
+    unset FAKE_PBPR_POWER
+}
+
+case_deadqueue() {
+    start_driver 0
+    # Five prints queued behind a paper-in that waits for the passbook; the client dies meanwhile.
+    client_start doomed session "$(session_file \
+        "--queued --nowait paper-in passbook" \
+        "--queued --nowait print 2 0 3 one" \
+        "--queued --nowait print 3 0 3 two" \
+        "--queued --nowait print 4 0 3 three" \
+        "--queued --nowait print 5 0 3 four" \
+        "--queued --nowait print 6 0 3 five" \
+        "sleep 60000")"
+    await_output doomed "^queued L06003004five$kTab"
+    local pid
+    pid=$(client_pid doomed)
+    [ -n "$pid" ] || e2e_abort "no process for the client"
+    kill -KILL "$pid"
+    client_wait doomed
+    e2e_log "the client was killed (exit code $E2E_STATUS)"
+    driver_up "the driver keeps the dead client's gate" 1
+    e2e_emu com1 insert passbook
+    # The queued requests run, in order; nobody is left to be signalled.
+    for _ in $(seq 100); do
+        [ "$(wc -l <"$E2E_LINES" 2>/dev/null)" = 5 ] && break
+        sleep 0.2
+    done
+    e2e_check_eq "the dead client's requests ran in order" "$(printed_rows)" "2:one 3:two 4:three 5:four 6:five "
+    client print 8 0 3 alive
+    e2e_check_eq "another client is served" "$E2E_OUT" "L08003005alive${kTab}1${kTab}DONE${kTab}done"
+}
+
+case_deadadvise() {
+    start_driver 0 --verbose
+    local wire=$E2E_TMP/emu-com1/stderr
+    # One client waits for stripe data and is killed; the next one waits and stops (a hung program).
+    client_start dead session "$(session_file "advise" "sleep 60000")"
+    await_output dead "^A00000000$kTab"
+    kill -KILL "$(client_pid dead)"
+    client_wait dead
+    e2e_emu com1 insert passbook
+    await_stripe_sent "$wire" 1
+    client eject
+    e2e_check_eq "after the stripe for a dead client the driver serves the next request" "$E2E_OUT" \
+        "O00000000${kTab}1${kTab}DONE${kTab}done"
+
+    client_start hung session "$(session_file "advise" "sleep 60000")"
+    await_output hung "^A00000000$kTab"
+    local hung
+    hung=$(client_pid hung)
+    kill -STOP "$hung"
+    e2e_emu com1 insert passbook
+    await_stripe_sent "$wire" 2
+    local sent
+    sent=$(now_ms)
+    # The poll has read the stripe and sends the reply, which nobody takes. Until the driver gives up
+    # (5 s at most) a request is answered busy, never held.
+    local served="" busy=0
+    for _ in $(seq 40); do
+        client pitch 10 6
+        if [ "$E2E_OUT" = "C10060000${kTab}1${kTab}DONE${kTab}done" ]; then
+            served=$(($(now_ms) - sent))
+            break
+        fi
+        [ "$E2E_OUT" = "C10060000${kTab}85${kTab}BANK_ACTING${kTab}동작중임" ] && busy=$((busy + 1))
+        sleep 0.2
+    done
+    e2e_log "a request was served again $served ms after the stripe for the hung client ($busy answered busy before)"
+    e2e_check_range "milliseconds until the driver serves again" "${served:-999999}" 0 8000
+    kill -CONT "$hung"
+    kill -KILL "$hung"
+    client_wait hung
+    driver_up "the driver is up after the hung client"
+}
+
+# await_stripe_sent WIRE N: waits up to 10 s until the emulator has sent its Nth stripe frame
+# (STX ESC 's'), as its --verbose wire log on WIRE shows.
+await_stripe_sent() {
+    for _ in $(seq 100); do
+        [ "$(grep -c -- '<- 02 1b 73' "$1")" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "no stripe frame number $2 from the printer within 10 s"
+}
+
+case_fonts() {
+    start_driver 0
+    e2e_emu com1 insert passbook
+    # A prints in Godic (1) at 0 s and 10 s, B in Myoungjo enlarged (4) at 5 s and 15 s: each font
+    # change costs the printer a pause of 1 or 2 s, so the requests never overlap.
+    client_start a session "$(session_file register "print 2 0 1 A first" "sleep 9000" "print 4 0 1 A second")"
+    sleep 5
+    client_start b session "$(session_file register "print 3 0 4 B first" "sleep 9000" "print 5 0 4 B second")"
+    client_wait a
+    e2e_check_eq "client A's exit code" "$E2E_STATUS" 0
+    client_wait b
+    e2e_check_eq "client B's exit code" "$E2E_STATUS" 0
+    e2e_check_eq "each line in its own client's face and size" \
+        "$(cut -f 2,4,5,9 "$E2E_LINES" | tr '\t\n' ': ')" \
+        "2:godic:normal:A first 3:myoungjo:enlarged:B first 4:godic:normal:A second 5:myoungjo:enlarged:B second "
+}
+
+case_closequiet() {
+    start_driver 0
+    client_start waiting session "$(session_file register "paper-in passbook")"
+    await_output waiting "^register$kTab"
+    sleep 1
+    # Another client's queued prints wait behind the paper-in.
+    client_start queued --timeout 20 session "$(session_file \
+        "--queued --nowait print 2 0 3 never" "--queued --nowait print 3 0 3 dropped" "wait-event 15")"
+    await_output queued "^queued L03003007dropped$kTab"
+    local asked
+    asked=$(now_ms)
+    e2e_tool quit 20000
+    e2e_check_eq "WM_CLOSEQUIET ends the driver while a request waits" "$E2E_OUT" "exit=0"
+    e2e_check_range "milliseconds to the driver's end" "$(($(now_ms) - asked))" 0 8000
+    client_wait waiting
+    has_line "the waiting request answers 242" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
+    client_wait queued
+    has_line "the queued requests are dropped: no signal" "$E2E_OUT" \
+        "wait-event${kTab}-1005${kTab}LVC_E_TIMEOUT${kTab}no answer in time"
+    e2e_check_eq "nothing printed" "$(printed_rows)" ""
+}
+
+case_files() {
+    E2E_LINES=$E2E_TMP/lines
+    e2e_start_emu com1 0 --lines-file "$E2E_LINES"
+    e2e_install_driver
+    local marker=$E2E_TMP/marker
+    touch "$marker"
+    sleep 1
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
+    e2e_emu com1 insert passbook 1000
+    e2e_emu com1 insert passbook 2500
+    client session "$(session_file register "paper-in passbook" "pitch 10 6" "print 2 0 1 one" \
+        "print 3 0 4 two" "msr-write 1234" msr-read eject "advise --wait 20" unadvise \
+        "--queued print 4 0 3 three" reset "--queued eject")"
+    e2e_check_eq "the session" "$E2E_STATUS" 0
+    e2e_tool post "$kWmCommand" 32776
+    e2e_tool wait settings 10000
+    e2e_tool press settings 2
+    e2e_tool quit 20000
+    e2e_check_eq "WM_CLOSEQUIET ends the driver" "$E2E_OUT" "exit=0"
+    local written
+    written=$( (find "$E2E_APP" "$WINEPREFIX/drive_c/users" -type f -newer "$marker" -printf '%P\n' |
+        sort | tr '\n' ' ') 2>&1)
+    e2e_check_eq "files written during the session" "$written" "User/CommData.ini "
+}
+
+e2e_locale C
+e2e_setup
+case "${1:-}" in
+unplug0) case_unplug 0 ;;
+unplug1) case_unplug 1 ;;
+silent) case_silent ;;
+garbage) case_garbage ;;
+flood) case_flood ;;
+cut) case_cut ;;
+library) case_library ;;
+deadqueue) case_deadqueue ;;
+deadadvise) case_deadadvise ;;
+fonts) case_fonts ;;
+closequiet) case_closequiet ;;
+files) case_files ;;
+*) e2e_abort "unknown case '${1:-}'" ;;
+esac
+# Whatever went wrong, the driver must not have crashed: Wine reports a crash on its stderr.
+if grep -q "Unhandled exception\|wine: Unhandled\|Assertion" "$E2E_TMP/launch.err" 2>/dev/null; then
+    e2e_fail "the driver crashed"
+fi
+e2e_finish
