@@ -1,38 +1,31 @@
-// Fuzz target: what clients send by WM_COPYDATA. Blocks of any size and content reach a gate,
-// immediate (tag 0) or queued (any other tag, run when the harness runs the message loop), through
-// the parser and every request handler against an emulated printer; registration, release,
-// shut-down and other tags reach the main window; gates are closed; the MSR advise timer ticks.
+// Fuzz target: blocks of any size and content sent by WM_COPYDATA to a gate, immediate (tag 0) or
+// queued, through the parser and every request handler against an emulated printer; registration,
+// release, shut-down and other tags to the main window; gates closed; the MSR advise timer ticking.
 //
 // Input:
-//   byte 0   bit 0: printer family 0 or 1; bits 1-2: MODEL setting ("0", "1", none, "2");
-//            bit 3: the clients' wait event exists; bit 4: the operator answers yes to the close
-//            question; bit 5: yes to the open's retry question; bit 6: TRACE on; bit 7: CTS off
-//   byte 1   bits 0-1: medium in the printer at start (none, passbook, chit); bits 2-3: the stripe
-//            (data, unformatted, none); bits 4-7: a fault (none, silent, garbage, cut frames, slow
-//            frames, jam, forced status, answer delay (parameter x 10 ms, at least 5 ms; else
-//            20 ms), status frames before the stripe, printer on COM2 instead of COM1)
+//   byte 0   bit 0: printer family 0 or 1; bits 1-2: MODEL ("0", "1", none, "2"); bit 3: the
+//            clients' wait event exists; bits 4, 5: the operator answers yes to the close question,
+//            to the open's retry question; bit 6: TRACE on; bit 7: CTS off
+//   byte 1   bits 0-1: medium at start (none, passbook, chit); bits 2-3: stripe (data, unformatted,
+//            none); bits 4-7: a fault as in kFaults, 9: the printer on COM2 instead of COM1
 //   byte 2   the fault's parameter
 //   byte 3   the operator puts in a medium (byte 4 % 3: passbook, chit, none) at byte 3 x 100 ms (0: never)
-//   then messages, until the input ends (at most 48), each a kind byte (% 8) and its fields:
+//   then up to 48 messages, each a kind byte (% 8) and its fields:
 //     0 immediate request: gate byte, size (16 bits % 700), that many block bytes
 //     1 queued request: gate byte, tag byte (% 4: the client, no window, 32 bits from the input,
-//       the main window), size (16 bits % 700), that many block bytes
-//     2 to the main window: tag byte (1 register, 2 release, 3 shut down, others as they are),
-//       sender byte (a client % 3, or none), notice window byte (% 4: the sender, a gate, the main
-//       window, 16 bits from the input)
+//       the main window), size (16 bits % 700), block bytes
+//     2 to the main window: tag byte (1 register, 2 release, 3 shut down, others), sender byte (a
+//       client % 3, or none), notice window byte (% 4: sender, a gate, main window, 16 bits)
 //     3 the message loop dispatches what is due; 4 it runs for byte x 100 ms
-//     5 WM_CLOSE to a gate (gate byte)
-//     6 a block without data (null pointer) to a gate: gate byte, tag byte, size (16 bits)
-//     7 the operator: byte % 4: puts in a passbook, a chit, takes the medium out, presses nothing
+//     5 WM_CLOSE to a gate (gate byte); 6 a block without data: gate byte, tag byte, size (16 bits)
+//     7 the operator: byte % 4: puts in a passbook, a chit, takes the medium out, nothing
 //
-// Checks besides the sanitizers (blocks are handed in with poisoned guard bytes):
-//   - each message ends within a bound: the operator waits kPatienceMs for a request that waits on
-//     the printer or on the operator, then holds Escape; from then on the request must end within
-//     the time some quiet-printer status queries take; every wait ends at its own time-out;
-//   - a request changes nothing in its block but the reply of an immediate 'R' at offsets 6..88;
-//   - answers: an immediate request a status code (-1 to 255), a queued one 1 or 56 (short block),
-//     the main window a gate or 0; no printer exchange is left running between messages;
-//   - the records the clients receive have their documented shape.
+// Checks besides the sanitizers (blocks are handed in with poisoned guard bytes): each message ends
+// within kPatienceMs (after which the operator holds Escape) and the time some quiet-printer status
+// queries take; every wait ends at its own time-out; a request changes nothing in its block but the
+// reply of an immediate 'R' at offsets 6..88; an immediate request answers a status code (-1 to 255),
+// a queued one 1 or 56, the main window a gate or 0; no printer exchange is left running; the
+// clients' records have their documented shape.
 #include <algorithm>
 #include <string>
 #include <vector>

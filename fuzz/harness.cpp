@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gate/gate.h"
-
 namespace fuzz {
 
 namespace {
@@ -82,15 +80,6 @@ void CFuzzClock::IdleUntil(std::uint32_t deadline) {
     Advance(m_nNow + std::max<std::uint32_t>(step, 1));
 }
 
-bool CFuzzPump::PeekKeyMessage(os::KeyMessage& key) {
-    if (escapeHeld && escapeHeld()) {
-        key.message = os::kWmKeyDown;
-        key.wParam = 27;
-        return true;
-    }
-    return m_queue.PeekKeyMessage(key);
-}
-
 os::MessageResult CClientWindow::OnMessage(os::Window, const os::Message& message) {
     if (message.id != os::kWmCopyData) {
         return {true, 1};
@@ -142,11 +131,6 @@ std::intptr_t CFuzzPlatform::CopyData(os::Window target, os::Window from, std::u
     message.copySize = size;
     message.copyData = data;
     return windows.Send(target, message);
-}
-
-os::Window CFuzzPlatform::Register(os::Window main, os::Window client) {
-    return static_cast<os::Window>(
-        windows.SendCopyData(main, client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
 }
 
 CGuarded::CGuarded(std::size_t size, char fill, const std::string& contents)

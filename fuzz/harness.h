@@ -11,13 +11,8 @@
 #include <vector>
 
 #include "app/main_frame.h"
-#include "os/platform.h"
-#include "os/sim/sim_desktop.h"
-#include "os/sim/sim_library.h"
-#include "os/sim/sim_pump.h"
-#include "os/sim/sim_serial.h"
-#include "os/sim/sim_system.h"
-#include "os/sim/sim_windows.h"
+#include "gate/gate.h"
+#include "os/sim/sim_platform.h"
 
 namespace fuzz {
 
@@ -87,16 +82,20 @@ private:
 // The thread's message queue as the driver sees it: the simulated queue, except that the harness's
 // operator can hold the cancel key (Escape) down: while `escapeHeld` answers true, the driver finds
 // a key-down of Escape at the head of the key messages.
-class CFuzzPump : public os::IMessagePump {
-public:
-    explicit CFuzzPump(sim::CSimPump& queue) : m_queue(queue) {}
-    bool DispatchOne() override { return m_queue.DispatchOne(); }
-    bool PeekKeyMessage(os::KeyMessage& key) override;
+struct CFuzzPump : os::IMessagePump {
+    explicit CFuzzPump(sim::CSimPump& simQueue) : queue(simQueue) {}
+    bool DispatchOne() override { return queue.DispatchOne(); }
+    bool PeekKeyMessage(os::KeyMessage& key) override {
+        if (escapeHeld && escapeHeld()) {
+            key.message = os::kWmKeyDown;
+            key.wParam = 27;
+            return true;
+        }
+        return queue.PeekKeyMessage(key);
+    }
 
+    sim::CSimPump& queue;
     std::function<bool()> escapeHeld;
-
-private:
-    sim::CSimPump& m_queue;
 };
 
 // A teller application's window: fails on any record the driver sends it that is neither an MSR
@@ -131,7 +130,10 @@ struct CFuzzPlatform {
     std::intptr_t CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
                            std::uint32_t size);
     // Registers `client` with the driver's main window; the gate.
-    os::Window Register(os::Window main, os::Window client);
+    os::Window Register(os::Window main, os::Window client) {
+        return static_cast<os::Window>(
+            windows.SendCopyData(main, client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
+    }
 };
 
 // A buffer handed to the driver, holding `contents` and then `fill`, with 64 poisoned guard bytes on

@@ -1,33 +1,29 @@
-// Fuzz target: the printer library's answers at every call site of the library family: the device
-// open (binding, port choice, initialise, power check), paper in, stripe read and poll, stripe
-// write, initialise, paper out, and the client's reset ('S'), both called on the link directly and
-// reached through a gate's requests and the MSR advise timer.
+// Fuzz target: the printer library's answers at every call site of the library family (the open with
+// binding, port choice, initialise and power check; paper in, stripe read and poll, stripe write,
+// initialise, paper out, the client's reset 'S'), called on the link directly and reached through a
+// gate's requests and the MSR advise timer.
 //
 // Input:
-//   byte 0          bits 0-1: the library file: 0 or 1 complete, 2 missing, 3 one export missing
-//                   bit 2: the settings name port 2 (an open on port 2 calls SetPrtPortID)
-//                   bit 3: the operator answers the open's retry question with yes
-//   byte 1          which export is missing (% 18), for bits 0-1 = 3
-//   byte 2          number of steps (1 + value % 12), then each step:
-//                     code % 13: 0 open (OpenPrinter), 1 PaperIn (kind byte), 2 MsrRead and 3 MsrPoll
-//                     (capacity byte), 4 MsrWrite (length, data), 5 InitPrinter, 6 PaperOut,
-//                     7 request 'S', 8 request 'I' (option byte), 9 request 'R', 10 request 'M'
-//                     (length, data), 11 request 'O', 12 request 'A', a second of the message loop
-//                     (the MSR advise timer polls), request 'U'
-//   the rest        the library's answers, taken as its entry points are called: a result byte
-//                   (a signed byte; 0xFF is followed by a 32-bit result), and for ReadMsrw a 16-bit
-//                   length (% 513) and that many bytes written into the driver's 512-byte buffer
+//   byte 0    bits 0-1: the library file: 0 or 1 complete, 2 missing, 3 one export missing; bit 2:
+//             the settings name port 2; bit 3: the operator answers the open's retry question yes
+//   byte 1    which export is missing (% 18), for bits 0-1 = 3
+//   byte 2    number of steps (1 + value % 12), then each step, code % 13: 0 OpenPrinter, 1 PaperIn
+//             (kind byte), 2 MsrRead and 3 MsrPoll (capacity byte), 4 MsrWrite (length, data),
+//             5 InitPrinter, 6 PaperOut, 7 request 'S', 8 'I' (option byte), 9 'R', 10 'M' (length,
+//             data), 11 'O', 12 'A', a second of the message loop (the advise timer polls), 'U'
+//   the rest  the library's answers as its entry points are called: a signed result byte (0xFF: a
+//             32-bit result follows), and for ReadMsrw a 16-bit length (% 513) and that many bytes
+//             written into the driver's 512-byte buffer
 //
-// Checks besides the sanitizers (the caller's buffers have poisoned guard bytes):
-//   - each entry point gets what the protocol says: OpenPbpr (12, 5, 1, 160) after a 200 ms pause
-//     each, WriteCommand ESC '0', SetPrtPortID "COM2", ReadMsrw a zero-filled buffer, WriteMsrw ':'
-//     and the data; the entry points the driver never calls are not called;
-//   - each direct call answers what the protocol makes of the library's answers, the stripe text
-//     compared byte by byte; the data handed in is not changed; client records have their shape;
-//   - every step ends within its time bound: 200 ms per paper-in call, plus the initialise's 500 ms
-//     pause and the time the harness runs the message loop.
-// The paper-in calls OpenPbpr until it answers 1, 9 or 16, a loop the protocol leaves without an
-// end: here the library answers 9 once the input is used up, and at the latest on the 64th call.
+// Checks besides the sanitizers (buffers have poisoned guard bytes): each entry point gets what the
+// protocol says (OpenPbpr (12, 5, 1, 160) after a 200 ms pause each, WriteCommand ESC '0',
+// SetPrtPortID "COM2", ReadMsrw a zero-filled buffer, WriteMsrw ':' and the data), the others are
+// never called; each direct call answers what the protocol makes of the library's answers, the
+// stripe text compared byte by byte; the data handed in is not changed; client records have their
+// shape; every step ends within 200 ms per paper-in call plus its pauses and message loop.
+// OpenPbpr is called until it answers 1, 9 or 16: here it answers 9 once the input is used up, and
+// at the latest on the 64th call.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,9 +79,8 @@ int LODEVAR_WINAPI OpenMsrw() {
     return gCalls.openAnswer = Answer();
 }
 int LODEVAR_WINAPI ReadMsrw(char* buffer) {
-    for (int i = 0; i < kLibraryBufferBytes; ++i) {
-        Expect(buffer[i] == '\0', "ReadMsrw was handed a buffer that is not zero-filled (byte %d)", i);
-    }
+    Expect(std::count(buffer, buffer + kLibraryBufferBytes, '\0') == kLibraryBufferBytes,
+           "ReadMsrw was handed a buffer that is not zero-filled");
     ++gCalls.reads;
     gCalls.readAnswer = Answer();
     gCalls.readFill = gAnswers->Bytes(gAnswers->Word() % (kLibraryBufferBytes + 1));
@@ -106,6 +101,10 @@ int LODEVAR_WINAPI ExpelPaper() {
 }
 int LODEVAR_WINAPI PrtIsPowerOn() {
     return Answer();
+}
+// What the driver makes of WriteMsrw's answer: 65 is success.
+int WriteResult() {
+    return gCalls.writeAnswer == 65 ? 1 : gCalls.writeAnswer;
 }
 [[noreturn]] void NeverCalled(const char* name) {
     fuzz::Fail("the driver called %s, an entry point it never calls", name);
@@ -147,9 +146,7 @@ std::intptr_t Request(fuzz::CFuzzPlatform& sim, os::Window gate, os::Window clie
     std::snprintf(header, sizeof(header), "%c0000%c%03d", letter, option,
                   static_cast<int>(data.size() % 1000));
     fuzz::CGuarded block(89, '\0', std::string(header, 9) + data);
-    std::intptr_t result =
-        sim.CopyData(gate, client, 0, block.Data(), static_cast<std::uint32_t>(block.Size()));
-    return result;
+    return sim.CopyData(gate, client, 0, block.Data(), static_cast<std::uint32_t>(block.Size()));
 }
 
 }  // namespace
@@ -199,9 +196,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::uint32_t allowanceMs = 0;
     int stepCode = 0;
-    int callsBefore = 0;
+    Calls before;  // as the step under way found them
     sim.clock.watch = [&] {
-        auto calls = static_cast<std::uint32_t>(gCalls.paperIns - callsBefore);
+        auto calls = static_cast<std::uint32_t>(gCalls.paperIns - before.paperIns);
         Expect(sim.clock.Elapsed() <= 200 * (calls + 1) + allowanceMs,
                "step %d runs for %u ms after %u paper-in calls and %u ms of pauses and message loop",
                stepCode, sim.clock.Elapsed(), calls, allowanceMs);
@@ -213,8 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Expect(!loaded || libraryKind <= 1, "a library without all 18 entry points is loaded");
         stepCode = step.code;
         allowanceMs = 0;
-        callsBefore = gCalls.paperIns;
-        const Calls before = gCalls;
+        before = gCalls;
         sim.clock.Begin();
         switch (step.code) {
             case 0: {
@@ -227,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 1: {
                 int result = comm.PaperIn(step.argument % 3);
-                int calls = gCalls.paperIns - callsBefore;
+                int calls = gCalls.paperIns - before.paperIns;
                 int last = gCalls.lastPaperInAnswer;
                 Expect(!loaded || (calls >= 1 && calls <= kMaxPaperInCalls),
                        "%d paper-in calls in one paper-in", calls);
@@ -262,17 +258,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Expect(!loaded || gCalls.writes == before.writes + 1, "MsrWrite did not call WriteMsrw once");
                 Expect(!loaded || gCalls.lastWrite == (":" + step.data).substr(0, 511),
                        "WriteMsrw got other text");
-                int expected = !loaded ? 0 : gCalls.writeAnswer == 65 ? 1 : gCalls.writeAnswer;
-                Expect(result == expected, "MsrWrite answered %d, not %d (library loaded: %d)", result,
-                       expected, loaded);
+                int expected = loaded ? WriteResult() : 0;
+                Expect(result == expected, "MsrWrite answered %d, not %d", result, expected);
                 break;
             }
-            case 5: {
-                allowanceMs = 500;  // the pause after the initialise command
-                int result = comm.InitPrinter();
-                Expect(result == 242, "InitPrinter of the library family answered %d", result);
-                Expect(gCalls.commands == before.commands + (loaded ? 1 : 0), "InitPrinter sent %d commands",
-                       gCalls.commands - before.commands);
+            case 5:
+            case 7: {
+                // The initialise, directly (with its pause after the command) or as the client's reset.
+                allowanceMs = step.code == 5 ? 500 : 0;
+                long result = step.code == 5 ? comm.InitPrinter() : Request(sim, gate, client, 'S');
+                Expect(result == (step.code == 5 ? 242 : 1), "step %d answered %ld", step.code, result);
+                Expect(gCalls.commands == before.commands + (loaded ? 1 : 0), "step %d sent %d commands",
+                       step.code, gCalls.commands - before.commands);
                 break;
             }
             case 6:
@@ -280,13 +277,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Expect(gCalls.expels == before.expels + (loaded ? 1 : 0),
                        "PaperOut called ExpelPaper %d times", gCalls.expels - before.expels);
                 break;
-            case 7: {
-                std::intptr_t result = Request(sim, gate, client, 'S');
-                Expect(result == 1, "request 'S' answered %ld", static_cast<long>(result));
-                Expect(gCalls.commands == before.commands + (loaded ? 1 : 0), "request 'S' sent %d commands",
-                       gCalls.commands - before.commands);
-                break;
-            }
             case 8:
             case 9:
             case 10:
@@ -296,9 +286,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                static_cast<char>(step.argument), step.data);
                 // 'M' hands on whatever WriteMsrw answered (65 as 1); the others answer status codes.
                 if (step.code == 10 && gCalls.writes > before.writes) {
-                    int expected = gCalls.writeAnswer == 65 ? 1 : gCalls.writeAnswer;
-                    Expect(result == expected, "request 'M' answered %ld, not %d", static_cast<long>(result),
-                           expected);
+                    Expect(result == WriteResult(), "request 'M' answered %ld, not %d",
+                           static_cast<long>(result), WriteResult());
                 } else {
                     Expect(result >= -1 && result <= 255, "a request answered %ld",
                            static_cast<long>(result));

@@ -3,31 +3,26 @@
 // printer operations that read them.
 //
 // Input:
-//   byte 0          bits 0-1: family (0, 1, else unknown: the first operation probes)
-//                   bit 2: the printer's CTS line stays off
-//   byte 1          number of operations (1 + value % 8), then each operation: code % 10 as in kOps
-//                     (a status query is QueryStatusA on family 0, QueryStatusB on family 1, else
-//                     QueryStatus); MsrRead, MsrPoll: capacity byte; PaperIn: kind byte (% 3);
-//                     PrintPassbookAt, PrintChitAt: column, row, length, text; MsrWrite: length, data
-//   the rest        the printer's answers, one chunk after another: trigger (% 4: sent after any
-//                     write of the driver, after a status request of either family, after ESC 'j'
-//                     only, after ESC 'h' only), delay (16 bits little-endian, % 16384 ms after
-//                     that write), gap between the chunk's bytes (byte: below 200 in ms, else 50 ms
-//                     steps), length, bytes (a chunk without bytes is left out)
+//   byte 0    bits 0-1: family (0, 1, else unknown: the first operation probes); bit 2: CTS stays off
+//   byte 1    number of operations (1 + value % 8), then each: code % 10 as in kOps (a status query
+//             is QueryStatusA, QueryStatusB or, family unknown, QueryStatus); MsrRead, MsrPoll:
+//             capacity byte; PaperIn: kind byte (% 3); PrintPassbookAt, PrintChitAt: column, row,
+//             length, text; MsrWrite: length, data
+//   the rest  the printer's answers, chunk after chunk: trigger (% 4: after any write of the driver,
+//             a status request of either family, ESC 'j' only, ESC 'h' only), delay (16 bits, % 16384
+//             ms after that write), gap between its bytes (byte: below 200 in ms, else 50 ms steps),
+//             length, bytes (a chunk without bytes is left out)
 //
-// Checks besides the sanitizers (the caller's buffers and texts have poisoned guard bytes):
-//   - every wait ends at its own time-out; every operation ends within a bound counted from the
-//     moment the printer went quiet (its last byte so far has arrived and has been read or purged):
-//     a number of status queries of a quiet printer, plus the frame wait, text pacing and pauses;
-//   - the texts handed in are not changed, and what lands in the stripe buffer is a terminated text;
-//   - every result is a status code (-1 to 255).
+// Checks besides the sanitizers (buffers and texts have poisoned guard bytes): every wait ends at its
+// own time-out; every operation ends within a number of quiet-printer status queries, plus the frame
+// wait, text pacing and pauses, counted from when the printer went quiet; texts handed in are not
+// changed; what lands in the stripe buffer is a terminated text; every result is a status code.
 //
-// Loops the protocol leaves without an end, and how this harness bounds them: the printer's script
-// is finite; when the printer has said nothing for as long as a whole status query waits, the
-// operator holds Escape, on family 0 while the driver's last write is the eject ESC 'O' (the eject
-// repeated while the printer gives no answer), on family 1 during a stripe read (which waits through
-// every code, 242 included). The family 0 stripe frame whose STX never comes while other bytes keep
-// arriving ends with the script (each byte restarts the 10 s wait; the bound counts from the last).
+// Loops the protocol leaves without an end are bounded thus: the script is finite; when the printer
+// has said nothing for as long as a whole status query waits, the operator holds Escape, on family 0
+// while the last write is the eject ESC 'O' (repeated while the printer gives no answer), on family 1
+// during a stripe read (which waits through every code). The family 0 stripe frame whose STX never
+// comes while other bytes keep arriving ends with the script (each byte restarts the 10 s wait).
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -42,35 +37,20 @@ namespace {
 using fuzz::Expect;
 namespace protocol = fuzz::protocol;
 
-enum Op {
-    kProbe,
-    kStatus,
-    kMsrRead,
-    kMsrPoll,
-    kPaperIn,
-    kPrintAt,
-    kMsrWrite,
-    kPaperOut,
-    kPrintChitAt,
-    kInit
-};
+enum Op { kProbe, kStatus, kRead, kPoll, kPaperIn, kPrint, kWrite, kPaperOut, kPrintChit, kInit };
 
 // Each operation's name, and the status queries it may still make once the printer is quiet and the
-// operator's Escape rule applies, per family (an eject in the middle counts two: the query under way
-// and one more).
+// operator's Escape rule applies, per family; an eject in the middle counts two: the query under way
+// and one more (MsrRead: a query, an eject, the next pass's query; PrintPassbookAt: paper in, row,
+// column, print; MsrWrite: the wait, then the busy queries).
 struct OpInfo {
     const char* name;
     int quietQueries[2];
 };
-constexpr OpInfo kOps[] = {
-    {"ProbeFamily", {0, 0}},      {"status query", {1, 1}},
-    {"MsrRead", {5, 3}},  // query, eject, the next pass's query
-    {"MsrPoll", {4, 2}},          {"PaperIn", {5, 3}},
-    {"PrintPassbookAt", {12, 6}},  // paper in, row, column, print
-    {"MsrWrite", {6, 5}},          // the wait, then the busy queries
-    {"PaperOut", {3, 3}},         {"PrintChitAt", {12, 6}},
-    {"InitPrinter", {2, 2}},
-};
+constexpr OpInfo kOps[] = {{"ProbeFamily", {0, 0}}, {"status query", {1, 1}}, {"MsrRead", {5, 3}},
+                           {"MsrPoll", {4, 2}},     {"PaperIn", {5, 3}},      {"PrintPassbookAt", {12, 6}},
+                           {"MsrWrite", {6, 5}},    {"PaperOut", {3, 3}},     {"PrintChitAt", {12, 6}},
+                           {"InitPrinter", {2, 2}}};
 
 bool Later(std::uint32_t a, std::uint32_t b) {
     return static_cast<std::int32_t>(a - b) > 0;
@@ -81,13 +61,8 @@ bool Later(std::uint32_t a, std::uint32_t b) {
 struct CFuzzPrinter : emu::ISerialPeer {
     struct Chunk {
         int trigger = 0;  // any write, a status request of either family, ESC 'j' only, ESC 'h' only
-        std::uint32_t delayMs = 0;
-        std::uint32_t gapMs = 0;
+        std::uint32_t delayMs = 0, gapMs = 0;
         std::string bytes;
-    };
-    struct TimedByte {
-        std::uint32_t due;
-        std::uint8_t value;
     };
 
     void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
@@ -100,7 +75,7 @@ struct CFuzzPrinter : emu::ISerialPeer {
         }
         std::uint32_t due = now + chunks.front().delayMs;
         for (char byte : chunks.front().bytes) {
-            m_bytes.push_back(TimedByte{due, static_cast<std::uint8_t>(byte)});
+            m_bytes.emplace_back(due, static_cast<std::uint8_t>(byte));
             quietSince = Later(due, quietSince) ? due : quietSince;
             due += chunks.front().gapMs;
         }
@@ -108,15 +83,15 @@ struct CFuzzPrinter : emu::ISerialPeer {
     }
     std::size_t Readable(std::uint32_t now) override {
         auto arrived = std::find_if(m_bytes.begin(), m_bytes.end(),
-                                    [now](const TimedByte& byte) { return Later(byte.due, now); });
+                                    [now](const auto& byte) { return Later(byte.first, now); });
         return static_cast<std::size_t>(arrived - m_bytes.begin());
     }
     // Takes up to n bytes that have arrived (into `out`, unless it is null).
     std::size_t Read(std::uint8_t* out, std::size_t n, std::uint32_t now) override {
         std::size_t count = 0;
-        for (; count < n && !m_bytes.empty() && !Later(m_bytes.front().due, now); ++count) {
+        for (; count < n && !m_bytes.empty() && !Later(m_bytes.front().first, now); ++count) {
             if (out != nullptr) {
-                out[count] = m_bytes.front().value;
+                out[count] = m_bytes.front().second;
             }
             m_bytes.pop_front();
             quietSince = Later(now, quietSince) ? now : quietSince;
@@ -128,7 +103,7 @@ struct CFuzzPrinter : emu::ISerialPeer {
 
     bool NextDue(std::uint32_t& due) const {
         if (!m_bytes.empty()) {
-            due = m_bytes.front().due;
+            due = m_bytes.front().first;
         }
         return !m_bytes.empty();
     }
@@ -147,19 +122,16 @@ struct CFuzzPrinter : emu::ISerialPeer {
     std::string lastWrite;
 
 private:
-    std::deque<TimedByte> m_bytes;
+    std::deque<std::pair<std::uint32_t, std::uint8_t>> m_bytes;  // the bytes on their way, with their arrival
 };
 
-// The longest an operation may run once the printer is quiet.
+// The longest an operation may run once the printer is quiet; a family still unknown is probed
+// first, and may turn out to be either.
 std::uint32_t QuietBound(Op op, int family) {
-    auto forFamily = [op](int f) {
-        std::uint32_t query = f == 0 ? protocol::kQuietQueryA : protocol::kQuietQueryB;
-        return static_cast<std::uint32_t>(kOps[op].quietQueries[f]) * query;
-    };
-    // A family still unknown is probed first, and may turn out to be either.
-    std::uint32_t queries =
-        family == 0 || family == 1 ? forFamily(family) : std::max(forFamily(0), forFamily(1));
-    return 2 * (protocol::kCtsWait + protocol::kProbeWait) + queries + protocol::kQuietExtras;
+    const std::uint32_t queries[] = {kOps[op].quietQueries[0] * protocol::kQuietQueryA,
+                                     kOps[op].quietQueries[1] * protocol::kQuietQueryB};
+    return 2 * (protocol::kCtsWait + protocol::kProbeWait) + protocol::kQuietExtras +
+           (family == 0 || family == 1 ? queries[family] : std::max(queries[0], queries[1]));
 }
 
 }  // namespace
@@ -179,14 +151,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Step> steps;
     for (int i = 0; i < opCount && !input.Empty(); ++i) {
         Step step{static_cast<Op>(input.Byte() % std::size(kOps)), 0, 0, {}};
-        const bool print = step.op == kPrintAt || step.op == kPrintChitAt;
-        if (print || step.op == kMsrRead || step.op == kMsrPoll || step.op == kPaperIn) {
+        const bool print = step.op == kPrint || step.op == kPrintChit;
+        if (print || step.op == kRead || step.op == kPoll || step.op == kPaperIn) {
             step.argument1 = input.Byte();
         }
         if (print) {
             step.argument2 = input.Byte();
         }
-        if (print || step.op == kMsrWrite) {
+        if (print || step.op == kWrite) {
             step.text = input.Bytes(input.Byte());
         }
         steps.push_back(step);
@@ -229,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint32_t quietFor = printer.QuietFor(sim.clock.Ticks());
         const bool eject =
             comm.m_nFamily == 0 && printer.lastWrite == "\x1bO" && quietFor >= protocol::kSilentQueryA;
-        const bool read = comm.m_nFamily == 1 && running == kMsrRead && quietFor >= protocol::kSilentQueryB;
+        const bool read = comm.m_nFamily == 1 && running == kRead && quietFor >= protocol::kSilentQueryB;
         return sim.clock.active && (eject || read);
     };
 
@@ -251,12 +223,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          : comm.m_nFamily == 1 ? comm.QueryStatusB()
                                                : comm.QueryStatus();
                 break;
-            case kMsrRead:
-            case kMsrPoll: {
+            case kRead:
+            case kPoll: {
                 fuzz::CGuarded buffer(static_cast<std::size_t>(step.argument1), '\x5a');
                 auto capacity = static_cast<int>(buffer.Size());
-                result = step.op == kMsrRead ? comm.MsrRead(buffer.Data(), capacity)
-                                             : comm.MsrPoll(buffer.Data(), capacity);
+                result = step.op == kRead ? comm.MsrRead(buffer.Data(), capacity)
+                                          : comm.MsrPoll(buffer.Data(), capacity);
                 // Whatever the driver writes into the buffer is a terminated text. (A family 0 poll
                 // may answer 1 with the buffer untouched: a status byte 1, or 134, is handed on as
                 // the poll's result, and 134 reads as success.)
@@ -269,12 +241,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case kPaperIn:
                 result = comm.PaperIn(step.argument1 % 3);
                 break;
-            case kPrintAt:
-            case kPrintChitAt:
-            case kMsrWrite: {
+            case kPrint:
+            case kPrintChit:
+            case kWrite: {
                 fuzz::CGuarded text(step.text.size() + 1, '\0', step.text);
-                result = step.op == kMsrWrite ? comm.MsrWrite(text.Data())
-                         : step.op == kPrintAt
+                result = step.op == kWrite ? comm.MsrWrite(text.Data())
+                         : step.op == kPrint
                              ? comm.PrintPassbookAt(step.argument1, step.argument2, text.Data())
                              : comm.PrintChitAt(step.argument1, step.argument2, text.Data());
                 Expect(std::memcmp(text.Data(), step.text.c_str(), step.text.size() + 1) == 0,
