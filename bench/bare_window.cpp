@@ -1,13 +1,9 @@
 // bare-window.exe: the yardstick of two benchmarks. A GUI program, linked as lodevar.exe is, that
-// does the least a resident driver must: register a window class, create a hidden top-level window,
-// set the start-up event a launcher waits on ("WAIT FOR THE LODEVAR TO INITIALIZED....", as the
-// driver does), then run its message loop. Its window (class and name "Lodevar bench window")
-// answers every WM_COPYDATA with 1 at once and closes on WM_CLOSE.
-//
-// With the argument --minimise-hide it also minimises its window and then hides it before the
-// signal, as the driver's start-up must: under Wine on an X server without a window manager, hiding
-// a window that was shown waits for the X server to withdraw it, and this variant shows that wait
-// apart from the driver's own work.
+// does the least a resident driver must: a window class, a hidden top-level window (class and name
+// "Lodevar bench window", answering every WM_COPYDATA with 1 and closing on WM_CLOSE), the start-up
+// event a launcher waits on set as the driver sets it, the message loop. With --minimise-hide it
+// minimises and then hides its window before the signal, as the driver's start-up must: under Wine
+// on an X server without a window manager that waits for the X server to withdraw the window.
 #include <windows.h>
 
 #include <cstring>

@@ -1,34 +1,23 @@
 // bench-client.exe: the teller application of `make bench`, on the client kit, timing with the
-// performance counter.
-//
-//   bench-client teller        registers with the driver, then runs the teller transaction of
-//                              teller_script.h, each step an immediate request sent as soon as the
-//                              one before has answered; releases the gate. One line per request and
-//                              one for the whole (milliseconds of wall time, from before the first
-//                              request is sent to the answer of the last):
+// performance counter. Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad command line.
+//   bench-client teller        registers with the driver, runs the teller transaction of teller_script.h
+//                              (each request sent as soon as the one before has answered), releases the
+//                              gate; the wall time of each request and of the whole in milliseconds:
 //                                step <TAB> <request text> <TAB> <result> <TAB> <ms>
 //                                total <TAB> <ms>
-//   bench-client roundtrip N   registers, then times N round trips of the pair 'A' then 'U' to its
-//                              gate and N of a pair of the same blocks to the bare window program
-//                              (bare_window.cpp), both sent by the same call (SendMessageTimeoutA,
-//                              as the kit sends); and N of the pair to the driver's main window, which
-//                              ignores blocks with tag 0: the cost of reaching the driver apart from
-//                              the requests' own work. One pair of each in turn, after a warm-up.
-//                              Lines (microseconds per pair): "driver|main|bare <TAB> median <TAB> p10
-//                              <TAB> p90";
-//                              then, for what the driver's own steps cost here, the medians of N of its
-//                              idle passes ("idle", MsgWaitForMultipleObjectsEx for 1 ms), of N
-//                              SetTimer and KillTimer pairs ("timer", what 'A' and 'U' do to the MSR
-//                              poll) and of N OutputDebugStringA calls ("debugstring", a trace record).
-//   bench-client close-bare    closes the bare window program and waits (5 s at most) for its window
-//                              to go.
-// Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad command line.
+//   bench-client roundtrip N   registers, then times N pairs 'A' then 'U' to its gate, to the driver's main
+//                              window and to the bare window program (bare_window.cpp), sent as the kit
+//                              sends, and N of each of the driver's own steps (see Roundtrip):
+//                                driver|main|bare <TAB> median <TAB> p10 <TAB> p90   (us per pair)
+//                                idle|timer|debugstring <TAB> median                 (us)
+//   bench-client close-bare    closes the bare window program and waits up to 5 s for its window to go.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "bench/teller_script.h"
@@ -60,18 +49,11 @@ double Quantile(std::vector<double> samples, double fraction) {
     return samples[rank];
 }
 
-void PrintSpread(const char* what, const std::vector<double>& samples) {
-    std::printf("%s\t%.1f\t%.1f\t%.1f\n", what, Quantile(samples, 0.5), Quantile(samples, 0.1),
-                Quantile(samples, 0.9));
-}
-
 int Teller(lvc_client& client) {
     bool allDone = true;
     const double begin = NowUs();
     for (const bench::Step& step : bench::kTellerTransaction) {
-        lvc_request request;
-        lvc_build_request(&request, LVC_IMMEDIATE, step.letter, step.field1, step.field2, step.option,
-                          step.data, static_cast<int>(std::strlen(step.data)));
+        const lvc_request request = bench::Request(step);
         const double start = NowUs();
         int result = lvc_send(&client, &request);
         std::printf("step\t%.9s\t%d\t%.3f\n", request.text, result, (NowUs() - start) / 1000.0);
@@ -83,10 +65,7 @@ int Teller(lvc_client& client) {
 
 // One WM_COPYDATA to `target`, sent as lvc_send sends it; the window's answer, or -1.
 LRESULT SendBlock(const lvc_client& client, HWND target, const lvc_request& request) {
-    COPYDATASTRUCT copy;
-    copy.dwData = 0;
-    copy.cbData = static_cast<DWORD>(request.size);
-    copy.lpData = const_cast<char*>(request.text);
+    COPYDATASTRUCT copy{0, static_cast<DWORD>(request.size), const_cast<char*>(request.text)};
     DWORD_PTR answer = 0;
     if (SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(client.window),
                             reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, client.timeout_ms, &answer) == 0) {
@@ -95,74 +74,56 @@ LRESULT SendBlock(const lvc_client& client, HWND target, const lvc_request& requ
     return static_cast<LRESULT>(answer);
 }
 
+// One of each in turn, so that a burst of load elsewhere on the machine falls on all alike: the pair
+// to the driver's gate, to its main window (which ignores a block with tag 0, answering 0) and to the
+// bare window, after a warm-up; then what the driver's own steps cost here: one pass of its waits
+// (os/win32/win32_clock.cpp), the MSR poll's timer set and killed as 'A' and 'U' do, one trace record
+// (the gate writes one per 'A' and one per 'U').
 int Roundtrip(lvc_client& client, int pairs) {
     HWND bare = FindWindowA(kBareWindow, kBareWindow);
     if (bare == nullptr) {
         std::fprintf(stderr, "bench-client: no bare window program is running\n");
         return 1;
     }
-    lvc_request advise;
-    lvc_request unadvise;
-    lvc_build_request(&advise, LVC_IMMEDIATE, 'A', 0, 0, '0', nullptr, 0);
-    lvc_build_request(&unadvise, LVC_IMMEDIATE, 'U', 0, 0, '0', nullptr, 0);
-
-    std::vector<double> driver;
-    std::vector<double> mainWindow;
-    std::vector<double> yardstick;
+    const lvc_request blocks[] = {bench::Request({'A', 0, 0, '0', ""}), bench::Request({'U', 0, 0, '0', ""})};
+    const std::function<bool(const lvc_request&)> targets[] = {
+        [&](const lvc_request& block) { return lvc_send(&client, &block) == LVC_DONE; },
+        [&](const lvc_request& block) { return SendBlock(client, client.driver, block) == 0; },
+        [&](const lvc_request& block) { return SendBlock(client, bare, block) == 1; },
+    };
+    const std::function<void()> steps[] = {
+        [] { MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE); },
+        [&] { SetTimer(client.window, 1, 1000, nullptr), KillTimer(client.window, 1); },
+        [] { OutputDebugStringA("Lodevar gate [GATE]BANK_ADVISE_MSR: ADVISE OK\n"); },
+    };
+    std::vector<double> times[6];  // those of the targets, then those of the steps
     int failures = 0;
-    auto driverPair = [&] {
-        const double start = NowUs();
-        failures += lvc_send(&client, &advise) != LVC_DONE;
-        failures += lvc_send(&client, &unadvise) != LVC_DONE;
-        return NowUs() - start;
-    };
-    // The same blocks to the driver's main window, which ignores a block with tag 0 (returns 0).
-    auto mainPair = [&] {
-        const double start = NowUs();
-        failures += SendBlock(client, client.driver, advise) != 0;
-        failures += SendBlock(client, client.driver, unadvise) != 0;
-        return NowUs() - start;
-    };
-    auto barePair = [&] {
-        const double start = NowUs();
-        failures += SendBlock(client, bare, advise) != 1;
-        failures += SendBlock(client, bare, unadvise) != 1;
-        return NowUs() - start;
-    };
-    for (int i = 0; i < kWarmUp; ++i) {
-        driverPair();
-        mainPair();
-        barePair();
+    for (int i = -kWarmUp; i < pairs; ++i) {
+        for (int target = 0; target < 3; ++target) {
+            const double start = NowUs();
+            for (const lvc_request& block : blocks) {
+                failures += targets[target](block) ? 0 : 1;
+            }
+            if (i >= 0) {
+                times[target].push_back(NowUs() - start);
+            }
+        }
     }
-    // One pair of each in turn: a burst of load elsewhere on the machine falls on all three alike.
     for (int i = 0; i < pairs; ++i) {
-        driver.push_back(driverPair());
-        mainWindow.push_back(mainPair());
-        yardstick.push_back(barePair());
+        for (int step = 0; step < 3; ++step) {
+            const double start = NowUs();
+            steps[step]();
+            times[3 + step].push_back(NowUs() - start);
+        }
     }
-    PrintSpread("driver", driver);
-    PrintSpread("main", mainWindow);
-    PrintSpread("bare", yardstick);
-
-    // One pass of the driver's waits (os/win32/win32_clock.cpp); the MSR poll's timer set and
-    // killed, as 'A' and 'U' do; one trace record: the gate writes one per 'A' and one per 'U'.
-    std::vector<double> idles;
-    std::vector<double> timers;
-    std::vector<double> traces;
-    for (int i = 0; i < pairs; ++i) {
-        double start = NowUs();
-        MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        idles.push_back(NowUs() - start);
-        start = NowUs();
-        SetTimer(client.window, 1, 1000, nullptr);
-        KillTimer(client.window, 1);
-        timers.push_back(NowUs() - start);
-        start = NowUs();
-        OutputDebugStringA("Lodevar gate [GATE]BANK_ADVISE_MSR: ADVISE OK\n");
-        traces.push_back(NowUs() - start);
+    const char* const names[] = {"driver", "main", "bare", "idle", "timer", "debugstring"};
+    for (int i = 0; i < 6; ++i) {
+        std::printf("%s\t%.1f", names[i], Quantile(times[i], 0.5));
+        if (i < 3) {
+            std::printf("\t%.1f\t%.1f", Quantile(times[i], 0.1), Quantile(times[i], 0.9));
+        }
+        std::printf("\n");
     }
-    std::printf("idle\t%.1f\ntimer\t%.1f\ndebugstring\t%.1f\n", Quantile(idles, 0.5), Quantile(timers, 0.5),
-                Quantile(traces, 0.5));
     if (failures != 0) {
         std::fprintf(stderr, "bench-client: %d request(s) did not answer 1\n", failures);
         return 1;

@@ -1,15 +1,11 @@
 // lodevar-protocol-time FAMILY [RUNS]: the protocol's own time of the teller transaction (teller_script.h)
-// on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic starts
-// on the simulated platform as lodevar.exe starts (settings PORT=1 and MODEL=FAMILY, the printer
-// opened at start-up), with the in-process emulator (answers 2 ms after a request) or the fake
-// library (the passbook in at the first question). With the passbook already in, a client
-// registers and sends the script's requests one after the other to its gate. The virtual clock
-// moves only through the pauses and waits the protocol takes, so the time a request takes here is
-// the least it can take on any machine. RUNS transactions (1 unless given), a second apart, the
-// passbook put in again before each, as `make bench` runs them under Wine.
-//
-// Output, one line per request and two per transaction (milliseconds of virtual time; the bytes the
-// driver wrote to the printer and the printer answered during the transaction):
+// on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic starts on the
+// simulated platform as lodevar.exe starts (PORT=1, MODEL=FAMILY, the printer opened at start-up), with
+// the in-process emulator or the fake library; a client registers and sends the script's requests one
+// after the other. The virtual clock moves only through the protocol's pauses and waits, so this is the
+// least a request can take on any machine. RUNS transactions (1 unless given), a second apart, the
+// passbook put in again before each, as `make bench` runs them under Wine. Output (ms of virtual time;
+// the bytes to and from the printer during the transaction):
 //   step <TAB> <run> <TAB> <request text> <TAB> <result> <TAB> <ms>
 //   total <TAB> <run> <TAB> <ms>
 //   wire <TAB> <run> <TAB> <bytes to the printer> <TAB> <bytes from the printer>
@@ -30,43 +26,19 @@
 namespace {
 
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
-constexpr char kLibrary[] = "C:\\Lodevar\\VSK_ALL.dll";
 
 // The teller application's window: takes whatever the driver sends it.
 struct ClientWindow : os::IWindowProc {
     os::MessageResult OnMessage(os::Window, const os::Message&) override { return {true, 1}; }
 };
 
-// The bytes that have crossed the line in each direction so far.
+// The bytes that have crossed the line so far: to the printer, from it.
 std::pair<std::size_t, std::size_t> WireBytes(const emu::CPrinterEmulator& printer) {
     std::pair<std::size_t, std::size_t> bytes{0, 0};
     for (const emu::WireRecord& record : printer.Wire()) {
         (record.toPrinter ? bytes.first : bytes.second) += record.bytes.size();
     }
     return bytes;
-}
-
-// One teller transaction through the gate; true when every request answered 1.
-bool Transaction(sim::CSimPlatform& sim, const emu::CPrinterEmulator& printer, os::Window gate,
-                 os::Window client, int run) {
-    bool allDone = true;
-    const auto before = WireBytes(printer);
-    const std::uint32_t begin = sim.clock.Ticks();
-    for (const bench::Step& step : bench::kTellerTransaction) {
-        lvc_request request;
-        lvc_build_request(&request, LVC_IMMEDIATE, step.letter, step.field1, step.field2, step.option,
-                          step.data, static_cast<int>(std::strlen(step.data)));
-        const std::uint32_t start = sim.clock.Ticks();
-        std::intptr_t result =
-            sim.windows.SendCopyData(gate, client, 0, request.text, static_cast<std::uint32_t>(request.size));
-        std::printf("step\t%d\t%.9s\t%ld\t%u\n", run, request.text, static_cast<long>(result),
-                    static_cast<unsigned>(sim.clock.Ticks() - start));
-        allDone = allDone && result == LVC_DONE;
-    }
-    std::printf("total\t%d\t%u\n", run, static_cast<unsigned>(sim.clock.Ticks() - begin));
-    const auto after = WireBytes(printer);
-    std::printf("wire\t%d\t%zu\t%zu\n", run, after.first - before.first, after.second - before.second);
-    return allDone;
 }
 
 int Run(int family, int runs) {
@@ -76,7 +48,7 @@ int Run(int family, int runs) {
     sim::CSimPlatform sim;
     fake::Install(&library);
     if (family == 2) {
-        fake::Register(sim.library, kLibrary);
+        fake::Register(sim.library, "C:\\Lodevar\\VSK_ALL.dll");
     } else {
         sim.serial.Attach("COM1", &printer);
     }
@@ -99,7 +71,20 @@ int Run(int family, int runs) {
         // The emulator's operator puts a passbook in half a second after an eject at the earliest.
         sim.clock.Advance(1000);
         printer.Insert(emu::Medium::Passbook);
-        allDone = Transaction(sim, printer, gate, client, run) && allDone;
+        const auto before = WireBytes(printer);
+        const std::uint32_t begin = sim.clock.Ticks();
+        for (const bench::Step& step : bench::kTellerTransaction) {
+            const lvc_request request = bench::Request(step);
+            const std::uint32_t start = sim.clock.Ticks();
+            std::intptr_t result = sim.windows.SendCopyData(gate, client, 0, request.text,
+                                                            static_cast<std::uint32_t>(request.size));
+            std::printf("step\t%d\t%.9s\t%ld\t%u\n", run, request.text, static_cast<long>(result),
+                        static_cast<unsigned>(sim.clock.Ticks() - start));
+            allDone = allDone && result == LVC_DONE;
+        }
+        std::printf("total\t%d\t%u\n", run, static_cast<unsigned>(sim.clock.Ticks() - begin));
+        const auto after = WireBytes(printer);
+        std::printf("wire\t%d\t%zu\t%zu\n", run, after.first - before.first, after.second - before.second);
     }
     fake::Install(nullptr);
     return allDone ? 0 : 1;

@@ -5,6 +5,10 @@
 // virtual clock (protocol_time.cpp). Take in the passbook (already in the printer), print ten
 // lines in the gate's font (Myoungjo, so no font command and no font pause), write the stripe and
 // eject. Each step becomes an immediate request built by the client kit.
+#include <cstring>
+
+#include "client/lodevar_client.h"
+
 namespace bench {
 
 struct Step {
@@ -31,5 +35,12 @@ inline constexpr Step kTellerTransaction[] = {
     {'M', 0, 0, '0', "110-2345-6789-01"},
     {'O', 0, 0, '0', ""},
 };
+
+inline lvc_request Request(const Step& step) {
+    lvc_request request;
+    lvc_build_request(&request, LVC_IMMEDIATE, step.letter, step.field1, step.field2, step.option, step.data,
+                      static_cast<int>(std::strlen(step.data)));
+    return request;
+}
 
 }  // namespace bench

@@ -2,6 +2,7 @@
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -11,65 +12,64 @@ namespace fuzz {
 
 namespace {
 
-constexpr char kGuardPattern = static_cast<char>(0xA5);
-
 // The distance from `now` to a later time on the wrapping counter; 0 for a time already reached.
 std::uint32_t Ahead(std::uint32_t now, std::uint32_t time) {
     auto distance = static_cast<std::int32_t>(time - now);
     return distance > 0 ? static_cast<std::uint32_t>(distance) : 0;
 }
 
-}  // namespace
-
-void Fail(const char* format, ...) {
+[[noreturn]] void FailWith(const char* format, va_list arguments) {
     std::fprintf(stderr, "\n==lodevar fuzz check failed== ");
-    va_list arguments;
-    va_start(arguments, format);
     std::vfprintf(stderr, format, arguments);
-    va_end(arguments);
     std::fprintf(stderr, "\n");
     std::fflush(stderr);
     std::abort();
 }
 
+}  // namespace
+
+void Fail(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    FailWith(format, arguments);
+}
+
+void Expect(bool holds, const char* format, ...) {
+    if (!holds) {
+        va_list arguments;
+        va_start(arguments, format);
+        FailWith(format, arguments);
+    }
+}
+
 std::string CInput::Bytes(std::size_t n) {
-    std::size_t count = std::min(n, Left());
+    std::size_t count = Empty() ? 0 : std::min(n, m_nSize - m_nAt);
     std::string bytes(reinterpret_cast<const char*>(m_pData + m_nAt), count);
     m_nAt += count;
     return bytes;
 }
 
-CInput CInput::Section(std::size_t n) {
-    std::size_t count = std::min(n, Left());
-    CInput section(m_pData + m_nAt, count);
-    m_nAt += count;
-    return section;
-}
-
 void CFuzzClock::Advance(std::uint32_t to) {
     m_nNow = to;
-    if (watch) {
+    if (active && watch) {
         watch();
     }
 }
 
-void CFuzzClock::Sleep(std::uint32_t ms) {
-    Advance(m_nNow + ms);
-}
-
-void CFuzzClock::Idle() {
-    IdleUntil(m_nNow + 1);
+void CFuzzClock::End() {
+    if (watch) {
+        watch();
+    }
+    active = false;
 }
 
 void CFuzzClock::IdleUntil(std::uint32_t deadline) {
     // A wait asks for another pass only while its time-out has not passed.
-    if (Ahead(m_nNow, deadline) == 0) {
-        Fail("a wait idles at %u, past its own time-out at %u", m_nNow, deadline);
-    }
+    std::uint32_t step = Ahead(m_nNow, deadline);
+    Expect(step != 0, "a wait idles at %u, past its own time-out at %u", m_nNow, deadline);
     if (pump != nullptr && pump->HasDueMessage()) {
         return;  // the message is dispatched by the wait's next pass
     }
-    std::uint32_t step = Ahead(m_nNow, deadline);
     std::uint32_t due = 0;
     if (pump != nullptr && pump->NextDue(due)) {
         step = std::min(step, Ahead(m_nNow, due));
@@ -80,18 +80,26 @@ void CFuzzClock::IdleUntil(std::uint32_t deadline) {
     Advance(m_nNow + std::max<std::uint32_t>(step, 1));
 }
 
-bool CFuzzPump::PeekKeyMessage(os::KeyMessage& key) {
-    if (escapeHeld && escapeHeld()) {
-        ++escapesSeen;
-        key.message = os::kWmKeyDown;
-        key.wParam = 27;
-        return true;
+os::MessageResult CClientWindow::OnMessage(os::Window, const os::Message& message) {
+    if (message.id != os::kWmCopyData) {
+        return {true, 1};
     }
-    return m_queue.PeekKeyMessage(key);
-}
-
-CFuzzPlatform::CFuzzPlatform() {
-    clock.pump = &queue;
+    const char* bytes = static_cast<const char*>(message.copyData);
+    Expect(bytes != nullptr, "a client received a record without data");
+    if (message.copySize == kAdviseReplyBytes && bytes[0] == 'A') {
+        for (int i = 1; i < 9; ++i) {
+            Expect(i < 6 ? bytes[i] == '\0' : bytes[i] >= '0' && bytes[i] <= '9',
+                   "the MSR advise reply has a zero byte or a length digit wrong at offset %d", i);
+        }
+        Expect(strnlen(bytes + 9, 99) <= 98,
+               "the MSR advise reply's text is not terminated within its 99 bytes");
+    } else {
+        Expect(message.copySize == kPrintEndBytes,
+               "a client received a record of %u bytes that is neither reply nor notice", message.copySize);
+        Expect(std::strcmp(bytes, "PRINT_END_PBPR_MSG") == 0 && strnlen(bytes + 64, 32) <= 31,
+               "the end-of-print notice does not have its name and the handle text");
+    }
+    return {true, 1};
 }
 
 void CFuzzPlatform::RunLoop(std::uint32_t ms, int limit) {
@@ -99,35 +107,42 @@ void CFuzzPlatform::RunLoop(std::uint32_t ms, int limit) {
     for (int dispatched = 0; dispatched < limit;) {
         if (queue.DispatchOne()) {
             ++dispatched;
-            continue;
-        }
-        if (Ahead(clock.Ticks(), end) == 0) {
+        } else if (Ahead(clock.Ticks(), end) == 0) {
             break;
+        } else {
+            clock.IdleUntil(end);
         }
-        clock.IdleUntil(end);
     }
 }
 
-CGuarded::CGuarded(std::size_t size, char fill)
-    : m_nSize(size), m_storage(size + 2 * kGuardBytes, kGuardPattern) {
-    std::memset(Data(), fill, size);
+std::unique_ptr<CMainFrame> CFuzzPlatform::StartDriver() {
+    windows.RegisterMainClass(kMainWindowName);
+    auto frame = std::make_unique<CMainFrame>(platform);
+    Expect(frame->Create(), "the main window was not created");
+    return frame;
+}
+
+std::intptr_t CFuzzPlatform::CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
+                                      std::uint32_t size) {
+    os::Message message;
+    message.id = os::kWmCopyData;
+    message.wParam = from;
+    message.copyTag = tag;
+    message.copySize = size;
+    message.copyData = data;
+    return windows.Send(target, message);
+}
+
+CGuarded::CGuarded(std::size_t size, char fill, const std::string& contents)
+    : m_nSize(std::max(size, contents.size())), m_storage(m_nSize + 2 * kGuardBytes) {
+    std::memset(Data(), fill, m_nSize);
+    std::memcpy(Data(), contents.data(), contents.size());
     ASAN_POISON_MEMORY_REGION(m_storage.data(), kGuardBytes);
     ASAN_POISON_MEMORY_REGION(Data() + m_nSize, kGuardBytes);
 }
 
 CGuarded::~CGuarded() {
     ASAN_UNPOISON_MEMORY_REGION(m_storage.data(), m_storage.size());
-}
-
-void CGuarded::Check(const char* what) const {
-    ASAN_UNPOISON_MEMORY_REGION(const_cast<char*>(m_storage.data()), m_storage.size());
-    for (std::size_t i = 0; i < kGuardBytes; ++i) {
-        if (m_storage[i] != kGuardPattern || m_storage[kGuardBytes + m_nSize + i] != kGuardPattern) {
-            Fail("%s of %zu bytes: a guard byte was written", what, m_nSize);
-        }
-    }
-    ASAN_POISON_MEMORY_REGION(const_cast<char*>(m_storage.data()), kGuardBytes);
-    ASAN_POISON_MEMORY_REGION(const_cast<char*>(m_storage.data()) + kGuardBytes + m_nSize, kGuardBytes);
 }
 
 }  // namespace fuzz

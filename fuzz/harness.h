@@ -1,28 +1,27 @@
 #pragma once
 
-// What the three fuzz targets share: a reader of the fuzzer's bytes, a virtual clock that skips the
-// empty passes of a wait and watches every operation against a time bound, a message pump that
-// lets the harness's operator press the cancel key, the simulated platform put together from them,
-// and buffers with poisoned guard bytes on both sides.
+// What the three fuzz targets share: the simulated workstation of one input, with a virtual clock
+// that watches every step against a time bound and an operator who can press the cancel key.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "os/platform.h"
-#include "os/sim/sim_desktop.h"
-#include "os/sim/sim_library.h"
-#include "os/sim/sim_pump.h"
-#include "os/sim/sim_serial.h"
-#include "os/sim/sim_system.h"
-#include "os/sim/sim_windows.h"
+#include "app/main_frame.h"
+#include "gate/gate.h"
+#include "os/sim/sim_platform.h"
 
 namespace fuzz {
 
+constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
+
 // Reports a broken check and aborts, so that libFuzzer keeps the input as a crash.
 [[noreturn]] void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Fails with the message unless `holds`.
+void Expect(bool holds, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The fuzzer's bytes, read from the front. Past the end every read gives zeros.
 class CInput {
@@ -30,20 +29,18 @@ public:
     CInput(const std::uint8_t* data, std::size_t size) : m_pData(data), m_nSize(size) {}
 
     bool Empty() const { return m_nAt >= m_nSize; }
-    std::size_t Left() const { return Empty() ? 0 : m_nSize - m_nAt; }
     std::uint8_t Byte() { return Empty() ? 0 : m_pData[m_nAt++]; }
+    // Little-endian, the low byte first.
     std::uint16_t Word() {
-        auto low = static_cast<std::uint16_t>(Byte());
+        const std::uint8_t low = Byte();
         return static_cast<std::uint16_t>(low | (Byte() << 8));
     }
     std::uint32_t Dword() {
-        std::uint32_t low = Word();
+        const std::uint32_t low = Word();
         return low | (static_cast<std::uint32_t>(Word()) << 16);
     }
     // Up to n bytes (fewer at the end of the input).
     std::string Bytes(std::size_t n);
-    // Splits off the next n bytes as an input of their own.
-    CInput Section(std::size_t n);
 
 private:
     const std::uint8_t* m_pData;
@@ -54,17 +51,27 @@ private:
 // A virtual millisecond clock. A wait's pass (IdleUntil) lets time run on to the next moment at
 // which anything can happen: a message falls due, a byte arrives (`nextByte`), or the wait's own
 // time-out; so a ten-second wait costs a few passes, and ends at the same virtual time as with one
-// millisecond per pass. After every step of time `watch` runs: the target checks its bound there.
+// millisecond per pass. Between Begin() and End() of a step, `watch` runs after every step of time
+// and once at the end: the target checks its bound there.
 class CFuzzClock : public os::IClock {
 public:
     std::uint32_t Ticks() override { return m_nNow; }
-    void Sleep(std::uint32_t ms) override;
-    void Idle() override;
+    void Sleep(std::uint32_t ms) override { Advance(m_nNow + ms); }
+    void Idle() override { IdleUntil(m_nNow + 1); }
     void IdleUntil(std::uint32_t deadline) override;
+
+    void Begin() {
+        started = m_nNow;
+        active = true;
+    }
+    void End();
+    std::uint32_t Elapsed() const { return m_nNow - started; }
 
     sim::CSimPump* pump = nullptr;
     std::function<bool(std::uint32_t&)> nextByte;
     std::function<void()> watch;
+    bool active = false;
+    std::uint32_t started = 0;
 
 private:
     void Advance(std::uint32_t to);
@@ -75,22 +82,31 @@ private:
 // The thread's message queue as the driver sees it: the simulated queue, except that the harness's
 // operator can hold the cancel key (Escape) down: while `escapeHeld` answers true, the driver finds
 // a key-down of Escape at the head of the key messages.
-class CFuzzPump : public os::IMessagePump {
-public:
-    explicit CFuzzPump(sim::CSimPump& queue) : m_queue(queue) {}
-    bool DispatchOne() override { return m_queue.DispatchOne(); }
-    bool PeekKeyMessage(os::KeyMessage& key) override;
+struct CFuzzPump : os::IMessagePump {
+    explicit CFuzzPump(sim::CSimPump& simQueue) : queue(simQueue) {}
+    bool DispatchOne() override { return queue.DispatchOne(); }
+    bool PeekKeyMessage(os::KeyMessage& key) override {
+        if (escapeHeld && escapeHeld()) {
+            key.message = os::kWmKeyDown;
+            key.wParam = 27;
+            return true;
+        }
+        return queue.PeekKeyMessage(key);
+    }
 
+    sim::CSimPump& queue;
     std::function<bool()> escapeHeld;
-    int escapesSeen = 0;
+};
 
-private:
-    sim::CSimPump& m_queue;
+// A teller application's window: fails on any record the driver sends it that is neither an MSR
+// advise reply nor an end-of-print notice of the documented shape.
+struct CClientWindow : os::IWindowProc {
+    os::MessageResult OnMessage(os::Window, const os::Message& message) override;
 };
 
 // The simulated workstation of one fuzz input.
 struct CFuzzPlatform {
-    CFuzzPlatform();
+    CFuzzPlatform() { clock.pump = &queue; }
     CFuzzPlatform(const CFuzzPlatform&) = delete;
     CFuzzPlatform& operator=(const CFuzzPlatform&) = delete;
 
@@ -108,25 +124,32 @@ struct CFuzzPlatform {
     // Runs the message loop for `ms` of virtual time, as the real loop would; at most `limit`
     // messages are dispatched.
     void RunLoop(std::uint32_t ms, int limit = 10000);
+    // The driver's main window, created as lodevar.exe creates it.
+    std::unique_ptr<CMainFrame> StartDriver();
+    // A WM_COPYDATA from `from` to `target`, the block handed over as it is (no copy); the answer.
+    std::intptr_t CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
+                           std::uint32_t size);
+    // Registers `client` with the driver's main window; the gate.
+    os::Window Register(os::Window main, os::Window client) {
+        return static_cast<os::Window>(
+            windows.SendCopyData(main, client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
+    }
 };
 
-// A buffer handed to the driver, with guard bytes on both sides. The guards are poisoned, so the
-// address sanitizer stops the first access to them; Check() also verifies their pattern.
+// A buffer handed to the driver, holding `contents` and then `fill`, with 64 poisoned guard bytes on
+// both sides: the address sanitizer stops the first access to them, read or write.
 class CGuarded {
 public:
-    explicit CGuarded(std::size_t size, char fill = '\0');
+    explicit CGuarded(std::size_t size, char fill = '\0', const std::string& contents = {});
     ~CGuarded();
     CGuarded(const CGuarded&) = delete;
     CGuarded& operator=(const CGuarded&) = delete;
 
     char* Data() { return m_storage.data() + kGuardBytes; }
     std::size_t Size() const { return m_nSize; }
-    // Fails when a guard byte changed; `what` names the buffer in the message.
-    void Check(const char* what) const;
-
-    static constexpr std::size_t kGuardBytes = 64;
 
 private:
+    static constexpr std::size_t kGuardBytes = 64;
     std::size_t m_nSize;
     std::vector<char> m_storage;
 };
@@ -134,18 +157,17 @@ private:
 // Time constants of the printer protocol (milliseconds), as the driver must keep them, and the
 // bounds the fuzz targets derive from them.
 namespace protocol {
-constexpr std::uint32_t kCtsWait = 11 * 100;         // a write that waits for CTS in vain
-constexpr std::uint32_t kProbeWait = 1000 + 1;       // each family's probe answer
-constexpr std::uint32_t kReplyWaitA = 1000 + 1;      // family 0 status: the STX
-constexpr std::uint32_t kAttemptPause = 100;         // between status attempts
-constexpr std::uint32_t kReplyWaitB = 10000 + 1;     // family 1 status: the first byte
-constexpr std::uint32_t kNextByteB = 1000 + 1;       // family 1 status: each further byte
-constexpr std::uint32_t kMsrDataWait = 500 + 1;      // family 1 status: stripe data after 'M'
-constexpr std::uint32_t kInitialisePause = 500;      // after the initialise command
-constexpr std::uint32_t kFrameStartA = 10000 + 1;    // family 0 stripe frame: the STX
-constexpr std::uint32_t kBlockPause = 1000;          // between 400-byte blocks of a text
-constexpr std::uint32_t kPassPause = 1000;           // the longest pause of a wait loop's pass
-constexpr std::uint32_t kLibraryPaperInPause = 200;  // before each call of the library's paper-in
+constexpr std::uint32_t kCtsWait = 11 * 100;       // a write that waits for CTS in vain
+constexpr std::uint32_t kProbeWait = 1000 + 1;     // each family's probe answer
+constexpr std::uint32_t kReplyWaitA = 1000 + 1;    // family 0 status: the STX
+constexpr std::uint32_t kAttemptPause = 100;       // between status attempts
+constexpr std::uint32_t kReplyWaitB = 10000 + 1;   // family 1 status: the first byte
+constexpr std::uint32_t kNextByteB = 1000 + 1;     // family 1 status: each further byte
+constexpr std::uint32_t kMsrDataWait = 500 + 1;    // family 1 status: stripe data after 'M'
+constexpr std::uint32_t kInitialisePause = 500;    // after the initialise command
+constexpr std::uint32_t kFrameStartA = 10000 + 1;  // family 0 stripe frame: the STX
+constexpr std::uint32_t kBlockPause = 1000;        // between 400-byte blocks of a text
+constexpr std::uint32_t kPassPause = 1000;         // the longest pause of a wait loop's pass
 
 // A family 0 status query with a silent printer: six attempts.
 constexpr std::uint32_t kSilentQueryA = 6 * (kReplyWaitA + kAttemptPause);
