@@ -1,7 +1,5 @@
-// The device connection: the two attempts with the port switch, the family, the write-back, the
-// operator's question, the end-of-print notice and the tray's initialise; and re-entrancy: the
-// link's waits and the modal dialogs dispatch messages, so menu commands, a settings OK, closes,
-// timer ticks and client requests arrive in the middle of a printer exchange.
+// The device connection and re-entrancy: the link's waits and the modal dialogs dispatch messages,
+// so menu commands, a settings OK, closes and timer ticks arrive in the middle of an exchange.
 
 #include <gtest/gtest.h>
 
@@ -18,9 +16,7 @@ TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStor
         int com2;
         Names opened;
         const char* model;
-    } cases[] = {{nullptr, -1, 0, {"COM1", "COM2"}, "0"},
-                 {"2", 1, -2, {"COM2", "COM1"}, "1"},
-                 {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"}};
+    } cases[] = {{"2", 1, -2, {"COM2", "COM1"}, "1"}, {"5", 0, -2, {"\\\\.\\TELNET", "COM1"}, "0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.opened[1]);
         Workstation w;
@@ -58,19 +54,6 @@ TEST_F(FrameTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheN
     EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
 
-TEST_F(FrameTest, AMissingPrinterLibraryIsReportedOncePerAttemptThenTheQuestion) {
-    SetIni("MODEL", "2");
-    Create();
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    const auto& shown = sim.desktop.AllShown();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, text::kLibraryMissing);
-    EXPECT_EQ(shown[1].text, text::kLibraryMissing);
-    EXPECT_EQ(shown[2].kind, "question");
-    EXPECT_EQ(sim.library.LoadAttempts(), Names(2, "C:\\Lodevar\\VSK_ALL.dll"));
-    EXPECT_EQ(sim.serial.Count().open, 0);
-}
-
 // Neither port answers: the notice, then the question; only "예" (1) keeps the re-open flag.
 TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
     for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
@@ -81,9 +64,7 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
         w.sim.desktop.defaultQuestionAnswer = answer;
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
         EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
-        EXPECT_EQ(w.frame->m_nPort, 2);
         EXPECT_TRUE(w.frame->m_strStatus.empty());
-        EXPECT_TRUE(w.sim.system.profileWrites.empty());
         EXPECT_EQ(w.frame->m_comm.m_bOpen, 0);
         ASSERT_EQ(w.Shown("question"), 1);
         EXPECT_EQ(w.sim.desktop.AllShown().back().text, text::kRetryQuestion);
