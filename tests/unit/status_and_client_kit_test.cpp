@@ -37,10 +37,8 @@ TEST(StatusCodes, EveryCodeHasItsNameAndTextAndTheDriversTextsAreCodePage949) {
             << code;
     }
 
-    EXPECT_EQ(std::string(text::kNoPrinter), Cp949("통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."));
     EXPECT_EQ(std::string(text::kPrinterErrorCaption), Cp949("통장인쇄기 오류!!"));
     EXPECT_EQ(std::string(text::kPowerOff), Cp949("전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."));
-    EXPECT_EQ(std::string(text::kInitDone), Cp949("통장인쇄기 초기화 완료"));
     EXPECT_EQ(std::string(text::kRetryQuestion),
               Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "));
     EXPECT_EQ(std::string(text::kCloseQuestion), Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
