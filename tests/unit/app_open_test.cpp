@@ -32,12 +32,10 @@ TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStor
         w.Create();
         EXPECT_EQ(w.frame->OpenPrinter(0), 1);
         EXPECT_EQ(w.sim.serial.OpenedNames(), c.opened);
-        EXPECT_EQ(w.Ini("PORT"), c.opened[1].substr(3));
-        EXPECT_EQ(w.Ini("MODEL"), c.model);
+        EXPECT_EQ(std::tuple(w.Ini("PORT"), w.Ini("MODEL")), std::tuple(c.opened[1].substr(3), c.model));
         EXPECT_EQ(w.frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
-        EXPECT_EQ(w.frame->m_comm.m_bOpen, 1);
-        EXPECT_EQ(w.frame->m_bAutoReopen, 0);
-        EXPECT_EQ(w.Shown("question"), 0);
+        EXPECT_EQ(std::tuple(w.frame->m_comm.m_bOpen, w.frame->m_bAutoReopen, w.Shown("question")),
+                  std::tuple(1, 0, 0));
     }
 }
 
@@ -48,8 +46,7 @@ TEST_F(FrameTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheN
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA);  // the initialise, no probe
-    EXPECT_EQ(Ini("PORT"), "2");
-    EXPECT_EQ(Ini("MODEL"), "0");
+    EXPECT_EQ(std::tuple(Ini("PORT"), Ini("MODEL")), std::tuple("2", "0"));
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
@@ -65,11 +62,11 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
         EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
         EXPECT_TRUE(w.frame->m_strStatus.empty());
-        EXPECT_EQ(w.frame->m_comm.m_bOpen, 0);
         ASSERT_EQ(w.Shown("question"), 1);
-        EXPECT_EQ(w.sim.desktop.AllShown().back().text, text::kRetryQuestion);
-        EXPECT_EQ(w.sim.desktop.AllShown().back().owner, w.Main());
-        EXPECT_EQ(w.frame->m_bAutoReopen, answer == os::kIdOk ? 1 : 0);
+        const auto& question = w.sim.desktop.AllShown().back();
+        EXPECT_EQ(std::tuple(question.text, question.owner), std::tuple(text::kRetryQuestion, w.Main()));
+        EXPECT_EQ(std::tuple(w.frame->m_comm.m_bOpen, w.frame->m_bAutoReopen),
+                  std::tuple(0, answer == os::kIdOk ? 1 : 0));
     }
 }
 
@@ -77,21 +74,17 @@ TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpen
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer yet, and the operator says no
     EXPECT_EQ(frame->m_bAutoReopen, 0);
-
     Plug("COM1", com1, 0);
     frame->OnCommand(ID_TRAY_INIT);
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
-    EXPECT_EQ(sim.system.profileWrites.size(), 4u);
+    EXPECT_EQ(std::tuple(frame->m_comm.m_bOpen, sim.system.profileWrites.size()), std::tuple(1, 4u));
 
     ClientWindow client;
     frame->StartMsrAdvise(Register(client));
     std::size_t before = com1.Received().size();
     frame->OnCommand(ID_TRAY_INIT);
-    EXPECT_EQ(sim.serial.Count().open, 3);
-    EXPECT_EQ(sim.system.profileWrites.size(), 4u);
+    EXPECT_EQ(std::tuple(sim.serial.Count().open, sim.system.profileWrites.size()), std::tuple(3, 4u));
     EXPECT_EQ(com1.Received().substr(before), kClearA + "\0330" + kStatusRequestA);  // the wait ends first
-    EXPECT_EQ(frame->m_bMsrWait, 0);
-    EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
+    EXPECT_FALSE(frame->m_bMsrWait != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
 TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNextRequestOpensAgain) {
@@ -107,15 +100,13 @@ TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNex
     const std::uint32_t start = sim.clock.Ticks();
     EXPECT_EQ(frame->PAPEROUT(), 242);
     EXPECT_LT(sim.clock.Ticks() - start, 3000u + 1000u);
-    EXPECT_EQ(frame->m_comm.m_bOpen, 0);
-    EXPECT_EQ(frame->m_bAutoReopen, 1);
-    EXPECT_EQ(frame->m_strStatus, Cp949("Response가 없다"));
+    EXPECT_EQ(std::tuple(frame->m_comm.m_bOpen, frame->m_bAutoReopen, frame->m_strStatus),
+              std::tuple(0, 1, Cp949("Response가 없다")));
 
     com1.AnswerAlways(FrameA('P'), kStatusRequestA);
     Plug("COM1", com1);  // plugged in again
     EXPECT_EQ(frame->PAPEROUT(), 1);
-    EXPECT_EQ(sim.serial.Count().open, 2);
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);
+    EXPECT_EQ(std::tuple(sim.serial.Count().open, frame->m_comm.m_bOpen), std::tuple(2, 1));
 }
 
 class ReentryTest : public FrameTest {
@@ -157,12 +148,11 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
     sim.desktop.propertyEdit = [](os::PropertyFields& fields) { fields.portRadio = 1; };
     PostToMain(os::kWmCommand, ID_TRAY_CONFIG);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(Shown("property"), 1);
-    EXPECT_EQ(Ini("PORT"), "1");  // the running open stored its own port
+    EXPECT_EQ(std::tuple(Shown("property"), Ini("PORT")),
+              std::tuple(1, "1"));  // the open stored its own port
     Pump();
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(frame->m_nPort, 2);
-    EXPECT_EQ(Ini("PORT"), "2");
+    EXPECT_EQ(std::tuple(frame->m_nPort, Ini("PORT")), std::tuple(2, "2"));
 }
 
 // A close waits for the open to end; a quiet close interrupts it at once, without the question.
@@ -179,14 +169,13 @@ TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) 
         const std::uint32_t start = w.sim.clock.Ticks();
         EXPECT_EQ(w.frame->OpenPrinter(0), quiet ? 242 : 1);
         EXPECT_EQ(w.sim.clock.Ticks() - start < 300u, quiet);  // the probe's answer was not waited for
-        EXPECT_EQ(w.sim.serial.Count().open, 1);               // no second attempt
-        EXPECT_EQ(w.frame->m_comm.m_bOpen, quiet ? 0 : 1);
-        EXPECT_TRUE(w.Alive(w.Main()));
-        EXPECT_EQ(w.Shown("yesno") + w.Shown("question"), 0);
+        // No second attempt, the window still there, nothing asked yet.
+        EXPECT_EQ(std::tuple(w.sim.serial.Count().open, w.frame->m_comm.m_bOpen, w.Alive(w.Main()),
+                             w.Shown("yesno") + w.Shown("question")),
+                  std::tuple(1, quiet ? 0 : 1, true, 0));
         w.Pump();
-        EXPECT_EQ(w.Shown("yesno"), quiet ? 0 : 1);
-        EXPECT_FALSE(w.Alive(w.Main()));
-        EXPECT_TRUE(w.sim.windows.QuitPosted());
+        EXPECT_EQ(std::tuple(w.Shown("yesno"), w.Alive(w.Main()), w.sim.windows.QuitPosted()),
+                  std::tuple(quiet ? 0 : 1, false, true));
     }
 }
 
@@ -203,12 +192,10 @@ TEST_F(ReentryTest, AnOpenOrAnInitialiseInsideAnOpenOpensNothingMoreAndTheInitia
     PostToMain(os::kWmCommand, ID_TRAY_INIT);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(inside, std::tuple(0, true, 242, 0));
-    EXPECT_EQ(Shown("question"), 0);
-    EXPECT_FALSE(frame->OpenRunning());
-    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 1);
-    Pump();
-    EXPECT_EQ(sim.serial.Count().open, 1);  // the device was open by then: only the initialise
-    EXPECT_EQ(CountOf(com1.Received(), "\0330"), 2);
+    EXPECT_EQ(std::tuple(Shown("question"), frame->OpenRunning(), CountOf(com1.Received(), "\0330")),
+              std::tuple(0, false, 1));
+    Pump();  // the device was open by then: only the initialise
+    EXPECT_EQ(std::tuple(sim.serial.Count().open, CountOf(com1.Received(), "\0330")), std::tuple(1, 2));
 }
 
 TEST_F(ReentryTest, TicksDuringALongPollAreSkipped) {
@@ -222,6 +209,6 @@ TEST_F(ReentryTest, TicksDuringALongPollAreSkipped) {
     std::size_t before = com1.Received().size();
     Pump(1000);  // the first tick polls: six status requests of a second each, while ticks keep coming
     EXPECT_GT(sim.clock.Ticks(), 6000u);
-    EXPECT_EQ(CountOf(com1.Received().substr(before), kStatusRequestA), 6);
-    EXPECT_EQ(frame->m_bMsrWait, 1);
+    EXPECT_EQ(std::tuple(CountOf(com1.Received().substr(before), kStatusRequestA), frame->m_bMsrWait),
+              std::tuple(6, 1));
 }

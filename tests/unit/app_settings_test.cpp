@@ -1,5 +1,4 @@
-// Settings: the profile file beside the program, a program folder too long for the path buffers,
-// the monitor program switch, and the settings dialog.
+// Settings: the profile file, program folders too long for the paths, the monitor, the dialog.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,18 +12,17 @@ TEST_F(FrameTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOr
     Create();
     EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nTrace, frame->m_nModel),
               std::tuple(1, 9600, 0, 242));
-    EXPECT_EQ(frame->m_strHomeDir, "C:\\Lodevar");
-    EXPECT_EQ(sim.system.folders.count("c:\\lodevar\\user"), 1u);
-    EXPECT_FALSE(sim.system.ProfileFileExists(kIni));
+    EXPECT_EQ(std::tuple(frame->m_strHomeDir, sim.system.folders.count("c:\\lodevar\\user"),
+                         sim.system.ProfileFileExists(kIni)),
+              std::tuple("C:\\Lodevar", 1u, false));
 
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(sim.system.profileWrites,
               (Names{"Lodevar/PORT=1", "Lodevar/SPEED=9600", "Lodevar/TRACE=0", "Lodevar/MODEL=0"}));
 }
 
-// The four keys are read from "<folder>\User\CommData.ini", which needs 18 characters after the
-// folder and a terminator within 260 bytes: it fits a folder of 241 characters and no longer one,
-// which runs on the defaults and stores nothing, not even in what a cut path would name.
+// "<folder>\User\CommData.ini" and its terminator fit 260 bytes for a folder of 241 characters; a
+// longer one runs on the defaults and stores nothing, not even in what a cut path would name.
 TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaults) {
     for (std::size_t length : {241u, 242u}) {
         Workstation w;
@@ -51,12 +49,10 @@ TEST_F(FrameTest, AProgramNameLongerThanTheFetchIsNotCutDownToAParentFolder) {
     sim.system.SetProfileValue(parent + "\\User\\CommData.ini", "Lodevar", "PORT", "2");
     Create();
     EXPECT_EQ(frame->m_nPort, 1);
-    EXPECT_TRUE(sim.system.folders.empty());
-    EXPECT_TRUE(sim.system.launches.empty());
+    EXPECT_TRUE(sim.system.folders.empty() && sim.system.launches.empty());
 }
 
-// kovask.exe is started by full path with the process id when qrva.ini's KOVASK IS_USE is 1 or
-// missing, and only when that path fits: "<folder>\kovask.exe" of 259 characters does, 260 not.
+// "<folder>\kovask.exe" of 259 characters fits, of 260 not.
 TEST(Monitor, OnlyIsUseOneOrNoneStartsKovaskByFullPathWithTheProcessIdWhenThePathFits) {
     struct Case {
         const char* isUse;
@@ -99,25 +95,23 @@ TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpensReadin
     frame->StartMsrAdvise(Register(client));
     Confirm([](os::PropertyFields& fields) { fields.speed = " +12ab"; });
 
+    // Every port but 1 shows as Com2; MODEL 242 checks no button.
     const os::PropertyFields& shown = sim.desktop.lastPropertyFields;
-    EXPECT_EQ(shown.portRadio, 1);  // every port but 1 shows as Com2
-    EXPECT_EQ(shown.speed, "9600");
-    EXPECT_EQ(shown.trace, 0);
-    EXPECT_EQ(shown.users, 1);
-    EXPECT_EQ(shown.msrWait, "ON");
-    EXPECT_EQ(shown.modelRadio, -1);  // MODEL 242: no button checked
-
-    EXPECT_EQ(frame->m_nSpeed, 12);
-    EXPECT_EQ(frame->m_comm.m_bOpen, 1);  // opened on Com2, family probed
+    EXPECT_EQ(
+        std::tuple(shown.portRadio, shown.speed, shown.trace, shown.users, shown.msrWait, shown.modelRadio),
+        std::tuple(1, "9600", 0, 1, "ON", -1));
+    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_comm.m_bOpen), std::tuple(12, 1));  // opened on Com2
     EXPECT_EQ(std::tuple(Ini("PORT"), Ini("SPEED"), Ini("MODEL")), std::tuple("2", "12", "0"));
 
-    EXPECT_EQ(ParseDecimal(" +12ab"), 12);
-    EXPECT_EQ(ParseDecimal(""), 0);
-    EXPECT_EQ(ParseDecimal("abc"), 0);
-    EXPECT_EQ(ParseDecimal("\t-7"), -7);
-    EXPECT_EQ(ParseDecimal("+-3"), 0);
-    EXPECT_EQ(ParseDecimal("99999999999999999999"), INT_MAX);
-    EXPECT_EQ(ParseDecimal("-99999999999999999999"), INT_MIN);
+    for (auto [text, value] : {std::pair(" +12ab", 12),
+                               {"", 0},
+                               {"abc", 0},
+                               {"\t-7", -7},
+                               {"+-3", 0},
+                               {"99999999999999999999", INT_MAX},
+                               {"-99999999999999999999", INT_MIN}}) {
+        EXPECT_EQ(ParseDecimal(text), value) << text;
+    }
 }
 
 TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheReopenFlag) {
@@ -129,14 +123,12 @@ TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheRe
         fields.modelRadio = -1;
         fields.trace = 1;
     });
-    EXPECT_EQ(frame->m_nSpeed, 0);  // no line at 0 bits per second: both ports fail
-    EXPECT_EQ(frame->m_nModel, -1);
-    EXPECT_EQ(frame->m_nTrace, 1);
+    // No line at 0 bits per second: both ports fail, which leaves the port setting.
+    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_nModel, frame->m_nTrace, frame->m_nPort),
+              std::tuple(0, -1, 1, 1));
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(frame->m_nPort, 1);  // a failed open leaves the setting
-    EXPECT_EQ(Shown("question"), 1);
-    EXPECT_EQ(frame->m_bAutoReopen, 1);
-    EXPECT_TRUE(sim.system.profileWrites.empty());
+    EXPECT_EQ(std::tuple(Shown("question"), frame->m_bAutoReopen, sim.system.profileWrites.size()),
+              std::tuple(1, 1, 0u));
 }
 
 TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChangesNothing) {
@@ -156,6 +148,5 @@ TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChan
     EXPECT_EQ(sim.serial.Count().open, 0);
 
     Confirm({});
-    EXPECT_EQ(frame->m_nModel, 2);
-    EXPECT_EQ(frame->m_nPort, 1);
+    EXPECT_EQ(std::tuple(frame->m_nModel, frame->m_nPort), std::tuple(2, 1));
 }
