@@ -109,8 +109,8 @@ TEST_F(Family0, APaperJamLastsUntilInitialiseNotClearAndCommandsSplitAcrossWrite
         Send(piece);
     }
     ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].row, 2);
-    EXPECT_EQ(printer.Page().Lines()[0].column, 1234);  // four digits are one value
+    EXPECT_EQ(std::tuple(printer.Page().Lines()[0].row, printer.Page().Lines()[0].column),
+              std::tuple(2, 1234));  // four digits are one value
     EXPECT_EQ(Ask("\033"), "");
     EXPECT_EQ(Ask("j"), kPassbookIn);
 }
@@ -133,8 +133,7 @@ TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesGoAttributesApplyToWhatFollowsAnd
 
     // Outside a begin/end pair commands and text are ignored.
     Send("\033u\033i007TEXT");
-    EXPECT_EQ(printer.Loaded(), Medium::Passbook);
-    EXPECT_EQ(printer.Page().Lines().size(), 3u);
+    EXPECT_EQ(std::tuple(printer.Loaded(), printer.Page().Lines().size()), std::tuple(Medium::Passbook, 3u));
     Command("\033u");
     EXPECT_EQ(Ask(kStatus1), kNothingIn1);
 }
@@ -206,15 +205,13 @@ TEST_F(Family0, AFloodSendsTenBytesOfNoiseEveryTenMillisecondsUnaskedUntilItIsOf
     EXPECT_EQ(Run("flood on"), ControlAction::Done);
     now += 995;
     std::string noise = Take();
-    EXPECT_EQ(noise.size(), 1000u);
-    EXPECT_EQ(noise.find_first_of("\x02\x03\x11\x13"), std::string::npos);
+    EXPECT_EQ(std::tuple(noise.size(), noise.find_first_of("\x02\x03\x11\x13")),
+              std::tuple(1000u, std::string::npos));
     std::uint32_t due = 0;
-    ASSERT_TRUE(printer.NextDue(due));
-    EXPECT_EQ(due, now + 5);
+    EXPECT_EQ((std::tuple{printer.NextDue(due), due}), std::tuple(true, now + 5));
     EXPECT_EQ(Run("flood off"), ControlAction::Done);
     now += 1000;
-    EXPECT_EQ(Take(), "");
-    EXPECT_FALSE(printer.NextDue(due));
+    EXPECT_EQ((std::tuple{Take(), printer.NextDue(due)}), std::tuple("", false));
     EXPECT_EQ(Ask(kStatus0), kPassbookIn);
 }
 
@@ -262,10 +259,10 @@ TEST_F(Family0, EachControlSwitchReachesThePrinter) {
     EXPECT_EQ(printer.StripeData(), "1234 5678");  // blanks inside the stripe are kept
     EXPECT_NE(Ask(kStatus0)[0], '\x02');
     EXPECT_FALSE(printer.Cts(now));
-    EXPECT_EQ(Run("unformatted"), ControlAction::Done);
-    EXPECT_EQ(printer.Stripe(), emu::StripeState::Unformatted);
-    EXPECT_EQ(Run("nostripe"), ControlAction::Done);
-    EXPECT_EQ(printer.Stripe(), emu::StripeState::None);
+    EXPECT_EQ((std::tuple{Run("unformatted"), printer.Stripe()}),
+              std::tuple(ControlAction::Done, emu::StripeState::Unformatted));
+    EXPECT_EQ((std::tuple{Run("nostripe"), printer.Stripe()}),
+              std::tuple(ControlAction::Done, emu::StripeState::None));
 }
 
 using emu::CPageModel;
@@ -343,11 +340,8 @@ class DriverOn : public ::testing::Test {
 protected:
     DriverOn() : printer(kFamily), comm(sim.Platform()) {
         sim.serial.Attach("COM1", &printer);
-        // A driver wait that never ends would hang the suite: the operator gives up after a
-        // minute of virtual time.
-        sim.pump.PostKeyDown(27, 60000);
+        sim.pump.PostKeyDown(27, 60000);  // a wait that never ends: the operator gives up after a minute
     }
-    // Opens the port and finds the family.
     void SetUp() override {
         ASSERT_NE(comm.OpenPort(1, 9600, 8, 0, 0), 0);
         ASSERT_EQ(comm.ProbeFamily(), kFamily);
@@ -379,25 +373,23 @@ TEST_F(DriverOnFamily0, AChitInThePassbookPathIsThrownOutFirstAndAChitPrintLands
     printer.Insert(Medium::Chit);
     printer.Insert(Medium::Passbook);  // the operator holds it until the slot is free
     EXPECT_EQ(comm.PrintPassbookAt(5, 1, "AFTER"), status::DONE);
-    EXPECT_EQ(printer.Ejections(), 1);
-    EXPECT_EQ(printer.Page().RowText(1), "     AFTER");
+    EXPECT_EQ(std::tuple(printer.Ejections(), printer.Page().RowText(1)), std::tuple(1, "     AFTER"));
 
     printer.Insert(Medium::Chit);  // goes in half a second after the passbook is out
     EXPECT_EQ(comm.PrintChitAt(2, 2, "CHIT"), status::DONE);
-    EXPECT_EQ(printer.Ejections(), 2);
-    EXPECT_EQ(printer.Page().RowText(2, Medium::Chit), "  CHIT");
+    EXPECT_EQ(std::tuple(printer.Ejections(), printer.Page().RowText(2, Medium::Chit)),
+              std::tuple(2, "  CHIT"));
 }
 
 TEST_F(DriverOnFamily1, KoreanTextComesOutAtRowOneForZeroAndAStripeIsPolledInTwoPasses) {
     printer.InsertAt(Medium::Passbook, sim.clock.Ticks() + 1500);
     EXPECT_EQ(comm.PrintPassbookAt(12, 0, "\xc0\xd4\xb1\xdd 5,000"), status::DONE);
     ASSERT_EQ(printer.Page().Lines().size(), 1u);
-    EXPECT_EQ(printer.Page().Lines()[0].row, 1);
-    EXPECT_EQ(printer.Page().Lines()[0].column, 12);
-    EXPECT_EQ(printer.Page().Lines()[0].text, "입금 5,000");
+    const emu::PrintedLine& line = printer.Page().Lines()[0];
+    EXPECT_EQ(std::tuple(line.row, line.column, line.text), std::tuple(1, 12, "입금 5,000"));
     printer.Insert(Medium::Passbook);
     printer.SetStripe("00:11:22");
-    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::BANK_TONGJN);
+    EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::BANK_TONGJN);  // the first pass asks
     EXPECT_EQ(comm.MsrPoll(buffer, sizeof(buffer)), status::DONE);
     EXPECT_STREQ(buffer, "001122");
 }
