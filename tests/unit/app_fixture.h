@@ -25,8 +25,7 @@ struct ClientWindow : os::IWindowProc {
     std::vector<std::string> received;
 };
 
-// A simulated workstation with two serial ports that tests wire to scripted printers, and the
-// driver's main window once a test creates it.
+// A simulated workstation with two serial ports for scripted printers, and the driver's main window.
 struct Workstation {
     // The printers outlive the platform, which outlives whatever holds ports open on it.
     emu::CScriptedPeer com1;
@@ -48,7 +47,7 @@ struct Workstation {
         sim.system.SetProfileValue(kIni, "Lodevar", key, value);
     }
 
-    // Runs the message loop for `ms` of virtual time, as the real loop would between events.
+    // Runs the message loop for `ms` of virtual time.
     void Pump(std::uint32_t ms = 0) {
         const std::uint32_t end = sim.clock.Ticks() + ms;
         for (;;) {
@@ -69,7 +68,7 @@ struct Workstation {
         ASSERT_TRUE(frame->Create());
     }
     os::Window Main() const { return frame->m_hWnd; }
-    // Registers a new client window, which also receives the end-of-print notices; its gate.
+    // Registers a new client window (which gets the end-of-print notices); its gate.
     CGate* Register(ClientWindow& client) {
         os::Window window = sim.windows.CreateClientWindow(client);
         auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), window, GATE_REGISTER, nullptr,

@@ -18,8 +18,7 @@ inline int CountOf(const std::string& haystack, const std::string& needle) {
     return count;
 }
 
-// Family 0 status frames and requests and a family 1 status answer (0x40, one byte, the status
-// bits), spelt out as the printers send and receive them.
+// Family 0 status frames and requests, and a family 1 status answer (0x40, one byte, the bits).
 inline std::string FrameA(unsigned char status) {
     return "\002xr" + std::string(1, static_cast<char>(status)) + "\003";
 }

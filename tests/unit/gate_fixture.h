@@ -8,8 +8,7 @@
 // The initialise command of family 0, and the reset the library family gets.
 inline const std::string kInitialise = "\0330";
 
-// The main window with clients that send requests to their gates, and either a printer on COM1
-// whose bytes since the last mark a test reads or the fake printer library in `library`.
+// The main window with clients of its gates, and a printer on COM1 or the fake printer library.
 class GateTest : public FrameTest {
 protected:
     struct Client {
@@ -32,6 +31,11 @@ protected:
         Mark();
     }
     void OpenFamilyZero(char status) { OpenFamily(0, FrameA(static_cast<unsigned char>(status))); }
+    // A family 0 printer with a passbook in, and client a.
+    void Ready() {
+        OpenFamilyZero('A');
+        Join(a);
+    }
     // The library family, opened unless `open` says otherwise; the library's log starts empty.
     void OpenLibrary(bool open = true) {
         fake::Register(sim.library, "C:\\Lodevar\\VSK_ALL.dll");

@@ -29,8 +29,7 @@ std::string FontCommands(const std::string& sent) {
 }  // namespace
 
 TEST_F(GateTest, RecordsRunInOrderAShortBlockIsRefusedAndOnlyALiveTagWindowIsSignalled) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     EXPECT_EQ(Queue(a, "C10060000", a.window, 107), 56);
     EXPECT_TRUE(a.gate->m_queue.empty());
     EXPECT_EQ(Queue(a, "L01013100" + std::string(99, 'x'), a.window), 1);  // a record holds 99 data bytes
@@ -61,8 +60,7 @@ TEST_F(GateTest, RecordsRunInOrderAShortBlockIsRefusedAndOnlyALiveTagWindowIsSig
 // During b's paper-in the printer takes 300 ms to answer; what a sends meanwhile is answered or
 // held without a byte on the wire, and a's queued request runs once the paper-in has ended.
 TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     Join(b);
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
     std::vector<std::intptr_t> answers;
@@ -98,8 +96,7 @@ TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
 }
 
 TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
     os::Window gate = a.gate->m_hWnd;
     Queue(a, "I00000000", a.window);
@@ -112,8 +109,7 @@ TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
 }
 
 TEST_F(GateTest, AGateSendsFontCommandsWhenItsOwnFontCodeChangesOrAnotherGateChangedThePrinters) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     Join(b);
     struct Step {
         Client* client;
@@ -137,8 +133,7 @@ TEST_F(GateTest, AGateSendsFontCommandsWhenItsOwnFontCodeChangesOrAnotherGateCha
 }
 
 TEST_F(GateTest, ALineGoesToItsRowAndColumnWithShiftCodesAsBlanksAndAResetReopensTheDevice) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     EXPECT_EQ(Send(a, "L03253005a\016b\017c"), 1);  // shift out and in
     EXPECT_NE(Sent().find("\033L007\033j\033H025"), std::string::npos);
     EXPECT_NE(Sent().find("a b c\r"), std::string::npos);
@@ -221,8 +216,7 @@ TEST_F(GateTest,
 // Requests that cannot run inside their block are refused before anything is done; none of these
 // reaches the printer or changes the gate's font.
 TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
-    OpenFamilyZero('A');
-    Join(a);
+    Ready();
     const std::pair<std::string, std::intptr_t> cases[] = {{"O0", 56},
                                                            {"L01101999" + std::string(20, 'x'), 18},
                                                            {"L01101050" + std::string(20, 'x'), 18},
