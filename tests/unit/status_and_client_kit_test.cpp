@@ -39,36 +39,8 @@ TEST(StatusCodes, EveryCodeHasItsNameAndTextInCodePage949) {
     EXPECT_EQ(std::string(text::kCloseQuestion), Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
 }
 
-TEST(ClientKit, BuildsTheBlocksTheGateReadsAsTheyWereMeantAndRefusesACallersMistakeFirst) {
-    // mode, letter, field 1, field 2, option, data, the block
-    const std::string hangul = Cp949("통장");
-    auto Zeros = [](std::size_t n) { return std::string(n, '\0'); };
-    const std::tuple<int, char, int, int, char, std::string, std::string> cases[] = {
-        {LVC_IMMEDIATE, 'L', 5, 10, '1', "hello", std::string("L05101005hello") + Zeros(1)},
-        {LVC_IMMEDIATE, 'L', 99, 0, '4', hangul, "L99004004" + hangul + Zeros(1)},
-        {LVC_IMMEDIATE, 'I', 0, 0, '1', "", "I00001000" + Zeros(1)},
-        {LVC_IMMEDIATE, 'C', 10, 6, '0', "", "C10060000" + Zeros(1)},
-        {LVC_IMMEDIATE, 'M', 0, 0, '0', "1234", "M000000041234" + Zeros(1)},
-        // The gate writes the stripe back at offsets 6..88: the block takes 89 bytes.
-        {LVC_IMMEDIATE, 'R', 0, 0, '0', "", "R00000000" + Zeros(80)},
-        // A queued request always takes the 108 bytes of a record.
-        {LVC_QUEUED, 'L', 7, 3, '2', "queued", "L07032006queued" + Zeros(93)},
-        {LVC_QUEUED, 'O', 0, 0, '0', "", "O00000000" + Zeros(99)},
-    };
-    for (const auto& [mode, letter, field1, field2, option, data, block] : cases) {
-        SCOPED_TRACE(block);
-        lvc_request request;
-        const int length = static_cast<int>(data.size());
-        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
-                  LVC_DONE);
-        EXPECT_EQ(std::string(request.text, static_cast<std::size_t>(request.size)), block);
-        gate::Request parsed;
-        ASSERT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
-                  status::DONE);
-        EXPECT_EQ(std::tuple(parsed.letter, parsed.field1, parsed.field2, parsed.option, parsed.length),
-                  std::tuple(letter, field1, field2, option, length));
-    }
-
+// The blocks themselves go out in client_test.sh's sessions, which show each as built.
+TEST(ClientKit, RefusesACallersMistakeBeforeBuildingABlockAndBuildsWhatTheGateReads) {
     // mode (I immediate, Q queued), letter, field 1, field 2, option, data length, result (D done, E refused)
     const int I = LVC_IMMEDIATE, Q = LVC_QUEUED, D = LVC_DONE, E = LVC_E_ARGUMENT;
     const std::tuple<int, char, int, int, char, int, int> mistakes[] = {
