@@ -116,28 +116,6 @@ TEST_F(LibraryTest, AnOpenLoadsOnceNamesOnlyPortTwoAndAnyPowerAnswerButOneFails)
     EXPECT_EQ(sim.library.LoadAttempts(), Calls(3, kLibraryPath));
 }
 
-TEST_F(LibraryTest, PaperInCallsAfterAPauseUntilOneOrSixteenAndNineIsFailure) {
-    Bind();
-    struct Case {
-        std::vector<int> answers;  // each ends in 9: a loop that misses its answer ends instead of hanging
-        int kind;                  // not passed on
-        int result;
-        std::size_t calls;
-    } cases[] = {{{3, 3, 1, 9}, 0, 1, 3}, {{0, 16, 9}, 0, 1, 2},
-                 {{9, 1}, 0, 0, 1},       {{1, 9}, 1, 1, 1},
-                 {{1, 9}, 2, 1, 1},       {{0, 2, 3, 8, 10, 15, 17, 65, 66, 242, -1, 1, 9}, 0, 1, 12}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.calls);
-        library.calls.clear();
-        library.openAnswers = c.answers;
-        Sleeps before = sim.clock.Sleeps();
-        EXPECT_EQ(comm.PaperIn(c.kind), c.result);
-        EXPECT_EQ(library.calls, Calls(c.calls, kOpenPbpr));
-        before.insert(before.end(), c.calls, 200);  // before each call, none after the last
-        EXPECT_EQ(sim.clock.Sleeps(), before);
-    }
-}
-
 TEST_F(LibraryTest, APaperInWithoutAnAnswerAsksForThePowerEveryFiveSecondsAndEndsWhenItIsOff) {
     Bind();
     library.openAnswers.assign(30, 3);
