@@ -149,10 +149,10 @@ TEST_F(GateTest,
     Join(a);
     EXPECT_EQ(Send(a, "S00000000"), 1);
     EXPECT_TRUE(sim.library.LoadAttempts().empty());
-    EXPECT_EQ(Send(a, "I00001000"), 1);  // opens on demand
-    EXPECT_EQ(Send(a, "L01013002ab"), -1);
-    EXPECT_EQ(Send(a, "O00000000"), 1);
-    EXPECT_EQ(Send(a, "L01013002ab"), 1);
+    // Opens on demand; a chit line is refused until the eject.
+    EXPECT_EQ((std::tuple{Send(a, "I00001000"), Send(a, "L01013002ab"), Send(a, "O00000000"),
+                          Send(a, "L01013002ab")}),
+              std::tuple(1, -1, 1, 1));
     auto read = [&](std::string& block) {
         os::Message message{os::kWmCopyData};
         message.copySize = static_cast<std::uint32_t>(block.size());
@@ -161,22 +161,20 @@ TEST_F(GateTest,
     };
     library.stripe = "X" + std::string(37, 's');
     std::string block = "R00000000" + std::string(99, '#');
-    EXPECT_EQ(read(block), 1);
-    EXPECT_EQ(block, "R00000037" + std::string(37, 's') + std::string(43, '\0') + std::string(19, '#'));
-
+    EXPECT_EQ(
+        (std::tuple{read(block), block}),
+        std::tuple(1, "R00000037" + std::string(37, 's') + std::string(43, '\0') + std::string(19, '#')));
     library.stripe = "X" + std::string(104, 't');  // longer than the area: cut there
-    EXPECT_EQ(read(block), 1);
-    EXPECT_EQ(block, "R00000080" + std::string(80, 't') + std::string(19, '#'));
-
+    EXPECT_EQ((std::tuple{read(block), block}),
+              std::tuple(1, "R00000080" + std::string(80, 't') + std::string(19, '#')));
     std::string shortBlock = "R00000000" + std::string(79, '#');
-    EXPECT_EQ(read(shortBlock), 18);
-    EXPECT_EQ(shortBlock, "R00000000" + std::string(79, '#'));
+    EXPECT_EQ((std::tuple{read(shortBlock), shortBlock}), std::tuple(18, "R00000000" + std::string(79, '#')));
 
     frame->m_comm.m_bOpen = 0;
     frame->m_bAutoReopen = 0;
     library.calls.clear();
-    EXPECT_EQ(Send(a, "S00000000"), 1);
-    EXPECT_EQ(library.calls, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"});
+    EXPECT_EQ((std::tuple{Send(a, "S00000000"), library.calls}),
+              std::tuple(1, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"}));
 }
 
 TEST_F(GateTest,
@@ -184,10 +182,9 @@ TEST_F(GateTest,
     OpenFamilyZero('P');
     Join(a);
     Join(b);
-    EXPECT_EQ(Send(a, "A00000000"), 1);
-    EXPECT_EQ(Send(b, "A00000000"), 1);
-    EXPECT_EQ(Send(a, "U00000000"), 1);
-    EXPECT_EQ(frame->m_pMsrGate, b.gate);
+    EXPECT_EQ(
+        (std::tuple{Send(a, "A00000000"), Send(b, "A00000000"), Send(a, "U00000000"), frame->m_pMsrGate}),
+        std::tuple(1, 1, 1, b.gate));
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
@@ -196,9 +193,8 @@ TEST_F(GateTest,
     EXPECT_EQ(b.proc.received[0],
               std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef" + std::string(83, '\0'));
 
-    EXPECT_EQ(Send(b, "A00000000"), 1);
-    EXPECT_EQ(Send(a, "O00000000"), 1);  // the eject ends the wait
-    EXPECT_EQ(frame->m_bMsrWait, 0);
+    EXPECT_EQ((std::tuple{Send(b, "A00000000"), Send(a, "O00000000"), frame->m_bMsrWait}),
+              std::tuple(1, 1, 0));  // the eject ends the wait
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
     // A gate registered by a window already gone does no harm.
@@ -206,11 +202,11 @@ TEST_F(GateTest,
     sim.windows.Destroy(gone);
     auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), gone, GATE_REGISTER, nullptr, 0));
     ASSERT_NE(gate, 0u);
-    EXPECT_EQ(sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9), 1);
-    EXPECT_EQ(frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234"), 1);
+    EXPECT_EQ((std::tuple{sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9),
+                          frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234")}),
+              std::tuple(1, 1));
     sim.windows.SendCopyData(Main(), gone, GATE_RELEASE, nullptr, 0);
-    EXPECT_FALSE(Alive(gate));
-    EXPECT_TRUE(a.proc.received.empty());
+    EXPECT_FALSE(Alive(gate) || !a.proc.received.empty());
 }
 
 // Requests that cannot run inside their block are refused before anything is done; none of these
@@ -233,8 +229,7 @@ TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
         EXPECT_EQ(Send(a, request), result) << request;
     }
     EXPECT_EQ(sim.windows.SendCopyData(a.gate->m_hWnd, a.window, 0, nullptr, 0), 56);
-    EXPECT_EQ(Sent(), "");
-    EXPECT_EQ(a.gate->m_nFont, '3');
+    EXPECT_EQ(std::tuple(Sent(), a.gate->m_nFont), std::tuple("", '3'));
 }
 
 TEST_F(GateTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
@@ -305,15 +300,14 @@ TEST_F(GateTest, OnFamilyZeroALineGoesOutAs510BytesAndACrAStripeWriteAfterALoneC
 
 TEST_F(GateTest, AStripeWriteTakes255BytesOfALongerText) {
     OpenLibrary();
-    std::string data(300, 'd');
-    EXPECT_EQ(frame->MSRWRITE(data.c_str(), 300), 1);
-    EXPECT_EQ(library.calls, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"});
+    EXPECT_EQ((std::tuple{frame->MSRWRITE(std::string(300, 'd').c_str(), 300), library.calls}),
+              std::tuple(1, std::vector<std::string>{"WriteMsrw(\":" + std::string(255, 'd') + "\")"}));
 }
 
 TEST_F(GateTest, ThePitchIsAlways12And5OnFamilyOne) {
     OpenFamily(1, AnswerB(0x01));
-    EXPECT_EQ(frame->SETPITCH(10, 6), 1);
-    EXPECT_EQ(Sent(), "\033m\033/0\033j");  // 5 lines per inch; 6 would be code 2
+    EXPECT_EQ((std::tuple{frame->SETPITCH(10, 6), Sent()}),
+              std::tuple(1, "\033m\033/0\033j"));  // 6 would be 2
 }
 
 TEST_F(GateTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {

@@ -97,7 +97,7 @@ TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrAfterTheirTimeoutAndReadsT
     EXPECT_EQ(std::tuple(std::string(buffer, 4), Now() - start), std::tuple("1234", 50u));
 
     start = Now();
-    EXPECT_EQ(comm.WaitData(buffer, 10, 500), 0);
+    EXPECT_EQ(comm.WaitData(buffer, 10, 500), 0);  // nothing came
     EXPECT_GT(Now() - start, 500u);
     EXPECT_LE(Now() - start, 502u);
 
@@ -111,8 +111,7 @@ TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrAfterTheirTimeoutAndReadsT
 
     printer.Send("abc", Now());
     sim.serial.Fail().read = true;
-    EXPECT_EQ(comm.ReadAvailable(buffer, 4), 0);
-    EXPECT_EQ(comm.m_strError, "Read Error");
+    EXPECT_EQ((std::tuple{comm.ReadAvailable(buffer, 4), comm.m_strError}), std::tuple(0, "Read Error"));
 }
 
 TEST(LinkWrap, WaitsSurviveTheTickCounterWrappingAround) {
@@ -254,9 +253,8 @@ TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAFrameEndsWithin100BytesAn
 
     // A persistent paper jam reinitialises at most twice deep.
     printer.AnswerAlways(FrameA(49), kStatusRequestA);
-    EXPECT_EQ(comm.QueryStatusA(), 49);
-    EXPECT_EQ(CountOf(Written(), "\0330"), CComm::kMaxRecoveryDepth);
-    EXPECT_EQ(comm.m_strError, Cp949("용지 걸림 - 리셋을 누르세요"));
+    EXPECT_EQ((std::tuple{comm.QueryStatusA(), CountOf(Written(), "\0330"), comm.m_strError}),
+              std::tuple(49, CComm::kMaxRecoveryDepth, Cp949("용지 걸림 - 리셋을 누르세요")));
 }
 
 class StatusBTest : public CommTest {
@@ -281,35 +279,31 @@ TEST_F(StatusBTest,
 
     comm.m_strError = "before";
     printer.Answer("M", kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatusB(), 241);
-    EXPECT_EQ(comm.m_strError, "before");
-
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), comm.m_strError}), std::tuple(241, "before"));
     printer.Answer("M~~1234567890ABCDEF\xff", kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatusB(), 134);
-    EXPECT_STREQ(comm.m_szMsrReply + 2, "1234567890ABCDEF");
-    EXPECT_EQ(comm.m_strError, Cp949("MSR을 정상적으로 읽었음"));
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply + 2), comm.m_strError}),
+              std::tuple(134, "1234567890ABCDEF", Cp949("MSR을 정상적으로 읽었음")));
     printer.Answer("M" + std::string(40, '7'), kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatusB(), 134);
-    EXPECT_EQ(std::string(comm.m_szMsrReply), std::string(24, '7'));
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply)}),
+              std::tuple(134, std::string(24, '7')));
 
     // A silent printer is asked three times, ten seconds each.
     sim.serial.ClearWire();
     std::uint32_t start = Now();
-    EXPECT_EQ(comm.QueryStatusB(), 242);
-    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 3);
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), CountOf(Written(), kStatusRequestB), comm.m_strError}),
+              std::tuple(242, 3, Cp949("Response가 없다")));
     EXPECT_GT(Now() - start, 3 * 10100u);
     EXPECT_LT(Now() - start, 3 * 10100u + 20);
-    EXPECT_EQ(comm.m_strError, Cp949("Response가 없다"));
 }
 
 TEST_F(StatusBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
     char buffer[4] = {'#', '#', '#', '#'};
     printer.Answer(std::string("M~~12:34\xff"), kStatusRequestB);
-    EXPECT_EQ(comm.MsrPoll(buffer, 0), 1);
-    EXPECT_EQ(std::string(buffer, 4), "####");  // no room: not even a terminator
+    EXPECT_EQ((std::tuple{comm.MsrPoll(buffer, 0), std::string(buffer, 4)}),
+              std::tuple(1, "####"));  // no room
     printer.Answer(std::string("M~~12:34\xff"), kStatusRequestB);
-    EXPECT_EQ(comm.MsrPoll(buffer, 3), 1);
-    EXPECT_EQ(std::string(buffer, 4), std::string("12\0#", 4));
+    EXPECT_EQ((std::tuple{comm.MsrPoll(buffer, 3), std::string(buffer, 4)}),
+              std::tuple(1, std::string("12\0#", 4)));
 }
 
 TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
@@ -323,11 +317,11 @@ TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
                              kStatusRequestB);
 
     printer.AnswerAlways("A", kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatusB(), 127);
-    EXPECT_EQ(CountOf(Written(), "\033f"), 1 + CComm::kMaxRecoveryDepth);
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), CountOf(Written(), "\033f")}),
+              std::tuple(127, 1 + CComm::kMaxRecoveryDepth));
     printer.AnswerAlways("E", kStatusRequestB);
-    EXPECT_EQ(comm.QueryStatusB(), 113);
-    EXPECT_EQ(CountOf(Written(), "\033u"), 1 + CComm::kMaxRecoveryDepth);
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), CountOf(Written(), "\033u")}),
+              std::tuple(113, 1 + CComm::kMaxRecoveryDepth));
 }
 
 TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
@@ -336,17 +330,15 @@ TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
     }
     printer.Answer(AnswerB(0x00), kStatusRequestB);  // then a passbook is in
     sim.pump.PostKeyDown('A');
-    EXPECT_EQ(comm.PaperIn(0), 1);
-    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 4);
+    EXPECT_EQ((std::tuple{comm.PaperIn(0), CountOf(Written(), kStatusRequestB)}), std::tuple(1, 4));
     ASSERT_TRUE(sim.pump.DispatchOne());  // the 'A' is still queued ahead of any later key
 
     printer.AnswerAlways(AnswerB(0x01), kStatusRequestB);  // nothing in the printer
     const std::uint32_t start = Now();
     sim.pump.PostKeyDown(27, 2000);
-    EXPECT_EQ(comm.PaperIn(0), 27);
+    EXPECT_EQ((std::tuple{comm.PaperIn(0), comm.PeekKey()}), std::tuple(27, 27));  // the key is left queued
     EXPECT_GE(Now() - start, 2000u);
     EXPECT_LT(Now() - start, 2400u);
-    EXPECT_EQ(comm.PeekKey(), 27);  // the key is left for the next wait to dispatch
 }
 
 class FamilyATest : public CommTest {
@@ -395,13 +387,13 @@ TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUn
     printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
     char buffer[24];
     std::memset(buffer, '#', sizeof(buffer));
-    ASSERT_EQ(comm.MsrRead(buffer, 8), 1);
-    EXPECT_EQ(std::string(buffer, 9), std::string("1234567\0#", 9));
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9)}),
+              std::tuple(1, std::string("1234567\0#", 9)));
 
     printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
     std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ(comm.MsrRead(buffer, 20), 241);
-    EXPECT_EQ(buffer[20], '#');  // nothing past the capacity the caller gave
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 20), buffer[20]}),
+              std::tuple(241, '#'));  // nothing past the capacity
 }
 
 TEST_F(FamilyATest, NoiseThatNeverStartsAFrameEndsTheStripeReadAfterTenSeconds) {
@@ -470,12 +462,11 @@ TEST_F(FamilyBTest, StripeWritesCarryATwoDigitLengthLongerDataIsRefusedAndABusyP
         EXPECT_EQ(CountOf(Written(), Framed("\033e" + length + data)), 1);
     }
     sim.serial.ClearWire();
-    EXPECT_EQ(comm.MsrWrite(std::string(95, '7').c_str()), 18);
-    EXPECT_EQ(Written(), "");
+    EXPECT_EQ((std::tuple{comm.MsrWrite(std::string(95, '7').c_str()), Written()}), std::tuple(18, ""));
 
     sim.serial.ClearWire();
     printer.Answer(AnswerB(0x00), kStatusRequestB);
     printer.AnswerAlways(AnswerB(0x20), kStatusRequestB);  // busy for ever after the write
-    EXPECT_EQ(comm.MsrWrite("12345"), 85);
-    EXPECT_EQ(CountOf(Written(), kStatusRequestB), 1 + 22);
+    EXPECT_EQ((std::tuple{comm.MsrWrite("12345"), CountOf(Written(), kStatusRequestB)}),
+              std::tuple(85, 1 + 22));
 }
