@@ -47,7 +47,6 @@ struct Workstation {
         sim.system.SetProfileValue(kIni, "Lodevar", key, value);
     }
 
-    // Runs the message loop for `ms` of virtual time.
     void Pump(std::uint32_t ms = 0) {
         const std::uint32_t end = sim.clock.Ticks() + ms;
         for (;;) {

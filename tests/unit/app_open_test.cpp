@@ -1,5 +1,4 @@
-// The device connection and re-entrancy: the link's waits and the modal dialogs dispatch messages,
-// so menu commands, a settings OK, closes and timer ticks arrive in the middle of an exchange.
+// The device connection, and commands, closes and ticks arriving in the middle of an exchange.
 
 #include <gtest/gtest.h>
 
@@ -51,7 +50,6 @@ TEST_F(FrameTest, AProbedFamilyIsSavedAndUsedWithoutAProbeOnTheSecondPortAndTheN
     EXPECT_EQ(com2.Received(), "\0330" + kStatusRequestA + "\0330" + kStatusRequestA);
 }
 
-// Neither port answers: the notice, then the question; only "예" (1) keeps the re-open flag.
 TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
     for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
         SCOPED_TRACE(answer);
@@ -111,8 +109,7 @@ TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNex
 
 class ReentryTest : public FrameTest {
 protected:
-    // A family 0 printer on COM1 whose answer to the probe comes 300 ms late, so that the open
-    // waits and dispatches whatever is queued; then the main window.
+    // A family 0 printer on COM1 that answers the probe 300 ms late, and the main window.
     void SlowPrinter() {
         com1.Answer("?", kStatusRequestA, 300);
         Plug("COM1", com1, 0);
@@ -155,7 +152,6 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
     EXPECT_EQ(std::tuple(frame->m_nPort, Ini("PORT")), std::tuple(2, "2"));
 }
 
-// A close waits for the open to end; a quiet close interrupts it at once, without the question.
 TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) {
     for (std::uint32_t close : {os::kWmClose, WM_CLOSEQUIET}) {
         const bool quiet = close == WM_CLOSEQUIET;
@@ -179,8 +175,6 @@ TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) 
     }
 }
 
-// Inside an open the device counts as closed: a nested open answers 242 and opens nothing, and an
-// initialise chosen meanwhile runs after it without a second open.
 TEST_F(ReentryTest, AnOpenOrAnInitialiseInsideAnOpenOpensNothingMoreAndTheInitialiseRunsAfterIt) {
     SlowPrinter();
     std::tuple<int, bool, int, int> inside;  // open, opening, the nested open's answer, opens meanwhile

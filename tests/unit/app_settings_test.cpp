@@ -21,8 +21,7 @@ TEST_F(FrameTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOr
               (Names{"Lodevar/PORT=1", "Lodevar/SPEED=9600", "Lodevar/TRACE=0", "Lodevar/MODEL=0"}));
 }
 
-// "<folder>\User\CommData.ini" and its terminator fit 260 bytes for a folder of 241 characters; a
-// longer one runs on the defaults and stores nothing, not even in what a cut path would name.
+// A longer folder stores nothing, not even in what a cut path would name.
 TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaults) {
     for (std::size_t length : {241u, 242u}) {
         Workstation w;

@@ -26,7 +26,6 @@ TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
 
 class StartupTest : public FrameTest {
 protected:
-    // Starts the program with `argv` after its name, a launcher waiting.
     bool Start(std::vector<const char*> argv) {
         sim.system.CreateNamedEvent(kStartupEventName);
         argv.insert(argv.begin(), "C:\\Lodevar\\lodevar.exe");

@@ -1,5 +1,4 @@
-// The emulated printers seen from the line, the control language, the page model with its code page
-// 949 decoding, and the driver against the emulated printers.
+// The emulated printers from the line, their control language and page model, and the driver on them.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -32,7 +31,6 @@ protected:
     void Send(const std::string& bytes) {
         printer.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
     }
-    // Everything that has arrived by now.
     std::string Take() {
         std::string bytes(printer.Readable(now), '\0');
         printer.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), now);
@@ -127,7 +125,6 @@ TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesGoAttributesApplyToWhatFollowsAnd
     EXPECT_EQ(attributes(lines[1]), std::tuple(16, emu::Colour::Red, emu::Size::Enlarged, 13, 8));
     EXPECT_EQ(attributes(lines[2]), std::tuple(18, emu::Colour::Black, emu::Size::Normal, 12, 3));
 
-    // Outside a begin/end pair commands and text are ignored.
     Send("\033u\033i007TEXT");
     EXPECT_EQ(std::tuple(printer.Loaded(), printer.Page().Lines().size()), std::tuple(Medium::Passbook, 3u));
     Command("\033u");

@@ -53,7 +53,6 @@ protected:
         client.gate = Register(client.proc);
         client.window = client.gate->m_hClient;
     }
-    // An immediate request; its status code.
     std::intptr_t Send(const Client& client, const std::string& request) {
         return sim.windows.SendCopyData(client.gate->m_hWnd, client.window, 0, request.data(),
                                         static_cast<std::uint32_t>(request.size()));

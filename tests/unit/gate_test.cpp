@@ -1,5 +1,4 @@
-// The gates: queued requests, requests during a printer exchange, the request handlers and their
-// refusals; the device operations behind them, the end of the MSR wait and the length bounds.
+// The gates, their request handlers and refusals, and the device operations behind them.
 
 #include <gtest/gtest.h>
 
@@ -209,8 +208,6 @@ TEST_F(GateTest,
     EXPECT_FALSE(Alive(gate) || !a.proc.received.empty());
 }
 
-// Requests that cannot run inside their block are refused before anything is done; none of these
-// reaches the printer or changes the gate's font.
 TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     Ready();
     const std::pair<std::string, std::intptr_t> cases[] = {{"O0", 56},

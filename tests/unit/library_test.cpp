@@ -1,5 +1,4 @@
-// Family 2: the printer maker's library found beside the program, bound by name, and every call
-// site of the link that drives it, against the in-process fake library.
+// Family 2: the printer maker's library beside the program, against the in-process fake library.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +28,7 @@ using Sleeps = std::vector<std::uint32_t>;
 
 }  // namespace
 
-// A link set to family 2 in a program installed as C:\Bank\Lodevar\lodevar.exe, with the fake
-// library's answers in `library`. Nothing is registered with the loader until a test says so.
+// A family 2 link in C:\Bank\Lodevar\lodevar.exe; nothing is registered with the loader unasked.
 class LibraryTest : public ::testing::Test {
 protected:
     LibraryTest() {
@@ -144,8 +142,7 @@ TEST_F(LibraryTest, InitialiseSendsItsCommandAndPausesWithoutAStatusAndAChitIsNe
     EXPECT_EQ(library.calls, (Calls{kInitialise, kOpenPbpr}));
 }
 
-// MsrRead and MsrPoll drive the library alike; every case runs through both. The first character
-// is not stripe data; the rest is cut to the caller's capacity, and nothing is written past it.
+// MsrRead and MsrPoll drive the library alike; every case runs through both.
 TEST_F(LibraryTest, AStripeReadDropsTheFirstCharacterAndCutsTheRestToTheCapacityOrFailsWithoutWriting) {
     Bind();
     struct Case {
@@ -219,7 +216,6 @@ TEST_F(LibraryTest, AStripeWriteSendsAColonAndTheDataCutAt511BytesAndItsAnswerNa
     }
 }
 
-// Every call site, once with the library never loaded and once after a binding that failed.
 TEST_F(LibraryTest, WithoutABoundLibraryEveryCallSiteFailsOrSkips) {
     for (bool incomplete : {false, true}) {
         SCOPED_TRACE(incomplete);

@@ -1,5 +1,4 @@
-// The serial link (opening, reads, waits, paced writes), the status exchange of both families and
-// their escape commands byte for byte.
+// The serial link, the status exchange of both families and their escape commands byte for byte.
 
 #include <gtest/gtest.h>
 
@@ -198,7 +197,6 @@ TEST_F(LinkTest, AnyAnswerToTheFamilyZeroRequestMeansFamilyZeroSilenceThereFamil
     EXPECT_EQ((std::tuple{comm.QueryStatus(), comm.m_nFamily}), std::tuple(80, 0));
 }
 
-// Family 0: every reply script through one status query, on a fresh link each.
 TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
     const std::string garbage = "\002xqP\003";  // position 2 is not 'r'
     struct Case {
@@ -344,7 +342,6 @@ TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
 class FamilyATest : public CommTest {
 protected:
     void SetUp() override { Open(0); }
-    // A printer that answers every status request the same way.
     void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
 };
 

@@ -1,5 +1,4 @@
-// The status codes' names and texts against glibc's code page 949 converter; the client kit against
-// the driver: its blocks, its refusals, the driver's replies read back, its status table.
+// The status codes' names and texts in code page 949; the client kit against the driver.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -128,8 +127,7 @@ TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowM
     EXPECT_EQ(std::tuple(client.received[1][100], client.received[2][100]), std::tuple('\xf2', '\x32'));
 }
 
-// The kit keeps its own copy of the driver's table (a teller application cannot include the
-// driver's headers): every driver name and text, the texts in UTF-8, and no code the driver lacks.
+// The kit's own copy of the driver's table: every name and text (in UTF-8), no code the driver lacks.
 TEST(ClientKit, TheStatusTableSaysWhatTheDriversSays) {
     for (int code = -1; code <= 255; ++code) {
         const char* name = status::Name(code);
