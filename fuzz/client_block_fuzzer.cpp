@@ -2,30 +2,24 @@
 // queued, through the parser and every request handler against an emulated printer; registration,
 // release, shut-down and other tags to the main window; gates closed; the MSR advise timer ticking.
 //
-// Input:
-//   byte 0   bit 0: printer family 0 or 1; bits 1-2: MODEL ("0", "1", none, "2"); bit 3: the
-//            clients' wait event exists; bits 4, 5: the operator answers yes to the close question,
-//            to the open's retry question; bit 6: TRACE on; bit 7: CTS off
-//   byte 1   bits 0-1: medium at start (none, passbook, chit); bits 2-3: stripe (data, unformatted,
-//            none); bits 4-7: a fault as in kFaults, 9: the printer on COM2 instead of COM1
-//   byte 2   the fault's parameter
-//   byte 3   the operator puts in a medium (byte 4 % 3: passbook, chit, none) at byte 3 x 100 ms (0: never)
-//   then up to 48 messages, each a kind byte (% 8) and its fields:
-//     0 immediate request: gate byte, size (16 bits % 700), that many block bytes
-//     1 queued request: gate byte, tag byte (% 4: the client, no window, 32 bits from the input,
-//       the main window), size (16 bits % 700), block bytes
-//     2 to the main window: tag byte (1 register, 2 release, 3 shut down, others), sender byte (a
-//       client % 3, or none), notice window byte (% 4: sender, a gate, main window, 16 bits)
-//     3 the message loop dispatches what is due; 4 it runs for byte x 100 ms
-//     5 WM_CLOSE to a gate (gate byte); 6 a block without data: gate byte, tag byte, size (16 bits)
-//     7 the operator: byte % 4: puts in a passbook, a chit, takes the medium out, nothing
+// Input: byte 0: family in bit 0, MODEL in bits 1-2 ("0", "1", none, "2"), the clients' wait event
+// in bit 3, the operator's yes to the close and the open's retry question in bits 4 and 5, TRACE in
+// bit 6, CTS off in bit 7; byte 1: medium at start in bits 0-1 (none, passbook, chit), stripe in
+// bits 2-3 (data, unformatted, none), in bits 4-7 a fault of kFaults or 9, the printer on COM2;
+// byte 2: the fault's parameter; bytes 3, 4: the operator puts in byte 4 % 3 (passbook, chit, none)
+// at byte 3 x 100 ms (0: never). Then up to 48 messages, each a kind % 8 and its fields (gates by a
+// byte, sizes 16 bits): 0 an immediate request (gate, size % 700, block); 1 a queued one (gate, tag
+// % 4: the client, no window, 32 bits, main window; size % 700, block); 2 to the main window (tag: 1
+// register, 2 release, 3 shut down; sender: a client % 3, none from 0xF0; notice window % 4: sender,
+// a gate, main window, 16 bits); 3 the loop dispatches what is due, 4 runs byte x 100 ms; 5 WM_CLOSE
+// to a gate; 6 a block without data (gate, tag byte, size); 7 the operator (% 4: puts in a passbook,
+// a chit, takes the medium out, nothing).
 //
-// Checks besides the sanitizers (blocks are handed in with poisoned guard bytes): each message ends
-// within kPatienceMs (after which the operator holds Escape) and the time some quiet-printer status
-// queries take; every wait ends at its own time-out; a request changes nothing in its block but the
-// reply of an immediate 'R' at offsets 6..88; an immediate request answers a status code (-1 to 255),
-// a queued one 1 or 56, the main window a gate or 0; no printer exchange is left running; the
-// clients' records have their documented shape.
+// Checks besides the sanitizers (guarded blocks): each message ends within kPatienceMs (after which
+// the operator holds Escape) and some quiet-printer status queries; every wait ends at its own
+// time-out; a request keeps its block but for an immediate 'R''s reply at offsets 6..88; an
+// immediate request answers a status code (-1 to 255), a queued one 1 or 56, the main window a gate
+// or 0; no printer exchange is left running; the clients' records have their shape.
 #include <algorithm>
 #include <string>
 #include <vector>

@@ -18,28 +18,19 @@ std::uint32_t Ahead(std::uint32_t now, std::uint32_t time) {
     return distance > 0 ? static_cast<std::uint32_t>(distance) : 0;
 }
 
-[[noreturn]] void FailWith(const char* format, va_list arguments) {
+}  // namespace
+
+void Expect(bool holds, const char* format, ...) {
+    if (holds) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
     std::fprintf(stderr, "\n==lodevar fuzz check failed== ");
     std::vfprintf(stderr, format, arguments);
     std::fprintf(stderr, "\n");
     std::fflush(stderr);
     std::abort();
-}
-
-}  // namespace
-
-void Fail(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    FailWith(format, arguments);
-}
-
-void Expect(bool holds, const char* format, ...) {
-    if (!holds) {
-        va_list arguments;
-        va_start(arguments, format);
-        FailWith(format, arguments);
-    }
 }
 
 std::string CInput::Bytes(std::size_t n) {

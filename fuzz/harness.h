@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/main_frame.h"
+#include "comm/timing.h"
 #include "gate/gate.h"
 #include "os/sim/sim_platform.h"
 
@@ -18,9 +19,7 @@ namespace fuzz {
 
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
 
-// Reports a broken check and aborts, so that libFuzzer keeps the input as a crash.
-[[noreturn]] void Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Fails with the message unless `holds`.
+// Unless `holds`, reports the broken check and aborts, so that libFuzzer keeps the input as a crash.
 void Expect(bool holds, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The fuzzer's bytes, read from the front. Past the end every read gives zeros.
@@ -32,12 +31,12 @@ public:
     std::uint8_t Byte() { return Empty() ? 0 : m_pData[m_nAt++]; }
     // Little-endian, the low byte first.
     std::uint16_t Word() {
-        const std::uint8_t low = Byte();
-        return static_cast<std::uint16_t>(low | (Byte() << 8));
+        const unsigned low = Byte();
+        return static_cast<std::uint16_t>(low | Byte() << 8);
     }
     std::uint32_t Dword() {
         const std::uint32_t low = Word();
-        return low | (static_cast<std::uint32_t>(Word()) << 16);
+        return low | static_cast<std::uint32_t>(Word()) << 16;
     }
     // Up to n bytes (fewer at the end of the input).
     std::string Bytes(std::size_t n);
@@ -154,35 +153,24 @@ private:
     std::vector<char> m_storage;
 };
 
-// Time constants of the printer protocol (milliseconds), as the driver must keep them, and the
-// bounds the fuzz targets derive from them.
+// The bounds the fuzz targets derive from the protocol's time-outs and pauses in milliseconds (a
+// wait of n ms ends by n + 1).
 namespace protocol {
-constexpr std::uint32_t kCtsWait = 11 * 100;       // a write that waits for CTS in vain
-constexpr std::uint32_t kProbeWait = 1000 + 1;     // each family's probe answer
-constexpr std::uint32_t kReplyWaitA = 1000 + 1;    // family 0 status: the STX
-constexpr std::uint32_t kAttemptPause = 100;       // between status attempts
-constexpr std::uint32_t kReplyWaitB = 10000 + 1;   // family 1 status: the first byte
-constexpr std::uint32_t kNextByteB = 1000 + 1;     // family 1 status: each further byte
-constexpr std::uint32_t kMsrDataWait = 500 + 1;    // family 1 status: stripe data after 'M'
-constexpr std::uint32_t kInitialisePause = 500;    // after the initialise command
-constexpr std::uint32_t kFrameStartA = 10000 + 1;  // family 0 stripe frame: the STX
-constexpr std::uint32_t kBlockPause = 1000;        // between 400-byte blocks of a text
-constexpr std::uint32_t kPassPause = 1000;         // the longest pause of a wait loop's pass
-
-// A family 0 status query with a silent printer: six attempts.
-constexpr std::uint32_t kSilentQueryA = 6 * (kReplyWaitA + kAttemptPause);
-// A family 1 status query with a silent printer: three attempts, each after a request that waited
-// for CTS.
-constexpr std::uint32_t kSilentQueryB = 3 * (kCtsWait + kAttemptPause + kReplyWaitB);
+using namespace timing;
+constexpr std::uint32_t kCtsWait = kCtsPolls * kCtsPollMs;  // a write that waits for CTS in vain
+// A status query with a silent printer: every attempt in vain, on family 1 each after a request
+// that waited for CTS.
+constexpr std::uint32_t kSilentQueryA = kAttemptsA * (kReplyWaitAMs + 1 + kAttemptPauseMs);
+constexpr std::uint32_t kSilentQueryB = kAttemptsB * (kCtsWait + kAttemptPauseMs + kReplyWaitBMs + 1);
 // The longest a status query can still last once the printer has gone quiet: the attempt under way
 // may have read an answer that starts the printer's recovery (an initialise or an eject), which
 // runs queries of its own, nested at most twice.
-constexpr std::uint32_t kQuietQueryA = 3 * (kSilentQueryA + kInitialisePause + kCtsWait);
-constexpr std::uint32_t kQuietQueryB =
-    3 * (kSilentQueryB + 2 * kNextByteB + kMsrDataWait + kInitialisePause + 4 * kCtsWait + kPassPause);
+constexpr std::uint32_t kQuietQueryA = 3 * (kSilentQueryA + kInitialisePauseMs + kCtsWait);
+constexpr std::uint32_t kQuietQueryB = 3 * (kSilentQueryB + 2 * (kNextByteBMs + 1) + kMsrDataWaitMs + 1 +
+                                            kInitialisePauseMs + 4 * kCtsWait + kRowPassMs);
 // What a procedure may spend besides status queries: the stripe frame's wait, the pacing of a long
-// text (up to 2100 bytes on the wire), the CTS waits of its writes, its pauses.
-constexpr std::uint32_t kQuietExtras = kFrameStartA + 6 * kBlockPause + 16 * kCtsWait + 8 * kPassPause;
+// text (up to 2100 bytes on the wire), the CTS waits of its writes, its pauses (at most a row pass).
+constexpr std::uint32_t kQuietExtras = kFrameStartMs + 1 + 6 * kBlockPauseMs + 16 * kCtsWait + 8 * kRowPassMs;
 }  // namespace protocol
 
 }  // namespace fuzz

@@ -1,28 +1,21 @@
 // Fuzz target: the printer library's answers at every call site of the library family (the open with
 // binding, port choice, initialise and power check; paper in, stripe read and poll, stripe write,
-// initialise, paper out, the client's reset 'S'), called on the link directly and reached through a
-// gate's requests and the MSR advise timer.
+// initialise, paper out, the client's reset 'S'), called on the link directly and through a gate's
+// requests and the MSR advise timer.
 //
-// Input:
-//   byte 0    bits 0-1: the library file: 0 or 1 complete, 2 missing, 3 one export missing; bit 2:
-//             the settings name port 2; bit 3: the operator answers the open's retry question yes
-//   byte 1    which export is missing (% 18), for bits 0-1 = 3
-//   byte 2    number of steps (1 + value % 12), then each step, code % 13: 0 OpenPrinter, 1 PaperIn
-//             (kind byte), 2 MsrRead and 3 MsrPoll (capacity byte), 4 MsrWrite (length, data),
-//             5 InitPrinter, 6 PaperOut, 7 request 'S', 8 'I' (option byte), 9 'R', 10 'M' (length,
-//             data), 11 'O', 12 'A', a second of the message loop (the advise timer polls), 'U'
-//   the rest  the library's answers as its entry points are called: a signed result byte (0xFF: a
-//             32-bit result follows), and for ReadMsrw a 16-bit length (% 513) and that many bytes
-//             written into the driver's 512-byte buffer
+// Input: byte 0: the library file in bits 0-1 (0, 1 complete, 2 missing, 3 an export missing), port
+// 2 in the settings in bit 2, the operator's yes to the open's retry question in bit 3; byte 1: the
+// missing export (% 18); byte 2: 1 + value % 12 steps, each a code % 13 in this order: OpenPrinter,
+// PaperIn (kind byte), MsrRead, MsrPoll (capacity byte), MsrWrite (length, data), InitPrinter,
+// PaperOut, requests 'S', 'I' (option byte), 'R', 'M' (length, data), 'O', and 'A', a second of the
+// message loop, 'U'. Then the library's answers as its entry points are called: a signed result
+// byte (0xFF: a 32-bit result follows), for ReadMsrw a 16-bit length (% 513) and the bytes it writes.
 //
-// Checks besides the sanitizers (buffers have poisoned guard bytes): each entry point gets what the
-// protocol says (OpenPbpr (12, 5, 1, 160) after a 200 ms pause each, WriteCommand ESC '0',
-// SetPrtPortID "COM2", ReadMsrw a zero-filled buffer, WriteMsrw ':' and the data), the others are
-// never called; each direct call answers what the protocol makes of the library's answers, the
-// stripe text compared byte by byte; the data handed in is not changed; client records have their
-// shape; every step ends within 200 ms per paper-in call plus its pauses and message loop.
-// OpenPbpr is called until it answers 1, 9 or 16: here it answers 9 once the input is used up, and
-// at the latest on the 64th call.
+// Checks besides the sanitizers (guarded buffers): each entry point gets what the protocol says and
+// the others are never called; each direct call answers what the protocol makes of the library's
+// answers, the stripe text byte by byte; data handed in is kept; client records have their shape;
+// each step ends within 200 ms per paper-in call plus its pauses and message loop. OpenPbpr, called
+// until it answers 1, 9 or 16, answers 9 once the input is used up, and at the latest on call 64.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -36,7 +29,6 @@ namespace {
 using fuzz::Expect;
 
 constexpr int kMaxPaperInCalls = 64;
-constexpr int kLibraryBufferBytes = 512;
 
 // What the library's entry points were called with and answered, for the current input.
 struct Calls {
@@ -106,33 +98,22 @@ int LODEVAR_WINAPI PrtIsPowerOn() {
 int WriteResult() {
     return gCalls.writeAnswer == 65 ? 1 : gCalls.writeAnswer;
 }
-[[noreturn]] void NeverCalled(const char* name) {
-    fuzz::Fail("the driver called %s, an entry point it never calls", name);
-}
-
-// The library's 18 exports, less the one at `missing` (in the order of their names) unless it is -1.
+// The library's 18 exports, less the one at `missing` (in the order of their names) unless it is -1:
+// those above, and the others, which fail when called.
 sim::CSimLibraryLoader::Exports LibraryExports(int missing) {
     auto proc = [](auto function) { return reinterpret_cast<os::Proc>(function); };
     sim::CSimLibraryLoader::Exports exports{
-        {"OpenPbpr", proc(&OpenPbpr)},
-        {"WriteCommand", proc(&WriteCommand)},
-        {"OpenMsrw", proc(&OpenMsrw)},
-        {"ReadMsrw", proc(&ReadMsrw)},
-        {"WriteMsrw", proc(&WriteMsrw)},
-        {"ExpelPaper", proc(&ExpelPaper)},
-        {"SetPrtPortID", proc(&SetPrtPortID)},
-        {"PrtIsPowerOn", proc(&PrtIsPowerOn)},
-        {"WriteOnlineCommand", proc(+[](const char*) -> int { NeverCalled("WriteOnlineCommand"); })},
-        {"PrintPbprData", proc(+[](const char*) -> int { NeverCalled("PrintPbprData"); })},
-        {"GetPrtPortID", proc(+[](char*) -> int { NeverCalled("GetPrtPortID"); })},
-        {"InitPrinterEnv", proc(+[]() -> int { NeverCalled("InitPrinterEnv"); })},
-        {"CheckPrtSelfID", proc(+[]() -> int { NeverCalled("CheckPrtSelfID"); })},
-        {"OpenComm", proc(+[]() -> int { NeverCalled("OpenComm"); })},
-        {"PrinterInit", proc(+[]() -> int { NeverCalled("PrinterInit"); })},
-        {"CloseComm", proc(+[]() -> int { NeverCalled("CloseComm"); })},
-        {"EjectPaper", proc(+[]() -> int { NeverCalled("EjectPaper"); })},
-        {"FilePrinting", proc(+[](const char*) -> int { NeverCalled("FilePrinting"); })},
-    };
+        {"OpenPbpr", proc(&OpenPbpr)},         {"WriteCommand", proc(&WriteCommand)},
+        {"OpenMsrw", proc(&OpenMsrw)},         {"ReadMsrw", proc(&ReadMsrw)},
+        {"WriteMsrw", proc(&WriteMsrw)},       {"ExpelPaper", proc(&ExpelPaper)},
+        {"SetPrtPortID", proc(&SetPrtPortID)}, {"PrtIsPowerOn", proc(&PrtIsPowerOn)}};
+#define LODEVAR_NEVER_CALLED(name, type)                                                             \
+    exports.emplace(#name, proc(static_cast<type>([](auto...) -> int {                               \
+                        Expect(false, "the driver called " #name ", an entry point it never calls"); \
+                        return 0;                                                                    \
+                    })));
+    LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_NEVER_CALLED)
+#undef LODEVAR_NEVER_CALLED
     if (missing >= 0) {
         exports.erase(std::next(exports.begin(), missing % static_cast<int>(exports.size())));
     }
