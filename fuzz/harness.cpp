@@ -1,7 +1,5 @@
 #include "fuzz/harness.h"
 
-#include <sanitizer/asan_interface.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -111,29 +109,6 @@ std::unique_ptr<CMainFrame> CFuzzPlatform::StartDriver() {
     auto frame = std::make_unique<CMainFrame>(platform);
     Expect(frame->Create(), "the main window was not created");
     return frame;
-}
-
-std::intptr_t CFuzzPlatform::CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
-                                      std::uint32_t size) {
-    os::Message message;
-    message.id = os::kWmCopyData;
-    message.wParam = from;
-    message.copyTag = tag;
-    message.copySize = size;
-    message.copyData = data;
-    return windows.Send(target, message);
-}
-
-CGuarded::CGuarded(std::size_t size, char fill, const std::string& contents)
-    : m_nSize(std::max(size, contents.size())), m_storage(m_nSize + 2 * kGuardBytes) {
-    std::memset(Data(), fill, m_nSize);
-    std::memcpy(Data(), contents.data(), contents.size());
-    ASAN_POISON_MEMORY_REGION(m_storage.data(), kGuardBytes);
-    ASAN_POISON_MEMORY_REGION(Data() + m_nSize, kGuardBytes);
-}
-
-CGuarded::~CGuarded() {
-    ASAN_UNPOISON_MEMORY_REGION(m_storage.data(), m_storage.size());
 }
 
 }  // namespace fuzz

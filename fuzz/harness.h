@@ -3,12 +3,12 @@
 // What the three fuzz targets share: the simulated workstation of one input, with a virtual clock
 // that watches every step against a time bound and an operator who can press the cancel key.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/main_frame.h"
 #include "comm/timing.h"
@@ -127,7 +127,12 @@ struct CFuzzPlatform {
     std::unique_ptr<CMainFrame> StartDriver();
     // A WM_COPYDATA from `from` to `target`, the block handed over as it is (no copy); the answer.
     std::intptr_t CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
-                           std::uint32_t size);
+                           std::uint32_t size) {
+        return windows.Send(
+            target,
+            os::Message{
+                .id = os::kWmCopyData, .wParam = from, .copyTag = tag, .copySize = size, .copyData = data});
+    }
     // Registers `client` with the driver's main window; the gate.
     os::Window Register(os::Window main, os::Window client) {
         return static_cast<os::Window>(
@@ -135,22 +140,22 @@ struct CFuzzPlatform {
     }
 };
 
-// A buffer handed to the driver, holding `contents` and then `fill`, with 64 poisoned guard bytes on
-// both sides: the address sanitizer stops the first access to them, read or write.
+// A buffer handed to the driver, holding `contents` and then `fill`, alone on the heap at its exact
+// size: the address sanitizer stops the first access past either end, read or write.
 class CGuarded {
 public:
-    explicit CGuarded(std::size_t size, char fill = '\0', const std::string& contents = {});
-    ~CGuarded();
-    CGuarded(const CGuarded&) = delete;
-    CGuarded& operator=(const CGuarded&) = delete;
+    explicit CGuarded(std::size_t size, char fill = '\0', const std::string& contents = {})
+        : m_nSize(std::max(size, contents.size())), m_pData(new char[m_nSize]) {
+        std::fill_n(m_pData.get(), m_nSize, fill);
+        contents.copy(m_pData.get(), contents.size());
+    }
 
-    char* Data() { return m_storage.data() + kGuardBytes; }
+    char* Data() { return m_pData.get(); }
     std::size_t Size() const { return m_nSize; }
 
 private:
-    static constexpr std::size_t kGuardBytes = 64;
     std::size_t m_nSize;
-    std::vector<char> m_storage;
+    std::unique_ptr<char[]> m_pData;
 };
 
 // The bounds the fuzz targets derive from the protocol's time-outs and pauses in milliseconds (a

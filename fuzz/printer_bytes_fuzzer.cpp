@@ -19,6 +19,7 @@
 #include <deque>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "comm/comm.h"
 #include "emu/scripted_peer.h"
