@@ -327,7 +327,8 @@ int CComm::ReadMsrFrameA(char* buffer, int capacity) {
         const std::uint32_t start = clock.Ticks();
         int byte;
         do {
-            const std::int32_t left = timing::kFrameStartMs - static_cast<std::int32_t>(clock.Ticks() - start);
+            const std::int32_t left =
+                timing::kFrameStartMs - static_cast<std::int32_t>(clock.Ticks() - start);
             byte = left < 0 ? -1 : WaitByte(left);
             if (byte < 0) {
                 return status::ERR_PBPROFF;

@@ -16,8 +16,8 @@ constexpr std::int32_t kReplyWaitBMs = 10000;  // family 1 status: the first byt
 constexpr std::int32_t kNextByteBMs = 1000;    // family 1 status: each further byte
 constexpr std::int32_t kMsrDataWaitMs = 500;   // family 1 status: the stripe data after 'M'
 constexpr std::uint32_t kInitialisePauseMs = 500;
-constexpr std::int32_t kFrameStartMs = 10000;  // family 0 stripe frame: the STX
-constexpr std::uint32_t kBlockPauseMs = 1000;  // between the 400-byte blocks of a long text
-constexpr std::uint32_t kRowPassMs = 1000;     // family 0: a pass of the wait for the row feed
+constexpr std::int32_t kFrameStartMs = 10000;   // family 0 stripe frame: the STX
+constexpr std::uint32_t kBlockPauseMs = 1000;   // between the 400-byte blocks of a long text
+constexpr std::uint32_t kRowPassMs = 1000;      // family 0: a pass of the wait for the row feed
 constexpr std::uint32_t kPaperInPauseMs = 200;  // library family: before each paper-in call
 }  // namespace timing
