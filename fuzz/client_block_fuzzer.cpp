@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "emu/printer_emulator.h"
+#include "emu/control.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"
 
@@ -54,41 +54,36 @@ constexpr Fault kFaults[] = {
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetSlowFrames(p); },
     [](emu::CPrinterEmulator& printer, std::uint8_t) { printer.Jam(); },
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.ForceStatus(p); },
-    // Never 0: a 5-byte frame takes 5 ms on a 9600-baud line. A printer that answered in no time
-    // would let the family 0 stripe read (a loop without a pause of its own) run pass after pass
-    // with the virtual clock standing still.
+    // Never 0 (a 5-byte frame takes 5 ms at 9600 baud): with instant answers the family 0 stripe
+    // read, a loop without a pause of its own, would run with the virtual clock standing still.
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetAnswerDelay(std::max(5u, p * 10u)); },
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetStatusFramesBeforeStripe(p % 4, p); },
 };
 
+// Control lines for the emulator: the stripe at start, what the operator does.
+constexpr const char* kStripes[] = {"", "unformatted", "nostripe", ""};
+constexpr const char* kOperator[] = {"insert passbook", "insert chit", "remove", ""};
+
 struct Gate {
-    os::Window window = 0;
-    os::Window client = 0;
+    os::Window window = 0, client = 0;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
-    const std::uint8_t setup = input.Byte();
-    const std::uint8_t media = input.Byte();
-    const std::uint8_t parameter = input.Byte();
-    const std::uint8_t insertAt = input.Byte();
-    const std::uint8_t inserted = input.Byte();
+    // The declarators are read in order.
+    const std::uint8_t setup = input.Byte(), media = input.Byte(), parameter = input.Byte(),
+                       insertAt = input.Byte(), inserted = input.Byte();
 
     emu::CPrinterEmulator printer(setup & 0x01);
     fuzz::CFuzzPlatform sim;
-    // A printer on a 9600-baud line answers a request in about 20 ms (the answer-delay fault chooses
-    // any other delay). Loops without a pause of their own, such as the family 0 stripe read, then
-    // make a pass per answer rather than one every 2 ms.
+    // At 9600 baud a printer answers in about 20 ms (the answer-delay fault chooses another delay):
+    // loops without a pause of their own then make a pass per answer, not one every 2 ms.
     printer.SetAnswerDelay(20);
     const Medium kMedia[] = {Medium::None, Medium::Passbook, Medium::Chit, Medium::None};
     printer.Insert(kMedia[media % 3]);
-    if ((media >> 2) % 4 == 1) {
-        printer.SetStripeUnformatted();
-    } else if ((media >> 2) % 4 == 2) {
-        printer.SetNoStripe();
-    }
+    emu::RunControlLine(printer, kStripes[(media >> 2) % 4], 0);
     if ((media >> 4) < std::size(kFaults)) {
         kFaults[media >> 4](printer, parameter);
     }
@@ -191,12 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 allowance = 100u * input.Byte();
                 sim.RunLoop(allowance, 256);
                 break;
-            case 5: {
-                os::Message message;
-                message.id = os::kWmClose;
-                sim.windows.Send(pickGate(input.Byte()).window, message);
+            case 5:
+                sim.windows.Send(pickGate(input.Byte()).window, os::Message{.id = os::kWmClose});
                 break;
-            }
             case 6: {
                 Gate gate = pickGate(input.Byte());
                 std::uintptr_t tag = input.Byte() % 2 == 0 ? 0 : gate.client;
@@ -205,15 +197,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "a block without data was answered %ld, not 56", static_cast<long>(result));
                 break;
             }
-            default: {
-                const int action = input.Byte() % 4;
-                if (action < 2) {
-                    printer.Insert(action == 0 ? Medium::Passbook : Medium::Chit);
-                } else if (action == 2) {
-                    printer.Remove();
-                }
+            default:  // the operator
+                emu::RunControlLine(printer, kOperator[input.Byte() % 4], sim.clock.Ticks());
                 break;
-            }
         }
         sim.clock.End();
         Expect(!frame->ExchangeRunning(), "a printer exchange is still marked running after message kind %d",

@@ -4,8 +4,12 @@
 // that watches every step against a time bound and an operator who can press the cancel key.
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,7 +24,23 @@ namespace fuzz {
 constexpr char kIni[] = "C:\\Lodevar\\User\\CommData.ini";
 
 // Unless `holds`, reports the broken check and aborts, so that libFuzzer keeps the input as a crash.
-void Expect(bool holds, const char* format, ...) __attribute__((format(printf, 2, 3)));
+__attribute__((format(printf, 2, 3))) inline void Expect(bool holds, const char* format, ...) {
+    if (holds) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    std::fprintf(stderr, "\n==lodevar fuzz check failed== ");
+    std::vfprintf(stderr, format, arguments);
+    std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+    std::abort();
+}
+
+// The distance from `now` to a later time on the wrapping counter; 0 for a time already reached.
+inline std::uint32_t Ahead(std::uint32_t now, std::uint32_t time) {
+    return static_cast<std::int32_t>(time - now) > 0 ? time - now : 0;
+}
 
 // The fuzzer's bytes, read from the front. Past the end every read gives zeros.
 class CInput {
@@ -39,7 +59,11 @@ public:
         return low | static_cast<std::uint32_t>(Word()) << 16;
     }
     // Up to n bytes (fewer at the end of the input).
-    std::string Bytes(std::size_t n);
+    std::string Bytes(std::size_t n) {
+        const std::size_t count = Empty() ? 0 : std::min(n, m_nSize - m_nAt);
+        m_nAt += count;
+        return std::string(reinterpret_cast<const char*>(m_pData + m_nAt - count), count);
+    }
 
 private:
     const std::uint8_t* m_pData;
@@ -47,23 +71,41 @@ private:
     std::size_t m_nAt = 0;
 };
 
-// A virtual millisecond clock. A wait's pass (IdleUntil) lets time run on to the next moment at
-// which anything can happen: a message falls due, a byte arrives (`nextByte`), or the wait's own
-// time-out; so a ten-second wait costs a few passes, and ends at the same virtual time as with one
-// millisecond per pass. Between Begin() and End() of a step, `watch` runs after every step of time
-// and once at the end: the target checks its bound there.
+// A virtual millisecond clock. A wait's pass jumps to the next moment anything can happen (a message
+// or byte (`nextByte`) falls due, or the wait's time-out), ending when 1 ms passes would. Between a
+// step's Begin() and End(), `watch` runs after every step of time and once at the end.
 class CFuzzClock : public os::IClock {
 public:
     std::uint32_t Ticks() override { return m_nNow; }
     void Sleep(std::uint32_t ms) override { Advance(m_nNow + ms); }
     void Idle() override { IdleUntil(m_nNow + 1); }
-    void IdleUntil(std::uint32_t deadline) override;
+    void IdleUntil(std::uint32_t deadline) override {
+        // A wait asks for another pass only while its time-out has not passed.
+        std::uint32_t step = Ahead(m_nNow, deadline);
+        Expect(step != 0, "a wait idles at %u, past its own time-out at %u", m_nNow, deadline);
+        if (pump != nullptr && pump->HasDueMessage()) {
+            return;  // the message is dispatched by the wait's next pass
+        }
+        std::uint32_t due = 0;
+        if (pump != nullptr && pump->NextDue(due)) {
+            step = std::min(step, Ahead(m_nNow, due));
+        }
+        if (nextByte && nextByte(due)) {
+            step = std::min(step, Ahead(m_nNow, due));
+        }
+        Advance(m_nNow + std::max<std::uint32_t>(step, 1));
+    }
 
     void Begin() {
         started = m_nNow;
         active = true;
     }
-    void End();
+    void End() {
+        if (watch) {
+            watch();
+        }
+        active = false;
+    }
     std::uint32_t Elapsed() const { return m_nNow - started; }
 
     sim::CSimPump* pump = nullptr;
@@ -73,14 +115,18 @@ public:
     std::uint32_t started = 0;
 
 private:
-    void Advance(std::uint32_t to);
+    void Advance(std::uint32_t to) {
+        m_nNow = to;
+        if (active && watch) {
+            watch();
+        }
+    }
 
     std::uint32_t m_nNow = 1000;
 };
 
-// The thread's message queue as the driver sees it: the simulated queue, except that the harness's
-// operator can hold the cancel key (Escape) down: while `escapeHeld` answers true, the driver finds
-// a key-down of Escape at the head of the key messages.
+// The simulated message queue, but while `escapeHeld` answers true, the operator holds the cancel key
+// down: the driver finds a key-down of Escape at the head of the key messages.
 struct CFuzzPump : os::IMessagePump {
     explicit CFuzzPump(sim::CSimPump& simQueue) : queue(simQueue) {}
     bool DispatchOne() override { return queue.DispatchOne(); }
@@ -100,7 +146,28 @@ struct CFuzzPump : os::IMessagePump {
 // A teller application's window: fails on any record the driver sends it that is neither an MSR
 // advise reply nor an end-of-print notice of the documented shape.
 struct CClientWindow : os::IWindowProc {
-    os::MessageResult OnMessage(os::Window, const os::Message& message) override;
+    os::MessageResult OnMessage(os::Window, const os::Message& message) override {
+        if (message.id != os::kWmCopyData) {
+            return {true, 1};
+        }
+        const char* bytes = static_cast<const char*>(message.copyData);
+        Expect(bytes != nullptr, "a client received a record without data");
+        if (message.copySize == kAdviseReplyBytes && bytes[0] == 'A') {
+            for (int i = 1; i < 9; ++i) {
+                Expect(i < 6 ? bytes[i] == '\0' : bytes[i] >= '0' && bytes[i] <= '9',
+                       "the MSR advise reply has a zero byte or a length digit wrong at offset %d", i);
+            }
+            Expect(strnlen(bytes + 9, 99) <= 98,
+                   "the MSR advise reply's text is not terminated within its 99 bytes");
+        } else {
+            Expect(message.copySize == kPrintEndBytes,
+                   "a client received a record of %u bytes that is neither reply nor notice",
+                   message.copySize);
+            Expect(std::strcmp(bytes, "PRINT_END_PBPR_MSG") == 0 && strnlen(bytes + 64, 32) <= 31,
+                   "the end-of-print notice does not have its name and the handle text");
+        }
+        return {true, 1};
+    }
 };
 
 // The simulated workstation of one fuzz input.
@@ -120,11 +187,26 @@ struct CFuzzPlatform {
     sim::CSimSystem system;
     os::Platform platform{serial, clock, pump, library, desktop, module, windows, system};
 
-    // Runs the message loop for `ms` of virtual time, as the real loop would; at most `limit`
-    // messages are dispatched.
-    void RunLoop(std::uint32_t ms, int limit = 10000);
+    // Runs the message loop for `ms` of virtual time, dispatching `limit` messages at most.
+    void RunLoop(std::uint32_t ms, int limit = 10000) {
+        const std::uint32_t end = clock.Ticks() + ms;
+        for (int dispatched = 0; dispatched < limit;) {
+            if (queue.DispatchOne()) {
+                ++dispatched;
+            } else if (Ahead(clock.Ticks(), end) == 0) {
+                break;
+            } else {
+                clock.IdleUntil(end);
+            }
+        }
+    }
     // The driver's main window, created as lodevar.exe creates it.
-    std::unique_ptr<CMainFrame> StartDriver();
+    std::unique_ptr<CMainFrame> StartDriver() {
+        windows.RegisterMainClass(kMainWindowName);
+        auto frame = std::make_unique<CMainFrame>(platform);
+        Expect(frame->Create(), "the main window was not created");
+        return frame;
+    }
     // A WM_COPYDATA from `from` to `target`, the block handed over as it is (no copy); the answer.
     std::intptr_t CopyData(os::Window target, os::Window from, std::uintptr_t tag, void* data,
                            std::uint32_t size) {

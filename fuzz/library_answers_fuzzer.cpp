@@ -49,8 +49,8 @@ int Answer() {
 int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
     Expect(a == 12 && b == 5 && c == 1 && d == 160, "OpenPbpr was called with (%d, %d, %d, %d)", a, b, c, d);
     const std::uint32_t now = gClock->Ticks();
-    Expect(now - gCalls.lastPaperIn >= 200 || gCalls.paperIns == 0,
-           "OpenPbpr was called again after %u ms, not after a 200 ms pause", now - gCalls.lastPaperIn);
+    Expect(now - gCalls.lastPaperIn >= timing::kPaperInPauseMs || gCalls.paperIns == 0,
+           "OpenPbpr was called again after %u ms, before its pause had passed", now - gCalls.lastPaperIn);
     gCalls.lastPaperIn = now;
     ++gCalls.paperIns;
     gCalls.lastPaperInAnswer = gAnswers->Empty() || gCalls.paperIns >= kMaxPaperInCalls ? 9 : Answer();
@@ -134,23 +134,19 @@ std::intptr_t Request(fuzz::CFuzzPlatform& sim, os::Window gate, os::Window clie
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
-    const std::uint8_t setup = input.Byte();
-    const int missing = input.Byte() % 18;
-    const int stepCount = 1 + input.Byte() % 12;
+    const std::uint8_t setup = input.Byte();  // the declarators are read in order
+    const int missing = input.Byte() % 18, stepCount = 1 + input.Byte() % 12;
     struct Step {
-        int code = 0;
-        int argument = 0;
-        std::string data;
+        int code = 0, argument = 0;
+        std::string data{};
     };
     std::vector<Step> steps;
     for (int i = 0; i < stepCount && !input.Empty(); ++i) {
-        Step step{input.Byte() % 13, 0, {}};
-        if (step.code == 1 || step.code == 2 || step.code == 3 || step.code == 8) {
-            step.argument = input.Byte();
-        } else if (step.code == 4 || step.code == 10) {
-            step.data = input.Bytes(input.Byte()).c_str();  // the data is a text: it ends at its first zero
-        }
-        steps.push_back(step);
+        Step& step = steps.emplace_back(Step{input.Byte() % 13});
+        const int c = step.code;
+        step.argument = c == 1 || c == 2 || c == 3 || c == 8 ? input.Byte() : 0;
+        // The data is a text: it ends at its first zero.
+        step.data = c == 4 || c == 10 ? input.Bytes(input.Byte()).c_str() : "";
     }
 
     fuzz::CFuzzPlatform sim;
@@ -180,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Calls before;  // as the step under way found them
     sim.clock.watch = [&] {
         auto calls = static_cast<std::uint32_t>(gCalls.paperIns - before.paperIns);
-        Expect(sim.clock.Elapsed() <= 200 * (calls + 1) + allowanceMs,
+        Expect(sim.clock.Elapsed() <= timing::kPaperInPauseMs * (calls + 1) + allowanceMs,
                "step %d runs for %u ms after %u paper-in calls and %u ms of pauses and message loop",
                stepCode, sim.clock.Elapsed(), calls, allowanceMs);
     };
@@ -212,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        last);
                 int expected = loaded && last != 9 ? 1 : 0;
                 Expect(result == expected, "PaperIn answered %d, not %d", result, expected);
-                Expect(sim.clock.Elapsed() == 200u * static_cast<std::uint32_t>(calls),
+                Expect(sim.clock.Elapsed() == timing::kPaperInPauseMs * static_cast<std::uint32_t>(calls),
                        "PaperIn took %u ms for %d calls", sim.clock.Elapsed(), calls);
                 break;
             }
@@ -222,7 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 auto capacity = static_cast<int>(buffer.Size());
                 int result = step.code == 2 ? comm.MsrRead(buffer.Data(), capacity)
                                             : comm.MsrPoll(buffer.Data(), capacity);
-                std::string text = gCalls.readFill.substr(0, strnlen(gCalls.readFill.c_str(), 511));
+                std::string text =
+                    gCalls.readFill.substr(0, strnlen(gCalls.readFill.c_str(), kLibraryBufferBytes - 1));
                 bool read = loaded && gCalls.openAnswer == 1 && gCalls.reads > before.reads;
                 int expected = read && gCalls.readAnswer == 1 && !text.empty() && capacity > 0 ? 1 : 0;
                 Expect(result == expected, "the stripe read answered %d, not %d", result, expected);
@@ -237,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 int result = comm.MsrWrite(text.Data());
                 Expect(std::strcmp(text.Data(), step.data.c_str()) == 0, "MsrWrite changed its data");
                 Expect(!loaded || gCalls.writes == before.writes + 1, "MsrWrite did not call WriteMsrw once");
-                Expect(!loaded || gCalls.lastWrite == (":" + step.data).substr(0, 511),
+                Expect(!loaded || gCalls.lastWrite == (":" + step.data).substr(0, kLibraryBufferBytes - 1),
                        "WriteMsrw got other text");
                 int expected = loaded ? WriteResult() : 0;
                 Expect(result == expected, "MsrWrite answered %d, not %d", result, expected);
@@ -246,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 5:
             case 7: {
                 // The initialise, directly (with its pause after the command) or as the client's reset.
-                allowanceMs = step.code == 5 ? 500 : 0;
+                allowanceMs = step.code == 5 ? timing::kInitialisePauseMs : 0;
                 long result = step.code == 5 ? comm.InitPrinter() : Request(sim, gate, client, 'S');
                 Expect(result == (step.code == 5 ? 242 : 1), "step %d answered %ld", step.code, result);
                 Expect(gCalls.commands == before.commands + (loaded ? 1 : 0), "step %d sent %d commands",

@@ -81,16 +81,14 @@ struct CFuzzPrinter : emu::CScriptedPeer {
         due = m_dues.empty() ? due : *m_dues.begin();
         return !m_dues.empty();
     }
-    // How long the driver has found nothing to read and nothing has been on its way (0 while a byte
-    // waits or is still to arrive).
+    // How long the driver has found nothing to read and nothing has been on its way.
     std::uint32_t QuietFor(std::uint32_t now) const {
         return m_dues.empty() && now > quietSince ? now - quietSince : 0;
     }
 
     std::deque<Chunk> chunks;
-    // From this time on the driver finds nothing to read until its next write sends a chunk: the
-    // last byte sent so far has arrived and has been read or purged. (Bytes that wait unread are
-    // not quiet: the driver may take them one per status query.)
+    // When the last byte sent so far was read or purged, or arrived if later (bytes that wait unread
+    // are not quiet: the driver may take them one per status query).
     std::uint32_t quietSince = 0;
     std::string lastWrite;
 
@@ -124,35 +122,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The operations come first; what they do not use begins the printer's script.
     struct Step {
         Op op;
-        int argument1 = 0;
-        int argument2 = 0;
-        std::string text;
+        int argument1 = 0, argument2 = 0;
+        std::string text{};
     };
     std::vector<Step> steps;
     for (int i = 0; i < opCount && !input.Empty(); ++i) {
-        Step step{static_cast<Op>(input.Byte() % std::size(kOps)), 0, 0, {}};
+        Step& step = steps.emplace_back(Step{static_cast<Op>(input.Byte() % std::size(kOps))});
         const bool print = step.op == kPrint || step.op == kPrintChit;
-        if (print || step.op == kRead || step.op == kPoll || step.op == kPaperIn) {
-            step.argument1 = input.Byte();
-        }
-        if (print) {
-            step.argument2 = input.Byte();
-        }
-        if (print || step.op == kWrite) {
-            step.text = input.Bytes(input.Byte());
-        }
-        steps.push_back(step);
+        step.argument1 =
+            print || step.op == kRead || step.op == kPoll || step.op == kPaperIn ? input.Byte() : 0;
+        step.argument2 = print ? input.Byte() : 0;
+        step.text = print || step.op == kWrite ? input.Bytes(input.Byte()) : "";
     }
 
     CFuzzPrinter printer;
     printer.SetCts((setup & 0x04) == 0);
     while (!input.Empty()) {
-        CFuzzPrinter::Chunk chunk;
-        chunk.trigger = input.Byte() % 4;
-        chunk.delayMs = input.Word() % 16384u;
-        const std::uint8_t gap = input.Byte();
-        chunk.gapMs = gap < 200 ? gap : static_cast<std::uint32_t>(gap - 200) * 50;
-        chunk.bytes = input.Bytes(input.Byte());
+        // The braced initialisers are read in order; the gap below 200 is in ms, then in 50 ms steps.
+        CFuzzPrinter::Chunk chunk{input.Byte() % 4, input.Word() % 16384u, input.Byte(),
+                                  input.Bytes(input.Byte())};
+        chunk.gapMs = chunk.gapMs < 200 ? chunk.gapMs : (chunk.gapMs - 200) * 50;
         if (!chunk.bytes.empty()) {  // an empty chunk sends nothing: the printer stays quiet
             printer.chunks.push_back(chunk);
         }
@@ -209,9 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 auto capacity = static_cast<int>(buffer.Size());
                 result = step.op == kRead ? comm.MsrRead(buffer.Data(), capacity)
                                           : comm.MsrPoll(buffer.Data(), capacity);
-                // Whatever the driver writes into the buffer is a terminated text. (A family 0 poll
-                // may answer 1 with the buffer untouched: a status byte 1, or 134, is handed on as
-                // the poll's result, and 134 reads as success.)
+                // Whatever the driver writes into the buffer is a terminated text. (A family 0 poll may
+                // answer 1, success, with the buffer untouched: a status byte 1 or 134 is its result.)
                 const bool written = std::any_of(buffer.Data(), buffer.Data() + buffer.Size(),
                                                  [](char c) { return c != '\x5a'; });
                 Expect(!written || std::memchr(buffer.Data(), '\0', buffer.Size()) != nullptr,
