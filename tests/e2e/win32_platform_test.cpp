@@ -193,9 +193,7 @@ void TestPump(win32::CWin32Pump& pump, HWND window) {
     PostQuitMessage(7);
     CHECK(pump.DispatchOne());
     MSG quit{};
-    CHECK(PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE) != FALSE);
-    CHECK_EQ(quit.message, WM_QUIT);
-    CHECK_EQ(quit.wParam, 7);
+    CHECK(PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE) && quit.message == WM_QUIT && quit.wParam == 7);
 }
 
 const wchar_t kBoxCaption[] = L"\uD1B5\uC7A5\uC778\uC1C4\uAE30 \uC624\uB958!!";  // 통장인쇄기 오류!!
@@ -296,10 +294,8 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     CHECK(serial.ModemStatus(device, status));
     CHECK((status & os::kModemCtsOn) != 0);
 
-    os::IoBlock readBlock;
-    os::IoBlock writeBlock;
-    readBlock.event = serial.CreateIoEvent();
-    writeBlock.event = serial.CreateIoEvent();
+    os::IoBlock readBlock{.event = serial.CreateIoEvent()};
+    os::IoBlock writeBlock{.event = serial.CreateIoEvent()};
     CHECK_EQ(serial.BytesWaiting(device), 0);
 
     // Reading when nothing waits comes back within the read time-out, empty.
@@ -311,20 +307,15 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     CHECK_EQ(done, 0);
 
     std::uint32_t written = 0;
-    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
-    CHECK_EQ(written, 2);
-    std::uint32_t waiting = AwaitBytes(serial, device, 5);
-    CHECK(waiting >= 5);
-    if (waiting >= 5) {
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written) && written == 2);
+    const std::uint32_t waiting = AwaitBytes(serial, device, 5);
+    CHECK_RANGE(waiting, 5, 64);
+    if (waiting >= 5 && waiting <= 64) {
         // A read of one waiting byte takes exactly that byte and leaves the rest.
-        CHECK(serial.Read(device, readBlock, buffer, 1, done));
-        CHECK_EQ(done, 1);
-        CHECK_EQ(buffer[0], 0x02);
+        CHECK(serial.Read(device, readBlock, buffer, 1, done) && done == 1 && buffer[0] == 0x02);
         CHECK_EQ(serial.BytesWaiting(device), waiting - 1);
-        CHECK(serial.Read(device, readBlock, buffer + 1, waiting - 1, done));
-        CHECK_EQ(done, waiting - 1);
-        CHECK_EQ(buffer[2], 'r');
-        CHECK_EQ(buffer[waiting - 1], 0x03);
+        CHECK(serial.Read(device, readBlock, buffer + 1, waiting - 1, done) && done == waiting - 1);
+        CHECK(buffer[2] == 'r' && buffer[waiting - 1] == 0x03);
     }
 
     // A purge of the input drops a reply that has arrived.
