@@ -107,10 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The client windows outlive the driver, which may still send them records as it goes.
     fuzz::CClientWindow clientProcs[3];
-    os::Window clients[3];
-    for (int i = 0; i < 3; ++i) {
-        clients[i] = sim.windows.CreateClientWindow(clientProcs[i]);
-    }
+    const os::Window clients[] = {sim.windows.CreateClientWindow(clientProcs[0]),
+                                  sim.windows.CreateClientWindow(clientProcs[1]),
+                                  sim.windows.CreateClientWindow(clientProcs[2])};
     auto frame = sim.StartDriver();
     const os::Window main = frame->m_hWnd;
     std::vector<Gate> gates{Gate{sim.Register(main, clients[0]), clients[0]}};
@@ -154,15 +153,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            "a %s request of %zu bytes changed its block at offset %zu",
                            kind == 0 ? "immediate" : "queued", bytes.size(), i);
                 }
-                Expect(kind == 1 || (result >= -1 && result <= 255), "an immediate request answered %ld",
-                       static_cast<long>(result));
-                Expect(kind == 0 || !sim.windows.IsWindow(gate.window) || result == 1 || result == 56,
-                       "a queued request answered %ld", static_cast<long>(result));
+                // An immediate request answers a status code; a queued one 1 or 56, if its gate is open.
+                Expect(kind == 0 ? result >= -1 && result <= 255
+                                 : !sim.windows.IsWindow(gate.window) || result == 1 || result == 56,
+                       "a request of kind %d answered %ld", kind, static_cast<long>(result));
                 break;
             }
             case 2: {
-                std::uintptr_t tag = input.Byte();
-                std::uint8_t who = input.Byte();
+                const std::uint8_t tag = input.Byte(), who = input.Byte();
                 os::Window sender = who < 0xF0 ? clients[who % 3] : who;
                 const int choice = input.Byte() % 4;
                 const os::Window kNotices[] = {sender, pickGate(0).window, main};

@@ -32,8 +32,7 @@ __attribute__((format(printf, 2, 3))) inline void Expect(bool holds, const char*
     va_start(arguments, format);
     std::fprintf(stderr, "\n==lodevar fuzz check failed== ");
     std::vfprintf(stderr, format, arguments);
-    std::fprintf(stderr, "\n");
-    std::fflush(stderr);
+    std::fprintf(stderr, "\n");  // stderr is unbuffered: all is out before the abort
     std::abort();
 }
 
@@ -132,8 +131,7 @@ struct CFuzzPump : os::IMessagePump {
     bool DispatchOne() override { return queue.DispatchOne(); }
     bool PeekKeyMessage(os::KeyMessage& key) override {
         if (escapeHeld && escapeHeld()) {
-            key.message = os::kWmKeyDown;
-            key.wParam = 27;
+            key = {os::kWmKeyDown, 27};
             return true;
         }
         return queue.PeekKeyMessage(key);

@@ -53,8 +53,7 @@ int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
            "OpenPbpr was called again after %u ms, before its pause had passed", now - gCalls.lastPaperIn);
     gCalls.lastPaperIn = now;
     ++gCalls.paperIns;
-    gCalls.lastPaperInAnswer = gAnswers->Empty() || gCalls.paperIns >= kMaxPaperInCalls ? 9 : Answer();
-    return gCalls.lastPaperInAnswer;
+    return gCalls.lastPaperInAnswer = gAnswers->Empty() || gCalls.paperIns >= kMaxPaperInCalls ? 9 : Answer();
 }
 int LODEVAR_WINAPI WriteCommand(const char* text) {
     Expect(text != nullptr && std::strcmp(text, "\x1b\x30") == 0,
@@ -150,10 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     fuzz::CFuzzPlatform sim;
-    gCalls = Calls{};
+    gCalls = Calls{.lastPaperIn = sim.clock.Ticks()};
     gAnswers = &input;
     gClock = &sim.clock;
-    gCalls.lastPaperIn = sim.clock.Ticks();
     const int libraryKind = setup & 0x03;
     if (libraryKind != 2) {
         sim.library.Register("C:\\Lodevar\\VSK_ALL.dll", LibraryExports(libraryKind == 3 ? missing : -1));
@@ -200,8 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 1: {
                 int result = comm.PaperIn(step.argument % 3);
-                int calls = gCalls.paperIns - before.paperIns;
-                int last = gCalls.lastPaperInAnswer;
+                const int calls = gCalls.paperIns - before.paperIns, last = gCalls.lastPaperInAnswer;
                 Expect(!loaded || (calls >= 1 && calls <= kMaxPaperInCalls),
                        "%d paper-in calls in one paper-in", calls);
                 Expect(!loaded || last == 1 || last == 9 || last == 16, "the paper-in ended on the answer %d",
@@ -259,8 +256,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 9:
             case 10:
             case 11: {
-                const char letters[] = {'I', 'R', 'M', 'O'};
-                std::intptr_t result = Request(sim, gate, client, letters[step.code - 8],
+                std::intptr_t result = Request(sim, gate, client, "IRMO"[step.code - 8],
                                                static_cast<char>(step.argument), step.data);
                 // 'M' hands on whatever WriteMsrw answered (65 as 1); the others answer status codes.
                 if (step.code == 10 && gCalls.writes > before.writes) {

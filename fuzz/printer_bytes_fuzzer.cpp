@@ -153,18 +153,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CComm comm(sim.platform);
     Expect(comm.OpenPort(1, 9600, 8, 0, 0) != 0, "the simulated COM1 did not open: %s",
            comm.m_strError.c_str());
-    const int family = setup & 0x03;
-    comm.m_nFamily = family <= 1 ? family : 242;
+    comm.m_nFamily = (setup & 0x03) <= 1 ? setup & 0x03 : 242;
 
     Op running = kProbe;
     std::uint32_t bound = 0;
     sim.clock.watch = [&] {
-        const std::uint32_t now = sim.clock.Ticks();
-        const std::uint32_t started = sim.clock.started;
-        const std::uint32_t quiet = std::max(printer.quietSince, started);
+        const std::uint32_t now = sim.clock.Ticks(), quiet = std::max(printer.quietSince, sim.clock.started);
         Expect(now <= quiet + bound,
                "%s (family %d) still runs at %u ms: started at %u, printer quiet since %u, bound %u ms",
-               kOps[running].name, comm.m_nFamily, now, started, quiet, bound);
+               kOps[running].name, comm.m_nFamily, now, sim.clock.started, quiet, bound);
     };
     sim.pump.escapeHeld = [&] {
         const std::uint32_t quietFor = printer.QuietFor(sim.clock.Ticks());
@@ -187,11 +184,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 comm.m_nFamily = comm.m_nFamily == 242 ? found : comm.m_nFamily;
                 break;
             }
-            case kStatus:
-                result = comm.m_nFamily == 0   ? comm.QueryStatusA()
-                         : comm.m_nFamily == 1 ? comm.QueryStatusB()
-                                               : comm.QueryStatus();
-                break;
             case kRead:
             case kPoll: {
                 fuzz::CGuarded buffer(static_cast<std::size_t>(step.argument1), '\x5a');
@@ -206,9 +198,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "%s left an unterminated text in its %d-byte buffer", name, capacity);
                 break;
             }
-            case kPaperIn:
-                result = comm.PaperIn(step.argument1 % 3);
-                break;
             case kPrint:
             case kPrintChit:
             case kWrite: {
@@ -221,11 +210,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "%s changed the text it was given", name);
                 break;
             }
-            case kPaperOut:
-                result = comm.PaperOut();
-                break;
-            case kInit:
-                result = comm.InitPrinter();
+            default:  // the status query (of the family found), PaperIn, PaperOut, InitPrinter
+                result = step.op == kPaperIn    ? comm.PaperIn(step.argument1 % 3)
+                         : step.op == kPaperOut ? comm.PaperOut()
+                         : step.op == kInit     ? comm.InitPrinter()
+                         : comm.m_nFamily == 0  ? comm.QueryStatusA()
+                         : comm.m_nFamily == 1  ? comm.QueryStatusB()
+                                                : comm.QueryStatus();
                 break;
         }
         Expect(result >= -1 && result <= 255, "%s answered %d, which is no status code", name, result);
