@@ -45,24 +45,18 @@ void TestModule(win32::CWin32Module& module) {
     const std::string tail = "\\win32-platform-test.exe";
     CHECK(full.size() > tail.size() && _stricmp(full.c_str() + full.size() - tail.size(), tail.c_str()) == 0);
     std::string cut = module.FileName(4);
-    CHECK_EQ(cut.size(), 4);
-    CHECK(full.compare(0, 4, cut) == 0);
+    CHECK(cut.size() == 4 && full.compare(0, 4, cut) == 0);
     CHECK(module.FileName(0).empty());
 }
 
 void TestLibrary(win32::CWin32LibraryLoader& loader) {
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
-    std::string path = std::string(system) + "\\kernel32.dll";
-    os::Handle library = loader.Load(path.c_str());
+    os::Handle library = loader.Load((std::string(system) + "\\kernel32.dll").c_str());
     CHECK(library != 0);
     using TickFn = DWORD(WINAPI*)();
     auto ticks = reinterpret_cast<TickFn>(loader.Symbol(library, "GetTickCount"));
-    CHECK(ticks != nullptr);
-    if (ticks != nullptr) {
-        DWORD difference = ticks() - GetTickCount();
-        CHECK(difference + 1000 < 2000);  // the export found is the real one
-    }
+    CHECK(ticks != nullptr && ticks() - GetTickCount() + 1000 < 2000);  // the export found is the real one
     CHECK(loader.Symbol(library, "NoSuchExportAnywhere") == nullptr);
     loader.Free(library);
     CHECK(loader.Load("C:\\no-such-folder\\no-such-library.dll") == 0);
@@ -119,8 +113,7 @@ void Drain(win32::CWin32Pump& pump) {
 // Milliseconds measured with the performance counter. The tick counter cannot time short waits:
 // it moves in steps of about 16 ms (under Wine as on Windows).
 long long NowMs() {
-    LARGE_INTEGER now;
-    LARGE_INTEGER frequency;
+    LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return now.QuadPart * 1000 / frequency.QuadPart;
@@ -158,8 +151,7 @@ void TestClock(win32::CWin32Clock& clock, win32::CWin32Pump& pump, HWND window) 
 void TestPump(win32::CWin32Pump& pump, HWND window) {
     Drain(pump);
     os::KeyMessage key;
-    CHECK(!pump.PeekKeyMessage(key));
-    CHECK(!pump.DispatchOne());
+    CHECK(!pump.PeekKeyMessage(key) && !pump.DispatchOne());  // nothing queued
 
     // Messages are dispatched in the order posted. The key look-up skips other messages, reports the
     // first key-range message and leaves it where it is.
@@ -178,8 +170,7 @@ void TestPump(win32::CWin32Pump& pump, HWND window) {
         for (int look = 0; look < 2; ++look) {
             key = os::KeyMessage{};
             CHECK_EQ(pump.PeekKeyMessage(key), c.key != 0);
-            CHECK_EQ(key.message, c.key);
-            CHECK_EQ(key.wParam, c.keyParam);
+            CHECK(key.message == c.key && key.wParam == c.keyParam);
         }
         for (std::size_t i = 0; i < c.posted.size(); ++i) {
             CHECK(pump.DispatchOne());
@@ -202,9 +193,7 @@ const wchar_t kBoxText[] = L"\uC815\uC0C1 \uC0C1\uD0DC\uC784\nline 2";          
 BOOL CALLBACK FindBoxText(HWND child, LPARAM found) {
     wchar_t text[256] = {};
     GetWindowTextW(child, text, 256);
-    if (std::wcscmp(text, kBoxText) == 0) {
-        *reinterpret_cast<bool*>(found) = true;
-    }
+    *reinterpret_cast<bool*>(found) |= std::wcscmp(text, kBoxText) == 0;
     return TRUE;
 }
 
@@ -286,13 +275,12 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     settings.xoffChar = 0x13;
     CHECK(serial.SetLineSettings(device, settings));
     os::LineSettings back;
-    CHECK(serial.GetLineSettings(device, back));
-    CHECK(back.baudRate == 9600 && back.byteSize == 8 && back.parity == 0 && back.stopBits == 0 &&
-          back.outX && back.inX && back.xonChar == 0x11 && back.xoffChar == 0x13);
+    CHECK(serial.GetLineSettings(device, back) && back.baudRate == 9600 && back.byteSize == 8 &&
+          back.parity == 0 && back.stopBits == 0 && back.outX && back.inX && back.xonChar == 0x11 &&
+          back.xoffChar == 0x13);
 
     std::uint32_t status = 0;
-    CHECK(serial.ModemStatus(device, status));
-    CHECK((status & os::kModemCtsOn) != 0);
+    CHECK(serial.ModemStatus(device, status) && (status & os::kModemCtsOn) != 0);
 
     os::IoBlock readBlock{.event = serial.CreateIoEvent()};
     os::IoBlock writeBlock{.event = serial.CreateIoEvent()};
@@ -319,8 +307,7 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     }
 
     // A purge of the input drops a reply that has arrived.
-    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
-    CHECK(AwaitBytes(serial, device, 5) >= 5);
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written) && AwaitBytes(serial, device, 5) >= 5);
     CHECK(serial.Purge(device, os::kPurgeRxClear));
     CHECK_EQ(serial.BytesWaiting(device), 0);
 
