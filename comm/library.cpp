@@ -11,9 +11,6 @@
 namespace {
 
 constexpr int kPathBytes = 260;
-// The paper-in asks the library whether the printer is still on after this many calls that did not
-// settle (about 5 s): the wait for the passbook goes on while it is, and ends when it is not.
-constexpr int kPaperInCallsPerPowerCheck = 25;
 
 }  // namespace
 
@@ -77,7 +74,8 @@ int CComm::PaperInLibrary() {
         }
         // A library that keeps answering "not yet" for a printer that was switched off or pulled
         // out would keep the driver here for good: the library's own power check tells the two apart.
-        if (calls % kPaperInCallsPerPowerCheck == 0 && m_pPrtIsPowerOn != nullptr && m_pPrtIsPowerOn() != 1) {
+        if (calls % timing::kPaperInCallsPerPowerCheck == 0 && m_pPrtIsPowerOn != nullptr &&
+            m_pPrtIsPowerOn() != 1) {
             m_bLibraryLost = 1;
             return 0;
         }

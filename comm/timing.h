@@ -20,4 +20,7 @@ constexpr std::int32_t kFrameStartMs = 10000;   // family 0 stripe frame: the ST
 constexpr std::uint32_t kBlockPauseMs = 1000;   // between the 400-byte blocks of a long text
 constexpr std::uint32_t kRowPassMs = 1000;      // family 0: a pass of the wait for the row feed
 constexpr std::uint32_t kPaperInPauseMs = 200;  // library family: before each paper-in call
+// Library family: after this many paper-in calls that did not settle (about 5 s), the library is
+// asked whether the printer is still on; the wait for the passbook goes on while it is.
+constexpr int kPaperInCallsPerPowerCheck = 25;
 }  // namespace timing

@@ -33,7 +33,7 @@ constexpr int kMaxPaperInCalls = 64;
 // What the library's entry points were called with and answered, for the current input.
 struct Calls {
     std::uint32_t lastPaperIn = 0;
-    int paperIns = 0, lastPaperInAnswer = 0, commands = 0, expels = 0;
+    int paperIns = 0, lastPaperInAnswer = 0, commands = 0, expels = 0, powerChecks = 0, lastPowerAnswer = 0;
     int openAnswer = 0, reads = 0, readAnswer = 0, writes = 0, writeAnswer = 0;
     std::string readFill, lastWrite;
 };
@@ -91,7 +91,8 @@ int LODEVAR_WINAPI ExpelPaper() {
     return Answer();
 }
 int LODEVAR_WINAPI PrtIsPowerOn() {
-    return Answer();
+    ++gCalls.powerChecks;
+    return gCalls.lastPowerAnswer = Answer();
 }
 // What the driver makes of WriteMsrw's answer: 65 is success.
 int WriteResult() {
@@ -201,9 +202,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const int calls = gCalls.paperIns - before.paperIns, last = gCalls.lastPaperInAnswer;
                 Expect(!loaded || (calls >= 1 && calls <= kMaxPaperInCalls),
                        "%d paper-in calls in one paper-in", calls);
-                Expect(!loaded || last == 1 || last == 9 || last == 16, "the paper-in ended on the answer %d",
-                       last);
-                int expected = loaded && last != 9 ? 1 : 0;
+                // A paper-in ends on 1, 16 or 9, or when the library says, at one of its power checks
+                // after every so many calls that did not settle, that the printer is off.
+                const bool settled = last == 1 || last == 9 || last == 16;
+                const int every = timing::kPaperInCallsPerPowerCheck;
+                const int checks = gCalls.powerChecks - before.powerChecks;
+                Expect(!loaded || settled || (calls % every == 0 && gCalls.lastPowerAnswer != 1),
+                       "the paper-in ended on the answer %d after %d calls", last, calls);
+                Expect(!loaded || checks == (calls - 1) / every + (settled ? 0 : 1),
+                       "%d power checks in %d paper-in calls", checks, calls);
+                Expect(!loaded || settled || comm.LinkLost(),
+                       "a paper-in ended by the power check left the link up");
+                int expected = loaded && last != 9 && settled ? 1 : 0;
                 Expect(result == expected, "PaperIn answered %d, not %d", result, expected);
                 Expect(sim.clock.Elapsed() == timing::kPaperInPauseMs * static_cast<std::uint32_t>(calls),
                        "PaperIn took %u ms for %d calls", sim.clock.Elapsed(), calls);
