@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "comm/comm.h"
+#include "comm/timing.h"
 #include "device/status_codes.h"
 
 namespace {
@@ -60,10 +61,8 @@ constexpr int kEtx = 0x03;
 constexpr int kEsc = 0x1b;
 constexpr int kGs = 0x1d;
 constexpr std::uint32_t kPassMs = 100;
-constexpr std::uint32_t kRowPassMs = 1000;
 constexpr std::uint32_t kEnlargePauseMs = 2000;
 constexpr std::uint32_t kNormalPauseMs = 1000;
-constexpr std::int32_t kFrameStartMs = 10000;
 constexpr std::int32_t kFrameByteMs = 1000;
 constexpr int kStripeChars = 16;
 // The longest frame kept, counted after STX up to and including ETX. A longer one is not a frame
@@ -246,7 +245,7 @@ void CComm::SetRowA(int row) {
         if (Cancelled()) {
             return;
         }
-        m_pPlatform->clock.Sleep(kRowPassMs);
+        m_pPlatform->clock.Sleep(timing::kRowPassMs);
     }
 }
 
@@ -328,7 +327,8 @@ int CComm::ReadMsrFrameA(char* buffer, int capacity) {
         const std::uint32_t start = clock.Ticks();
         int byte;
         do {
-            const std::int32_t left = kFrameStartMs - static_cast<std::int32_t>(clock.Ticks() - start);
+            const std::int32_t left =
+                timing::kFrameStartMs - static_cast<std::int32_t>(clock.Ticks() - start);
             byte = left < 0 ? -1 : WaitByte(left);
             if (byte < 0) {
                 return status::ERR_PBPROFF;

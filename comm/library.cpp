@@ -4,17 +4,13 @@
 #include <cstring>
 
 #include "comm/comm.h"
+#include "comm/timing.h"
 #include "device/status_codes.h"
 #include "device/texts.h"
 
 namespace {
 
 constexpr int kPathBytes = 260;
-constexpr int kLibraryBufferBytes = 512;
-constexpr std::uint32_t kPaperInPauseMs = 200;
-// The paper-in asks the library whether the printer is still on after this many calls that did not
-// settle (about 5 s): the wait for the passbook goes on while it is, and ends when it is not.
-constexpr int kPaperInCallsPerPowerCheck = 25;
 
 }  // namespace
 
@@ -68,7 +64,7 @@ int CComm::PaperInLibrary() {
         return 0;
     }
     for (int calls = 1;; ++calls) {
-        m_pPlatform->clock.Sleep(kPaperInPauseMs);
+        m_pPlatform->clock.Sleep(timing::kPaperInPauseMs);
         int answer = m_pOpenPbpr(12, 5, 1, 160);
         if (answer == 1 || answer == 16) {
             return status::DONE;
@@ -78,7 +74,8 @@ int CComm::PaperInLibrary() {
         }
         // A library that keeps answering "not yet" for a printer that was switched off or pulled
         // out would keep the driver here for good: the library's own power check tells the two apart.
-        if (calls % kPaperInCallsPerPowerCheck == 0 && m_pPrtIsPowerOn != nullptr && m_pPrtIsPowerOn() != 1) {
+        if (calls % timing::kPaperInCallsPerPowerCheck == 0 && m_pPrtIsPowerOn != nullptr &&
+            m_pPrtIsPowerOn() != 1) {
             m_bLibraryLost = 1;
             return 0;
         }

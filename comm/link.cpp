@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "comm/comm.h"
+#include "comm/timing.h"
 
 namespace {
 
 constexpr std::uint32_t kQueueBytes = 4096;
 constexpr int kBlockBytes = 400;
-constexpr std::uint32_t kBlockPauseMs = 1000;
-constexpr int kCtsPolls = 11;
-constexpr std::uint32_t kCtsPollMs = 100;
 constexpr int kStripLimit = 100;
 
 }  // namespace
@@ -246,7 +244,7 @@ int CComm::WriteText(const char* text) {
             break;
         }
         text += block;
-        m_pPlatform->clock.Sleep(kBlockPauseMs);
+        m_pPlatform->clock.Sleep(timing::kBlockPauseMs);
     }
     return 1;
 }
@@ -264,8 +262,8 @@ int CComm::WriteTextCts(const char* text) {
         if ((status & os::kModemCtsOn) != 0 || LinkDown()) {
             break;
         }
-        m_pPlatform->clock.Sleep(kCtsPollMs);
-        if (poll == kCtsPolls) {
+        m_pPlatform->clock.Sleep(timing::kCtsPollMs);
+        if (poll == timing::kCtsPolls) {
             break;
         }
     }

@@ -2,6 +2,7 @@
 // not yet known, hands the work to the family's procedure and maps the family's status code to
 // the caller's result: 1 for success, otherwise the code.
 #include "comm/comm.h"
+#include "comm/timing.h"
 #include "device/status_codes.h"
 
 namespace {
@@ -15,7 +16,6 @@ constexpr char kInitialiseB[] =
 constexpr char kInitialiseLibrary[] =
     "\x1b"
     "0";
-constexpr std::uint32_t kInitialisePauseMs = 500;
 
 }  // namespace
 
@@ -30,7 +30,7 @@ int CComm::InitPrinter() {
     } else if (m_nFamily == 2 && m_bLibLoaded == 1 && m_pWriteCommand != nullptr) {
         m_pWriteCommand(kInitialiseLibrary);
     }
-    m_pPlatform->clock.Sleep(kInitialisePauseMs);
+    m_pPlatform->clock.Sleep(timing::kInitialisePauseMs);
     return QueryStatus();
 }
 

@@ -10,6 +10,9 @@
 #define LODEVAR_WINAPI
 #endif
 
+// The buffer the driver hands ReadMsrw to fill, and the one it writes WriteMsrw's text into.
+constexpr int kLibraryBufferBytes = 512;
+
 using PbprOpenPbpr = int(LODEVAR_WINAPI*)(int, int, int, int);
 using PbprTextCall = int(LODEVAR_WINAPI*)(const char*);
 using PbprBufferCall = int(LODEVAR_WINAPI*)(char*);

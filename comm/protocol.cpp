@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "comm/comm.h"
+#include "comm/timing.h"
 #include "device/status_codes.h"
 #include "device/texts.h"
 
@@ -17,14 +18,6 @@ constexpr char kStatusRequestA[] =
 constexpr char kStatusRequestB[] =
     "\x1b"
     "h";
-constexpr int kAttemptsA = 6;
-constexpr int kAttemptsB = 3;
-constexpr std::uint32_t kAttemptPauseMs = 100;
-constexpr std::int32_t kProbeWaitMs = 1000;
-constexpr std::int32_t kReplyWaitAMs = 1000;
-constexpr std::int32_t kReplyWaitBMs = 10000;
-constexpr std::int32_t kNextByteBMs = 1000;
-constexpr std::int32_t kMsrDataWaitMs = 500;
 constexpr int kMaxFrameBytes = 100;  // bytes stored after STX before a reply counts as garbage
 
 }  // namespace
@@ -52,13 +45,13 @@ bool CComm::EnsureFamily() {
 
 int CComm::ProbeFamily() {
     WriteTextCts(kStatusRequestA);
-    int byte = WaitByte(kProbeWaitMs);
+    int byte = WaitByte(timing::kProbeWaitMs);
     PurgeBoth();
     if (byte >= 0) {
         return 0;
     }
     WriteTextCts(kStatusRequestB);
-    byte = WaitByte(kProbeWaitMs);
+    byte = WaitByte(timing::kProbeWaitMs);
     PurgeBoth();
     if (byte >= 0) {
         return 1;
@@ -80,7 +73,7 @@ void CComm::SendStatusRequest() {
 
 int CComm::QueryStatusA() {
     int code = status::ERR_PBPROFF;
-    for (int attempt = 1; attempt <= kAttemptsA; ++attempt) {
+    for (int attempt = 1; attempt <= timing::kAttemptsA; ++attempt) {
         SendStatusRequest();
         code = ReadReplyA();
         if (code != status::BANK_NORMAL && code != status::BANK_TONGJN && code != status::BANK_JUNPYO) {
@@ -94,14 +87,14 @@ int CComm::QueryStatusA() {
         if ((code != status::ERR_PBPROFF && code != status::ERR_UNKNOWN) || LinkDown()) {
             break;
         }
-        m_pPlatform->clock.Sleep(kAttemptPauseMs);
+        m_pPlatform->clock.Sleep(timing::kAttemptPauseMs);
     }
     SetErrorText(code);
     return code;
 }
 
 int CComm::ReadReplyA() {
-    int byte = WaitByte(kReplyWaitAMs);
+    int byte = WaitByte(timing::kReplyWaitAMs);
     if (byte < 0) {
         PurgeInput();
         return status::ERR_PBPROFF;
@@ -132,10 +125,10 @@ int CComm::ReadReplyA() {
 
 int CComm::QueryStatusB() {
     int code = status::ERR_PBPROFF;
-    for (int attempt = 1; attempt <= kAttemptsB; ++attempt) {
+    for (int attempt = 1; attempt <= timing::kAttemptsB; ++attempt) {
         SendStatusRequest();
-        m_pPlatform->clock.Sleep(kAttemptPauseMs);
-        int first = WaitByte(kReplyWaitBMs);
+        m_pPlatform->clock.Sleep(timing::kAttemptPauseMs);
+        int first = WaitByte(timing::kReplyWaitBMs);
         if (first < 0) {
             code = status::ERR_PBPROFF;
             if (LinkDown()) {
@@ -145,8 +138,8 @@ int CComm::QueryStatusB() {
         }
         switch (first) {
             case 0x40: {
-                WaitByte(kNextByteBMs);
-                int bits = WaitByte(kNextByteBMs);  // -1 when it does not come: every bit set
+                WaitByte(timing::kNextByteBMs);
+                int bits = WaitByte(timing::kNextByteBMs);  // -1 when it does not come: every bit set
                 PurgeInput();
                 if ((bits & 0x01) != 0) {
                     code = status::BANK_NORMAL;
@@ -180,7 +173,7 @@ int CComm::QueryStatusB() {
             case 'M': {
                 std::memset(m_szMsrReply, 0, sizeof(m_szMsrReply));
                 int limit = std::min(m_nMsrLen + 2, static_cast<int>(sizeof(m_szMsrReply)) - 1);
-                int count = WaitData(m_szMsrReply, limit, kMsrDataWaitMs);
+                int count = WaitData(m_szMsrReply, limit, timing::kMsrDataWaitMs);
                 if (count <= 0) {
                     return status::ERR_UNKNOWN;
                 }

@@ -2,35 +2,29 @@
 // queued, through the parser and every request handler against an emulated printer; registration,
 // release, shut-down and other tags to the main window; gates closed; the MSR advise timer ticking.
 //
-// Input:
-//   byte 0   bit 0: printer family 0 or 1; bits 1-2: MODEL ("0", "1", none, "2"); bit 3: the
-//            clients' wait event exists; bits 4, 5: the operator answers yes to the close question,
-//            to the open's retry question; bit 6: TRACE on; bit 7: CTS off
-//   byte 1   bits 0-1: medium at start (none, passbook, chit); bits 2-3: stripe (data, unformatted,
-//            none); bits 4-7: a fault as in kFaults, 9: the printer on COM2 instead of COM1
-//   byte 2   the fault's parameter
-//   byte 3   the operator puts in a medium (byte 4 % 3: passbook, chit, none) at byte 3 x 100 ms (0: never)
-//   then up to 48 messages, each a kind byte (% 8) and its fields:
-//     0 immediate request: gate byte, size (16 bits % 700), that many block bytes
-//     1 queued request: gate byte, tag byte (% 4: the client, no window, 32 bits from the input,
-//       the main window), size (16 bits % 700), block bytes
-//     2 to the main window: tag byte (1 register, 2 release, 3 shut down, others), sender byte (a
-//       client % 3, or none), notice window byte (% 4: sender, a gate, main window, 16 bits)
-//     3 the message loop dispatches what is due; 4 it runs for byte x 100 ms
-//     5 WM_CLOSE to a gate (gate byte); 6 a block without data: gate byte, tag byte, size (16 bits)
-//     7 the operator: byte % 4: puts in a passbook, a chit, takes the medium out, nothing
+// Input: byte 0: family in bit 0, MODEL in bits 1-2 ("0", "1", none, "2"), the clients' wait event
+// in bit 3, the operator's yes to the close and the open's retry question in bits 4 and 5, TRACE in
+// bit 6, CTS off in bit 7; byte 1: medium at start in bits 0-1 (none, passbook, chit), stripe in
+// bits 2-3 (data, unformatted, none), in bits 4-7 a fault of kFaults or 9, the printer on COM2;
+// byte 2: the fault's parameter; bytes 3, 4: the operator puts in byte 4 % 3 (passbook, chit, none)
+// at byte 3 x 100 ms (0: never). Then up to 48 messages, each a kind % 8 and its fields (gates by a
+// byte, sizes 16 bits): 0 an immediate request (gate, size % 700, block); 1 a queued one (gate, tag
+// % 4: the client, no window, 32 bits, main window; size % 700, block); 2 to the main window (tag: 1
+// register, 2 release, 3 shut down; sender: a client % 3, none from 0xF0; notice window % 4: sender,
+// a gate, main window, 16 bits); 3 the loop dispatches what is due, 4 runs byte x 100 ms; 5 WM_CLOSE
+// to a gate; 6 a block without data (gate, tag byte, size); 7 the operator (% 4: puts in a passbook,
+// a chit, takes the medium out, nothing).
 //
-// Checks besides the sanitizers (blocks are handed in with poisoned guard bytes): each message ends
-// within kPatienceMs (after which the operator holds Escape) and the time some quiet-printer status
-// queries take; every wait ends at its own time-out; a request changes nothing in its block but the
-// reply of an immediate 'R' at offsets 6..88; an immediate request answers a status code (-1 to 255),
-// a queued one 1 or 56, the main window a gate or 0; no printer exchange is left running; the
-// clients' records have their documented shape.
+// Checks besides the sanitizers (guarded blocks): each message ends within kPatienceMs (after which
+// the operator holds Escape) and some quiet-printer status queries; every wait ends at its own
+// time-out; a request keeps its block but for an immediate 'R''s reply at offsets 6..88; an
+// immediate request answers a status code (-1 to 255), a queued one 1 or 56, the main window a gate
+// or 0; no printer exchange is left running; the clients' records have their shape.
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "emu/printer_emulator.h"
+#include "emu/control.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"
 
@@ -60,41 +54,36 @@ constexpr Fault kFaults[] = {
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetSlowFrames(p); },
     [](emu::CPrinterEmulator& printer, std::uint8_t) { printer.Jam(); },
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.ForceStatus(p); },
-    // Never 0: a 5-byte frame takes 5 ms on a 9600-baud line. A printer that answered in no time
-    // would let the family 0 stripe read (a loop without a pause of its own) run pass after pass
-    // with the virtual clock standing still.
+    // Never 0 (a 5-byte frame takes 5 ms at 9600 baud): with instant answers the family 0 stripe
+    // read, a loop without a pause of its own, would run with the virtual clock standing still.
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetAnswerDelay(std::max(5u, p * 10u)); },
     [](emu::CPrinterEmulator& printer, std::uint8_t p) { printer.SetStatusFramesBeforeStripe(p % 4, p); },
 };
 
+// Control lines for the emulator: the stripe at start, what the operator does.
+constexpr const char* kStripes[] = {"", "unformatted", "nostripe", ""};
+constexpr const char* kOperator[] = {"insert passbook", "insert chit", "remove", ""};
+
 struct Gate {
-    os::Window window = 0;
-    os::Window client = 0;
+    os::Window window = 0, client = 0;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
-    const std::uint8_t setup = input.Byte();
-    const std::uint8_t media = input.Byte();
-    const std::uint8_t parameter = input.Byte();
-    const std::uint8_t insertAt = input.Byte();
-    const std::uint8_t inserted = input.Byte();
+    // The declarators are read in order.
+    const std::uint8_t setup = input.Byte(), media = input.Byte(), parameter = input.Byte(),
+                       insertAt = input.Byte(), inserted = input.Byte();
 
     emu::CPrinterEmulator printer(setup & 0x01);
     fuzz::CFuzzPlatform sim;
-    // A printer on a 9600-baud line answers a request in about 20 ms (the answer-delay fault chooses
-    // any other delay). Loops without a pause of their own, such as the family 0 stripe read, then
-    // make a pass per answer rather than one every 2 ms.
+    // At 9600 baud a printer answers in about 20 ms (the answer-delay fault chooses another delay):
+    // loops without a pause of their own then make a pass per answer, not one every 2 ms.
     printer.SetAnswerDelay(20);
     const Medium kMedia[] = {Medium::None, Medium::Passbook, Medium::Chit, Medium::None};
     printer.Insert(kMedia[media % 3]);
-    if ((media >> 2) % 4 == 1) {
-        printer.SetStripeUnformatted();
-    } else if ((media >> 2) % 4 == 2) {
-        printer.SetNoStripe();
-    }
+    emu::RunControlLine(printer, kStripes[(media >> 2) % 4], 0);
     if ((media >> 4) < std::size(kFaults)) {
         kFaults[media >> 4](printer, parameter);
     }
@@ -118,10 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The client windows outlive the driver, which may still send them records as it goes.
     fuzz::CClientWindow clientProcs[3];
-    os::Window clients[3];
-    for (int i = 0; i < 3; ++i) {
-        clients[i] = sim.windows.CreateClientWindow(clientProcs[i]);
-    }
+    const os::Window clients[] = {sim.windows.CreateClientWindow(clientProcs[0]),
+                                  sim.windows.CreateClientWindow(clientProcs[1]),
+                                  sim.windows.CreateClientWindow(clientProcs[2])};
     auto frame = sim.StartDriver();
     const os::Window main = frame->m_hWnd;
     std::vector<Gate> gates{Gate{sim.Register(main, clients[0]), clients[0]}};
@@ -165,15 +153,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            "a %s request of %zu bytes changed its block at offset %zu",
                            kind == 0 ? "immediate" : "queued", bytes.size(), i);
                 }
-                Expect(kind == 1 || (result >= -1 && result <= 255), "an immediate request answered %ld",
-                       static_cast<long>(result));
-                Expect(kind == 0 || !sim.windows.IsWindow(gate.window) || result == 1 || result == 56,
-                       "a queued request answered %ld", static_cast<long>(result));
+                // An immediate request answers a status code; a queued one 1 or 56, if its gate is open.
+                Expect(kind == 0 ? result >= -1 && result <= 255
+                                 : !sim.windows.IsWindow(gate.window) || result == 1 || result == 56,
+                       "a request of kind %d answered %ld", kind, static_cast<long>(result));
                 break;
             }
             case 2: {
-                std::uintptr_t tag = input.Byte();
-                std::uint8_t who = input.Byte();
+                const std::uint8_t tag = input.Byte(), who = input.Byte();
                 os::Window sender = who < 0xF0 ? clients[who % 3] : who;
                 const int choice = input.Byte() % 4;
                 const os::Window kNotices[] = {sender, pickGate(0).window, main};
@@ -197,12 +184,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 allowance = 100u * input.Byte();
                 sim.RunLoop(allowance, 256);
                 break;
-            case 5: {
-                os::Message message;
-                message.id = os::kWmClose;
-                sim.windows.Send(pickGate(input.Byte()).window, message);
+            case 5:
+                sim.windows.Send(pickGate(input.Byte()).window, os::Message{.id = os::kWmClose});
                 break;
-            }
             case 6: {
                 Gate gate = pickGate(input.Byte());
                 std::uintptr_t tag = input.Byte() % 2 == 0 ? 0 : gate.client;
@@ -211,15 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        "a block without data was answered %ld, not 56", static_cast<long>(result));
                 break;
             }
-            default: {
-                const int action = input.Byte() % 4;
-                if (action < 2) {
-                    printer.Insert(action == 0 ? Medium::Passbook : Medium::Chit);
-                } else if (action == 2) {
-                    printer.Remove();
-                }
+            default:  // the operator
+                emu::RunControlLine(printer, kOperator[input.Byte() % 4], sim.clock.Ticks());
                 break;
-            }
         }
         sim.clock.End();
         Expect(!frame->ExchangeRunning(), "a printer exchange is still marked running after message kind %d",

@@ -1,28 +1,21 @@
 // Fuzz target: the printer library's answers at every call site of the library family (the open with
 // binding, port choice, initialise and power check; paper in, stripe read and poll, stripe write,
-// initialise, paper out, the client's reset 'S'), called on the link directly and reached through a
-// gate's requests and the MSR advise timer.
+// initialise, paper out, the client's reset 'S'), called on the link directly and through a gate's
+// requests and the MSR advise timer.
 //
-// Input:
-//   byte 0    bits 0-1: the library file: 0 or 1 complete, 2 missing, 3 one export missing; bit 2:
-//             the settings name port 2; bit 3: the operator answers the open's retry question yes
-//   byte 1    which export is missing (% 18), for bits 0-1 = 3
-//   byte 2    number of steps (1 + value % 12), then each step, code % 13: 0 OpenPrinter, 1 PaperIn
-//             (kind byte), 2 MsrRead and 3 MsrPoll (capacity byte), 4 MsrWrite (length, data),
-//             5 InitPrinter, 6 PaperOut, 7 request 'S', 8 'I' (option byte), 9 'R', 10 'M' (length,
-//             data), 11 'O', 12 'A', a second of the message loop (the advise timer polls), 'U'
-//   the rest  the library's answers as its entry points are called: a signed result byte (0xFF: a
-//             32-bit result follows), and for ReadMsrw a 16-bit length (% 513) and that many bytes
-//             written into the driver's 512-byte buffer
+// Input: byte 0: the library file in bits 0-1 (0, 1 complete, 2 missing, 3 an export missing), port
+// 2 in the settings in bit 2, the operator's yes to the open's retry question in bit 3; byte 1: the
+// missing export (% 18); byte 2: 1 + value % 12 steps, each a code % 13 in this order: OpenPrinter,
+// PaperIn (kind byte), MsrRead, MsrPoll (capacity byte), MsrWrite (length, data), InitPrinter,
+// PaperOut, requests 'S', 'I' (option byte), 'R', 'M' (length, data), 'O', and 'A', a second of the
+// message loop, 'U'. Then the library's answers as its entry points are called: a signed result
+// byte (0xFF: a 32-bit result follows), for ReadMsrw a 16-bit length (% 513) and the bytes it writes.
 //
-// Checks besides the sanitizers (buffers have poisoned guard bytes): each entry point gets what the
-// protocol says (OpenPbpr (12, 5, 1, 160) after a 200 ms pause each, WriteCommand ESC '0',
-// SetPrtPortID "COM2", ReadMsrw a zero-filled buffer, WriteMsrw ':' and the data), the others are
-// never called; each direct call answers what the protocol makes of the library's answers, the
-// stripe text compared byte by byte; the data handed in is not changed; client records have their
-// shape; every step ends within 200 ms per paper-in call plus its pauses and message loop.
-// OpenPbpr is called until it answers 1, 9 or 16: here it answers 9 once the input is used up, and
-// at the latest on the 64th call.
+// Checks besides the sanitizers (guarded buffers): each entry point gets what the protocol says and
+// the others are never called; each direct call answers what the protocol makes of the library's
+// answers, the stripe text byte by byte; data handed in is kept; client records have their shape;
+// each step ends within 200 ms per paper-in call plus its pauses and message loop. OpenPbpr, called
+// until it answers 1, 9 or 16, answers 9 once the input is used up, and at the latest on call 64.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -36,12 +29,11 @@ namespace {
 using fuzz::Expect;
 
 constexpr int kMaxPaperInCalls = 64;
-constexpr int kLibraryBufferBytes = 512;
 
 // What the library's entry points were called with and answered, for the current input.
 struct Calls {
     std::uint32_t lastPaperIn = 0;
-    int paperIns = 0, lastPaperInAnswer = 0, commands = 0, expels = 0;
+    int paperIns = 0, lastPaperInAnswer = 0, commands = 0, expels = 0, powerChecks = 0, lastPowerAnswer = 0;
     int openAnswer = 0, reads = 0, readAnswer = 0, writes = 0, writeAnswer = 0;
     std::string readFill, lastWrite;
 };
@@ -57,12 +49,11 @@ int Answer() {
 int LODEVAR_WINAPI OpenPbpr(int a, int b, int c, int d) {
     Expect(a == 12 && b == 5 && c == 1 && d == 160, "OpenPbpr was called with (%d, %d, %d, %d)", a, b, c, d);
     const std::uint32_t now = gClock->Ticks();
-    Expect(now - gCalls.lastPaperIn >= 200 || gCalls.paperIns == 0,
-           "OpenPbpr was called again after %u ms, not after a 200 ms pause", now - gCalls.lastPaperIn);
+    Expect(now - gCalls.lastPaperIn >= timing::kPaperInPauseMs || gCalls.paperIns == 0,
+           "OpenPbpr was called again after %u ms, before its pause had passed", now - gCalls.lastPaperIn);
     gCalls.lastPaperIn = now;
     ++gCalls.paperIns;
-    gCalls.lastPaperInAnswer = gAnswers->Empty() || gCalls.paperIns >= kMaxPaperInCalls ? 9 : Answer();
-    return gCalls.lastPaperInAnswer;
+    return gCalls.lastPaperInAnswer = gAnswers->Empty() || gCalls.paperIns >= kMaxPaperInCalls ? 9 : Answer();
 }
 int LODEVAR_WINAPI WriteCommand(const char* text) {
     Expect(text != nullptr && std::strcmp(text, "\x1b\x30") == 0,
@@ -100,39 +91,29 @@ int LODEVAR_WINAPI ExpelPaper() {
     return Answer();
 }
 int LODEVAR_WINAPI PrtIsPowerOn() {
-    return Answer();
+    ++gCalls.powerChecks;
+    return gCalls.lastPowerAnswer = Answer();
 }
 // What the driver makes of WriteMsrw's answer: 65 is success.
 int WriteResult() {
     return gCalls.writeAnswer == 65 ? 1 : gCalls.writeAnswer;
 }
-[[noreturn]] void NeverCalled(const char* name) {
-    fuzz::Fail("the driver called %s, an entry point it never calls", name);
-}
-
-// The library's 18 exports, less the one at `missing` (in the order of their names) unless it is -1.
+// The library's 18 exports, less the one at `missing` (in the order of their names) unless it is -1:
+// those above, and the others, which fail when called.
 sim::CSimLibraryLoader::Exports LibraryExports(int missing) {
     auto proc = [](auto function) { return reinterpret_cast<os::Proc>(function); };
     sim::CSimLibraryLoader::Exports exports{
-        {"OpenPbpr", proc(&OpenPbpr)},
-        {"WriteCommand", proc(&WriteCommand)},
-        {"OpenMsrw", proc(&OpenMsrw)},
-        {"ReadMsrw", proc(&ReadMsrw)},
-        {"WriteMsrw", proc(&WriteMsrw)},
-        {"ExpelPaper", proc(&ExpelPaper)},
-        {"SetPrtPortID", proc(&SetPrtPortID)},
-        {"PrtIsPowerOn", proc(&PrtIsPowerOn)},
-        {"WriteOnlineCommand", proc(+[](const char*) -> int { NeverCalled("WriteOnlineCommand"); })},
-        {"PrintPbprData", proc(+[](const char*) -> int { NeverCalled("PrintPbprData"); })},
-        {"GetPrtPortID", proc(+[](char*) -> int { NeverCalled("GetPrtPortID"); })},
-        {"InitPrinterEnv", proc(+[]() -> int { NeverCalled("InitPrinterEnv"); })},
-        {"CheckPrtSelfID", proc(+[]() -> int { NeverCalled("CheckPrtSelfID"); })},
-        {"OpenComm", proc(+[]() -> int { NeverCalled("OpenComm"); })},
-        {"PrinterInit", proc(+[]() -> int { NeverCalled("PrinterInit"); })},
-        {"CloseComm", proc(+[]() -> int { NeverCalled("CloseComm"); })},
-        {"EjectPaper", proc(+[]() -> int { NeverCalled("EjectPaper"); })},
-        {"FilePrinting", proc(+[](const char*) -> int { NeverCalled("FilePrinting"); })},
-    };
+        {"OpenPbpr", proc(&OpenPbpr)},         {"WriteCommand", proc(&WriteCommand)},
+        {"OpenMsrw", proc(&OpenMsrw)},         {"ReadMsrw", proc(&ReadMsrw)},
+        {"WriteMsrw", proc(&WriteMsrw)},       {"ExpelPaper", proc(&ExpelPaper)},
+        {"SetPrtPortID", proc(&SetPrtPortID)}, {"PrtIsPowerOn", proc(&PrtIsPowerOn)}};
+#define LODEVAR_NEVER_CALLED(name, type)                                                             \
+    exports.emplace(#name, proc(static_cast<type>([](auto...) -> int {                               \
+                        Expect(false, "the driver called " #name ", an entry point it never calls"); \
+                        return 0;                                                                    \
+                    })));
+    LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_NEVER_CALLED)
+#undef LODEVAR_NEVER_CALLED
     if (missing >= 0) {
         exports.erase(std::next(exports.begin(), missing % static_cast<int>(exports.size())));
     }
@@ -153,30 +134,25 @@ std::intptr_t Request(fuzz::CFuzzPlatform& sim, os::Window gate, os::Window clie
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
-    const std::uint8_t setup = input.Byte();
-    const int missing = input.Byte() % 18;
-    const int stepCount = 1 + input.Byte() % 12;
+    const std::uint8_t setup = input.Byte();  // the declarators are read in order
+    const int missing = input.Byte() % 18, stepCount = 1 + input.Byte() % 12;
     struct Step {
-        int code = 0;
-        int argument = 0;
-        std::string data;
+        int code = 0, argument = 0;
+        std::string data{};
     };
     std::vector<Step> steps;
     for (int i = 0; i < stepCount && !input.Empty(); ++i) {
-        Step step{input.Byte() % 13, 0, {}};
-        if (step.code == 1 || step.code == 2 || step.code == 3 || step.code == 8) {
-            step.argument = input.Byte();
-        } else if (step.code == 4 || step.code == 10) {
-            step.data = input.Bytes(input.Byte()).c_str();  // the data is a text: it ends at its first zero
-        }
-        steps.push_back(step);
+        Step& step = steps.emplace_back(Step{input.Byte() % 13});
+        const int c = step.code;
+        step.argument = c == 1 || c == 2 || c == 3 || c == 8 ? input.Byte() : 0;
+        // The data is a text: it ends at its first zero.
+        step.data = c == 4 || c == 10 ? input.Bytes(input.Byte()).c_str() : "";
     }
 
     fuzz::CFuzzPlatform sim;
-    gCalls = Calls{};
+    gCalls = Calls{.lastPaperIn = sim.clock.Ticks()};
     gAnswers = &input;
     gClock = &sim.clock;
-    gCalls.lastPaperIn = sim.clock.Ticks();
     const int libraryKind = setup & 0x03;
     if (libraryKind != 2) {
         sim.library.Register("C:\\Lodevar\\VSK_ALL.dll", LibraryExports(libraryKind == 3 ? missing : -1));
@@ -199,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Calls before;  // as the step under way found them
     sim.clock.watch = [&] {
         auto calls = static_cast<std::uint32_t>(gCalls.paperIns - before.paperIns);
-        Expect(sim.clock.Elapsed() <= 200 * (calls + 1) + allowanceMs,
+        Expect(sim.clock.Elapsed() <= timing::kPaperInPauseMs * (calls + 1) + allowanceMs,
                "step %d runs for %u ms after %u paper-in calls and %u ms of pauses and message loop",
                stepCode, sim.clock.Elapsed(), calls, allowanceMs);
     };
@@ -223,15 +199,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 1: {
                 int result = comm.PaperIn(step.argument % 3);
-                int calls = gCalls.paperIns - before.paperIns;
-                int last = gCalls.lastPaperInAnswer;
+                const int calls = gCalls.paperIns - before.paperIns, last = gCalls.lastPaperInAnswer;
                 Expect(!loaded || (calls >= 1 && calls <= kMaxPaperInCalls),
                        "%d paper-in calls in one paper-in", calls);
-                Expect(!loaded || last == 1 || last == 9 || last == 16, "the paper-in ended on the answer %d",
-                       last);
-                int expected = loaded && last != 9 ? 1 : 0;
+                // A paper-in ends on 1, 16 or 9, or when the library says, at one of its power checks
+                // after every so many calls that did not settle, that the printer is off.
+                const bool settled = last == 1 || last == 9 || last == 16;
+                const int every = timing::kPaperInCallsPerPowerCheck;
+                const int checks = gCalls.powerChecks - before.powerChecks;
+                Expect(!loaded || settled || (calls % every == 0 && gCalls.lastPowerAnswer != 1),
+                       "the paper-in ended on the answer %d after %d calls", last, calls);
+                Expect(!loaded || checks == (calls - 1) / every + (settled ? 0 : 1),
+                       "%d power checks in %d paper-in calls", checks, calls);
+                Expect(!loaded || settled || comm.LinkLost(),
+                       "a paper-in ended by the power check left the link up");
+                int expected = loaded && last != 9 && settled ? 1 : 0;
                 Expect(result == expected, "PaperIn answered %d, not %d", result, expected);
-                Expect(sim.clock.Elapsed() == 200u * static_cast<std::uint32_t>(calls),
+                Expect(sim.clock.Elapsed() == timing::kPaperInPauseMs * static_cast<std::uint32_t>(calls),
                        "PaperIn took %u ms for %d calls", sim.clock.Elapsed(), calls);
                 break;
             }
@@ -241,7 +225,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 auto capacity = static_cast<int>(buffer.Size());
                 int result = step.code == 2 ? comm.MsrRead(buffer.Data(), capacity)
                                             : comm.MsrPoll(buffer.Data(), capacity);
-                std::string text = gCalls.readFill.substr(0, strnlen(gCalls.readFill.c_str(), 511));
+                std::string text =
+                    gCalls.readFill.substr(0, strnlen(gCalls.readFill.c_str(), kLibraryBufferBytes - 1));
                 bool read = loaded && gCalls.openAnswer == 1 && gCalls.reads > before.reads;
                 int expected = read && gCalls.readAnswer == 1 && !text.empty() && capacity > 0 ? 1 : 0;
                 Expect(result == expected, "the stripe read answered %d, not %d", result, expected);
@@ -256,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 int result = comm.MsrWrite(text.Data());
                 Expect(std::strcmp(text.Data(), step.data.c_str()) == 0, "MsrWrite changed its data");
                 Expect(!loaded || gCalls.writes == before.writes + 1, "MsrWrite did not call WriteMsrw once");
-                Expect(!loaded || gCalls.lastWrite == (":" + step.data).substr(0, 511),
+                Expect(!loaded || gCalls.lastWrite == (":" + step.data).substr(0, kLibraryBufferBytes - 1),
                        "WriteMsrw got other text");
                 int expected = loaded ? WriteResult() : 0;
                 Expect(result == expected, "MsrWrite answered %d, not %d", result, expected);
@@ -265,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 5:
             case 7: {
                 // The initialise, directly (with its pause after the command) or as the client's reset.
-                allowanceMs = step.code == 5 ? 500 : 0;
+                allowanceMs = step.code == 5 ? timing::kInitialisePauseMs : 0;
                 long result = step.code == 5 ? comm.InitPrinter() : Request(sim, gate, client, 'S');
                 Expect(result == (step.code == 5 ? 242 : 1), "step %d answered %ld", step.code, result);
                 Expect(gCalls.commands == before.commands + (loaded ? 1 : 0), "step %d sent %d commands",
@@ -281,8 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 9:
             case 10:
             case 11: {
-                const char letters[] = {'I', 'R', 'M', 'O'};
-                std::intptr_t result = Request(sim, gate, client, letters[step.code - 8],
+                std::intptr_t result = Request(sim, gate, client, "IRMO"[step.code - 8],
                                                static_cast<char>(step.argument), step.data);
                 // 'M' hands on whatever WriteMsrw answered (65 as 1); the others answer status codes.
                 if (step.code == 10 && gCalls.writes > before.writes) {
