@@ -198,7 +198,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 1: {
-                int result = comm.PaperIn(step.argument % 3);
+                int result = 0;
+                {
+                    // As every request runs it: a device lost in the exchange is closed at its end.
+                    CExchange exchange(*frame);
+                    result = comm.PaperIn(step.argument % 3);
+                }
                 const int calls = gCalls.paperIns - before.paperIns, last = gCalls.lastPaperInAnswer;
                 Expect(!loaded || (calls >= 1 && calls <= kMaxPaperInCalls),
                        "%d paper-in calls in one paper-in", calls);
