@@ -13,13 +13,13 @@ FAMILY ?= 1
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS = client_block printer_bytes library_answers
 
-.PHONY: test demo demo-native fuzz bench deps build build-demo build-native build-fuzz build-mingw-x64 \
+.PHONY: test demo demo-native fuzz fault bench deps build build-demo build-native build-fuzz build-mingw-x64 \
 	build-mingw-i686 build-bench unit e2e format clean
 
 test: deps build
 	ctest --preset native
 	ctest --preset fuzz
-	scripts/run-wine-tests
+	scripts/run-wine-tests -LE open
 
 demo: deps build-demo
 	scripts/demo $(FAMILY)
@@ -77,7 +77,11 @@ build-mingw-i686:
 	cmake --build --preset mingw-i686 -j $(JOBS)
 
 e2e: build-native build-mingw-x64
-	scripts/run-wine-tests
+	scripts/run-wine-tests -LE open
+
+# The fault and load scenarios under Wine (docs/failure-modes.md).
+fault: build-native build-mingw-x64
+	scripts/run-wine-tests -L fault
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
