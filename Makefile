@@ -19,7 +19,7 @@ FUZZ_TARGETS = client_block printer_bytes library_answers
 test: deps build
 	ctest --preset native
 	ctest --preset fuzz
-	scripts/run-wine-tests -LE open
+	scripts/run-wine-tests
 
 demo: deps build-demo
 	scripts/demo $(FAMILY)
@@ -77,7 +77,7 @@ build-mingw-i686:
 	cmake --build --preset mingw-i686 -j $(JOBS)
 
 e2e: build-native build-mingw-x64
-	scripts/run-wine-tests -LE open
+	scripts/run-wine-tests
 
 # The fault and load scenarios under Wine (docs/failure-modes.md).
 fault: build-native build-mingw-x64
