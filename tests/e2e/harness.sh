@@ -85,9 +85,9 @@ e2e_cleanup() {
         ln -sfn "$E2E_NOWHERE" "$E2E_PORTS/com1"
         ln -sfn "$E2E_NOWHERE" "$E2E_PORTS/com2"
     fi
-    # End the prefix's Wine session with the test: the next test starts a fresh one. A session that
-    # runs on through many tests hands out ever larger window handles, and a registration under Wine
-    # carries a block as large as the client's window handle (client/lodevar_client.c).
+    # End the prefix's Wine session with the test: the next test starts a fresh one. In a session
+    # that ran on through many tests, requests of later tests were at times never answered
+    # (docs/failure-modes.md, "Long Wine sessions").
     timeout -k 5 20 wineserver -k >/dev/null 2>&1
     rm -rf "$E2E_TMP"
 }
