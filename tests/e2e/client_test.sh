@@ -25,48 +25,6 @@ readonly kPbclient=${PBCLIENT:?PBCLIENT names pbclient.exe}
 readonly kCloseQuestion='수행중인 프로그램이 있습니다.\n종료 하시겠습니까?'
 readonly kTab=$'\t'
 
-# windows_path PATH: PATH as the Windows programs see it.
-windows_path() {
-    echo "Z:${1//\//\\}"
-}
-
-# session_file LINE...: a session file with one line per argument; prints its Windows path.
-session_file() {
-    local file=$E2E_TMP/session.$RANDOM
-    printf '%s\n' "$@" >"$file"
-    windows_path "$file"
-}
-
-# client ARG...: runs pbclient and waits for it (E2E_OUT, E2E_STATUS).
-client() {
-    e2e_run "$kPbclient" "$@"
-}
-
-# client_start ARG...: pbclient in the background, for requests that wait on the operator;
-# client_wait collects it as e2e_run would.
-client_start() {
-    timeout -k 5 90 wine "$kPbclient" "$@" </dev/null >"$E2E_TMP/client.out" 2>"$E2E_TMP/client.err" &
-    E2E_CLIENT=$!
-    E2E_PIDS+=("$E2E_CLIENT")
-}
-client_wait() {
-    wait "$E2E_CLIENT"
-    E2E_STATUS=$?
-    E2E_OUT=$(tr -d '\r' <"$E2E_TMP/client.out")
-    if [ -s "$E2E_TMP/client.err" ]; then
-        e2e_log "pbclient wrote to stderr:"
-        cat "$E2E_TMP/client.err" >&2
-    fi
-}
-
-# has_line WHAT TEXT LINE: TEXT holds LINE exactly.
-has_line() {
-    if grep -Fxq -- "$3" <<<"$2"; then
-        e2e_log "ok: $1"
-    else
-        e2e_fail "$1: no line '$3' in:"$'\n'"$2"
-    fi
-}
 
 # result_of WHAT: the line of output whose first field is WHAT.
 result_of() {
@@ -277,11 +235,11 @@ case_notice() {
     client find
     local driver=${E2E_OUT##*driver }
     # No printer on either port: the paper-in opens the device, the open fails and the driver asks.
-    client_start session "$(session_file register "paper-in passbook")"
+    client_start main session "$(session_file register "paper-in passbook")"
     e2e_tool wait question 20000
     e2e_check_eq "the question appears" "$E2E_STATUS" 0
     e2e_tool press question 2
-    client_wait
+    client_wait main
     e2e_check_eq "exit code after a failed open" "$E2E_STATUS" 1
     has_line "the paper-in answers 242" "$E2E_OUT" "I00000000${kTab}242${kTab}ERR_PBPROFF${kTab}Response가 없다"
     has_line "the end-of-print notice" "$E2E_OUT" "print-end${kTab}242${kTab}ERR_PBPROFF${kTab}driver $driver -1"
@@ -298,25 +256,25 @@ case_shutdown() {
     e2e_check_match "the one-shot client released its gate" "$E2E_OUT" " gates=0$"
 
     # With a client registered the shut-down asks: "No" keeps the driver and the client's gate.
-    client_start session "$(session_file register shutdown "sleep 8000")"
+    client_start main session "$(session_file register shutdown "sleep 8000")"
     e2e_tool wait box 20000
     has_line "the close question" "$E2E_OUT" "65535 Static visible=1 enabled=1 checked=-1 limit=-1 text=$kCloseQuestion"
     e2e_tool press box 7
     e2e_tool main
     e2e_check_match "No keeps the driver and the gate" "$E2E_OUT" " visible=0 .* gates=1$"
-    client_wait
+    client_wait main
     e2e_check_eq "exit code of the session that asked" "$E2E_STATUS" 0
     has_line "the shut-down request" "$E2E_OUT" "shutdown${kTab}1${kTab}DONE${kTab}done"
     e2e_tool main
     e2e_check_match "the session released its gate at its end" "$E2E_OUT" " gates=0$"
 
     # "Yes" ends the driver.
-    client_start session "$(session_file register shutdown "sleep 8000")"
+    client_start main session "$(session_file register shutdown "sleep 8000")"
     e2e_tool wait box 20000
     e2e_tool press box 6
     e2e_tool ended "$(e2e_driver_pid)" 20000
     e2e_check_eq "Yes ends the driver" "$E2E_OUT" "exit=0"
-    client_wait
+    client_wait main
     e2e_check_eq "exit code of the session whose driver ended" "$E2E_STATUS" 0
 }
 

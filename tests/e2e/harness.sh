@@ -204,6 +204,62 @@ e2e_emu() {
     sleep 0.2
 }
 
+# ---- pbclient (PBCLIENT names pbclient.exe) ----------------------------------------------------
+
+# windows_path PATH: PATH as the Windows programs see it.
+windows_path() {
+    echo "Z:${1//\//\\}"
+}
+
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+# session_file LINE...: a session file with one line per argument; prints its Windows path.
+session_file() {
+    local file=$E2E_TMP/session.$RANDOM$RANDOM
+    printf '%s\n' "$@" >"$file"
+    windows_path "$file"
+}
+
+# client ARG...: runs pbclient and waits for it (E2E_OUT, E2E_STATUS).
+client() {
+    e2e_run "$PBCLIENT" "$@"
+}
+
+# client_start NAME ARG...: pbclient in the background; client_wait NAME collects it (E2E_OUT,
+# E2E_STATUS); client_pid NAME is the Linux process of the Windows program itself.
+declare -A CLIENT_JOB=()
+client_start() {
+    local name=$1
+    shift
+    timeout -k 5 120 wine "$PBCLIENT" "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+    CLIENT_JOB[$name]=$!
+    E2E_PIDS+=("$!")
+}
+client_wait() {
+    wait "${CLIENT_JOB[$1]}"
+    E2E_STATUS=$?
+    E2E_OUT=$(tr -d '\r' <"$E2E_TMP/$1.out")
+    if [ -s "$E2E_TMP/$1.err" ]; then
+        e2e_log "pbclient $1 wrote to stderr:"
+        cat "$E2E_TMP/$1.err" >&2
+    fi
+}
+client_pid() {
+    # timeout's child is the Wine loader, which becomes the Windows process.
+    ps -o pid= --ppid "${CLIENT_JOB[$1]}" | tr -d ' ' | head -n 1
+}
+
+# has_line WHAT TEXT LINE: TEXT holds LINE exactly.
+has_line() {
+    if grep -Fxq -- "$3" <<<"$2"; then
+        e2e_log "ok: $1"
+    else
+        e2e_fail "$1: no line '$3' in:"$'\n'"$2"
+    fi
+}
+
 # e2e_run EXE [ARG...]: runs a Windows program under Wine, bounded in time. Sets E2E_OUT (its
 # standard output without carriage returns) and E2E_STATUS (its exit code; 124 on time-out).
 e2e_run() {

@@ -19,13 +19,6 @@ readonly kTab=$'\t'
 readonly kClients=20
 readonly kPrints=25 # each after a pitch change: 50 requests per client
 
-windows_path() {
-    echo "Z:${1//\//\\}"
-}
-
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
 
 # driver_unix_pid: the Linux process of our lodevar.exe: the Wine process whose command line starts
 # with its path (other drivers may run on the machine, in other prefixes).
