@@ -7,9 +7,10 @@ namespace emu {
 void CScriptedPeer::Send(const std::string& bytes, std::uint32_t now, std::uint32_t delayMs) {
     // Bytes arrive in the order they are due: an answer due now is not held up behind bytes
     // scripted to arrive later.
+    // The queue is in order of arrival, so the place is found by halving it.
     const std::uint32_t due = now + delayMs;
-    auto at = std::find_if(m_bytes.begin(), m_bytes.end(), [due](const TimedByte& byte) {
-        return static_cast<std::int32_t>(byte.due - due) > 0;
+    auto at = std::partition_point(m_bytes.begin(), m_bytes.end(), [due](const TimedByte& byte) {
+        return static_cast<std::int32_t>(byte.due - due) <= 0;
     });
     for (char c : bytes) {
         at = m_bytes.insert(at, TimedByte{due, static_cast<std::uint8_t>(c)}) + 1;
@@ -35,14 +36,9 @@ void CScriptedPeer::Write(const std::uint8_t* bytes, std::size_t n, std::uint32_
 }
 
 std::size_t CScriptedPeer::Readable(std::uint32_t now) {
-    std::size_t count = 0;
-    for (const TimedByte& byte : m_bytes) {
-        if (!Arrived(byte, now)) {
-            break;
-        }
-        ++count;
-    }
-    return count;
+    const auto arrived = std::partition_point(m_bytes.begin(), m_bytes.end(),
+                                              [now](const TimedByte& byte) { return Arrived(byte, now); });
+    return static_cast<std::size_t>(arrived - m_bytes.begin());
 }
 
 std::size_t CScriptedPeer::Read(std::uint8_t* out, std::size_t n, std::uint32_t now) {
