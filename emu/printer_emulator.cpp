@@ -241,6 +241,24 @@ bool CPrinterEmulator::NextDue(std::uint32_t& time) const {
     return true;
 }
 
+bool CPrinterEmulator::NextArrival(std::uint32_t now, std::uint32_t& time) const {
+    bool found = false;
+    auto consider = [&](std::uint32_t due) {
+        if (!Reached(now, due) && (!found || Reached(time, due))) {
+            time = due;
+            found = true;
+        }
+    };
+    for (const TimedByte& byte : m_output) {
+        consider(byte.due);
+    }
+    if (m_bFlood) {  // bursts due by now come with the next read; the one after is on its way
+        const std::uint32_t late = Reached(now, m_nFloodNext) ? (now - m_nFloodNext) / kFloodGapMs + 1 : 0;
+        consider(m_nFloodNext + late * kFloodGapMs);
+    }
+    return found;
+}
+
 void CPrinterEmulator::DropLine() {
     m_output.clear();
     m_input.clear();

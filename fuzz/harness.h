@@ -71,7 +71,8 @@ private:
 };
 
 // A virtual millisecond clock. A wait's pass jumps to the next moment anything can happen (a message
-// or byte (`nextByte`) falls due, or the wait's time-out), ending when 1 ms passes would. Between a
+// falls due, a byte arrives (`nextByte`, given the time now), or the wait's time-out), but 1 ms at
+// least. Bytes already arrived are the wait's to read and do not hold the clock back. Between a
 // step's Begin() and End(), `watch` runs after every step of time and once at the end.
 class CFuzzClock : public os::IClock {
 public:
@@ -89,7 +90,7 @@ public:
         if (pump != nullptr && pump->NextDue(due)) {
             step = std::min(step, Ahead(m_nNow, due));
         }
-        if (nextByte && nextByte(due)) {
+        if (nextByte && nextByte(m_nNow, due)) {
             step = std::min(step, Ahead(m_nNow, due));
         }
         Advance(m_nNow + std::max<std::uint32_t>(step, 1));
@@ -108,7 +109,7 @@ public:
     std::uint32_t Elapsed() const { return m_nNow - started; }
 
     sim::CSimPump* pump = nullptr;
-    std::function<bool(std::uint32_t&)> nextByte;
+    std::function<bool(std::uint32_t now, std::uint32_t& due)> nextByte;
     std::function<void()> watch;
     bool active = false;
     std::uint32_t started = 0;

@@ -200,6 +200,10 @@ TEST_F(Family0, AFloodSendsTenBytesOfNoiseEveryTenMillisecondsUnaskedUntilItIsOf
               std::tuple(1000u, std::string::npos));
     std::uint32_t due = 0;
     EXPECT_EQ((std::tuple{printer.NextDue(due), due}), std::tuple(true, now + 5));
+    // A burst that has arrived unread is no longer on its way: the next arrival is the burst after.
+    now += 5;
+    EXPECT_EQ((std::tuple{printer.NextArrival(now, due), due, Take().size()}),
+              std::tuple(true, now + 10, 10u));
     EXPECT_EQ(Run("flood off"), ControlAction::Done);
     now += 1000;
     EXPECT_EQ((std::tuple{Take(), printer.NextDue(due)}), std::tuple("", false));
