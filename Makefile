@@ -4,7 +4,8 @@
 #   make demo   a teller session against lodevar.exe under Wine, with the emulated printer's page
 #               as text and as a picture (FAMILY=0 or FAMILY=2 for the other printer families)
 #   make demo-native   the printer link alone against the emulator, natively
-#   make fuzz   runs each fuzz target for FUZZ_SECONDS (600 unless given)
+#   make fuzz   runs each fuzz target for FUZZ_SECONDS (600 unless given), or until FUZZ_RUNS
+#               inputs have run when that is given; FUZZ_TARGETS picks the targets
 #   make bench  the benchmarks under Wine, each printed as a ratio measured in the one run
 #               (scripts/bench; docs/performance.md); best on an otherwise idle machine
 
@@ -65,7 +66,7 @@ build-fuzz:
 fuzz: deps build-fuzz
 	for target in $(FUZZ_TARGETS); do \
 		scripts/run-fuzzer build/fuzz/fuzz/fuzz_$$target fuzz/corpus/$$target build/fuzz/fuzz/corpus/$$target \
-			$(FUZZ_SECONDS) || exit 1; \
+			$(FUZZ_SECONDS) $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS)) || exit 1; \
 	done
 
 build-mingw-x64:
