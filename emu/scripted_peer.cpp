@@ -6,8 +6,7 @@ namespace emu {
 
 void CScriptedPeer::Send(const std::string& bytes, std::uint32_t now, std::uint32_t delayMs) {
     // Bytes arrive in the order they are due: an answer due now is not held up behind bytes
-    // scripted to arrive later.
-    // The queue is in order of arrival, so the place is found by halving it.
+    // scripted to arrive later. The queue is kept in that order, so the place is found by halving it.
     const std::uint32_t due = now + delayMs;
     auto at = std::partition_point(m_bytes.begin(), m_bytes.end(), [due](const TimedByte& byte) {
         return static_cast<std::int32_t>(byte.due - due) <= 0;
