@@ -2,6 +2,7 @@
 // head and its text runs, the answer queue with its faults, and the line side.
 #include "emu/printer_emulator.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace emu {
@@ -129,6 +130,8 @@ void CPrinterEmulator::Tick(std::uint32_t now) {
     m_nNow = now;
     for (; m_bFlood && Reached(now, m_nFloodNext); m_nFloodNext += kFloodGapMs) {
         std::string burst = Garbage(kFloodBytes, kFloodBytes);
+        m_bOutputInOrder =
+            m_bOutputInOrder && (m_output.empty() || Reached(m_nFloodNext, m_output.back().due));
         for (char byte : burst) {
             m_output.push_back(TimedByte{m_nFloodNext, static_cast<std::uint8_t>(byte)});
         }
@@ -216,6 +219,7 @@ std::size_t CPrinterEmulator::Read(std::uint8_t* out, std::size_t n, std::uint32
         out[count++] = m_output.front().value;
         m_output.pop_front();
     }
+    m_bOutputInOrder = m_bOutputInOrder || m_output.empty();
     return count;
 }
 
@@ -224,6 +228,7 @@ void CPrinterEmulator::PurgeReadable(std::uint32_t now) {
     while (!m_output.empty() && Reached(now, m_output.front().due)) {
         m_output.pop_front();
     }
+    m_bOutputInOrder = m_bOutputInOrder || m_output.empty();
 }
 
 bool CPrinterEmulator::Cts(std::uint32_t now) {
@@ -249,8 +254,17 @@ bool CPrinterEmulator::NextArrival(std::uint32_t now, std::uint32_t& time) const
             found = true;
         }
     };
-    for (const TimedByte& byte : m_output) {
-        consider(byte.due);
+    if (m_bOutputInOrder) {  // the first byte still on its way is found by halving the queue
+        const auto next =
+            std::partition_point(m_output.begin(), m_output.end(),
+                                 [now](const TimedByte& byte) { return Reached(now, byte.due); });
+        if (next != m_output.end()) {
+            consider(next->due);
+        }
+    } else {
+        for (const TimedByte& byte : m_output) {
+            consider(byte.due);
+        }
     }
     if (m_bFlood) {  // bursts due by now come with the next read; the one after is on its way
         const std::uint32_t late = Reached(now, m_nFloodNext) ? (now - m_nFloodNext) / kFloodGapMs + 1 : 0;
@@ -261,6 +275,7 @@ bool CPrinterEmulator::NextArrival(std::uint32_t now, std::uint32_t& time) const
 
 void CPrinterEmulator::DropLine() {
     m_output.clear();
+    m_bOutputInOrder = true;
     m_input.clear();
     m_bInPair = false;
 }

@@ -227,6 +227,7 @@ private:
     int m_nBusyLeft = 0;           // family 1: status requests still answered busy
 
     std::deque<TimedByte> m_output;
+    bool m_bOutputInOrder = true;  // false once a flood's burst is queued behind a later answer
 
     CPageModel m_page;
     std::vector<WireRecord> m_wire;
