@@ -182,13 +182,15 @@ TEST_F(Family0, ASlowFrameSpacesItsBytesAndAPurgeDropsOnlyThoseArrived) {
     now += 2;
     EXPECT_EQ(Take(), "\x02");
     now += 10;
+    std::uint32_t due = 0;  // '?' has arrived unread: the next on its way is 'r'
+    EXPECT_EQ((std::tuple{printer.NextArrival(now, due), due}), std::tuple(true, now + 10));
     printer.PurgeReadable(now);  // drops '?', which has just arrived
     now += 9;
     EXPECT_EQ(Take(), "");
     now += 1;
     EXPECT_EQ(Take(), "r");
     now += 20;
-    EXPECT_EQ(Take(), "\x50\x03");
+    EXPECT_EQ((std::tuple{Take(), printer.NextArrival(now, due)}), std::tuple("\x50\x03", false));
 }
 
 TEST_F(Family0, AFloodSendsTenBytesOfNoiseEveryTenMillisecondsUnaskedUntilItIsOff) {
