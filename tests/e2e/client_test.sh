@@ -272,7 +272,7 @@ case_shutdown() {
     client_start main session "$(session_file register shutdown "sleep 8000")"
     e2e_tool wait box 20000
     e2e_tool press box 6
-    e2e_tool ended "$(e2e_driver_pid)" 20000
+    e2e_ended "$(e2e_driver_pid)" 20000
     e2e_check_eq "Yes ends the driver" "$E2E_OUT" "exit=0"
     client_wait main
     e2e_check_eq "exit code of the session whose driver ended" "$E2E_STATUS" 0

@@ -55,7 +55,7 @@ driver_running() {
     e2e_check_match "$1" "$E2E_OUT" '^window=[0-9a-f]+ pid=[0-9]+ visible=0 classstyle=0x0203 '
     if [ "$E2E_STATUS" -ne 0 ]; then
         local found=$E2E_OUT
-        e2e_tool ended "$(e2e_driver_pid)" 0
+        e2e_ended "$(e2e_driver_pid)" 0
         e2e_log "no main window; the driver process: $E2E_OUT"
         E2E_OUT=$found
     fi
@@ -212,7 +212,7 @@ case_settings() {
     e2e_tool post "$kWmCommand" "$kIdTrayExit"
     wait_dialog box
     e2e_tool press box 6
-    e2e_tool ended "$(e2e_driver_pid)" 20000
+    e2e_ended "$(e2e_driver_pid)" 20000
     e2e_check_eq "Yes ends the driver" "$E2E_OUT" "exit=0"
     # TRACE=1 and a client's gate: still no trace or log file.
     e2e_check_eq "the files in the program folder" "$(files_left)" "./User ./User/CommData.ini ./lodevar.exe "

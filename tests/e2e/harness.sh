@@ -360,6 +360,7 @@ e2e_launched() {
     line=$(tr -d '\r' <"$E2E_TMP/launch.out")
     if [[ "$line" =~ pid\ ([0-9]+)$ ]]; then
         E2E_DRIVER_PIDS+=("${BASH_REMATCH[1]}")
+        e2e_watch "${BASH_REMATCH[1]}"
     fi
     E2E_LAUNCH=${line% pid *}
     E2E_LAUNCH_MS=""
@@ -368,6 +369,37 @@ e2e_launched() {
         E2E_LAUNCH=signalled
         e2e_log "the driver signalled after $E2E_LAUNCH_MS ms"
     fi
+}
+
+# e2e_watch PID: holds process PID from now until it ends (desktop-tool watch, in the background), so
+# that e2e_ended can still read its exit code after it has gone: a process that nobody holds takes
+# its exit code along the moment it ends, and a check made a little late would find nothing.
+e2e_watch() {
+    local out=$E2E_TMP/watch-$1
+    [ -e "$out" ] && return
+    : >"$out"
+    timeout -k 5 "${LODEVAR_E2E_EMU_LIFETIME:-300}" wine "$DESKTOP_TOOL" watch "$1" 600000 \
+        </dev/null >"$out" 2>/dev/null &
+    E2E_PIDS+=("$!")
+    for _ in $(seq 200); do
+        grep -q -e '^watching' -e '^exit=' "$out" && return
+        sleep 0.05
+    done
+    e2e_log "the watch of process $1 did not start within 10 s"
+}
+
+# e2e_ended PID MS: waits up to MS milliseconds for the watched process PID to end; E2E_OUT is
+# "exit=<code>", or "still running".
+e2e_ended() {
+    local out=$E2E_TMP/watch-$1 deadline=$(($(now_ms) + $2))
+    [ -e "$out" ] || e2e_abort "process $1 is not watched (e2e_watch)"
+    while :; do
+        E2E_OUT=$(tr -d '\r' <"$out" | grep -m 1 '^exit=')
+        [ -n "$E2E_OUT" ] && return
+        [ "$(now_ms)" -ge "$deadline" ] && break
+        sleep 0.05
+    done
+    E2E_OUT="still running"
 }
 
 # e2e_driver_pid: the process id of the last driver started.

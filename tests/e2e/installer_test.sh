@@ -147,7 +147,7 @@ start_driver() {
 
 # driver_closed WHAT PID: the driver PID has ended with exit code 0 and its window is gone.
 driver_closed() {
-    e2e_tool ended "$2" 20000
+    e2e_ended "$2" 20000
     e2e_check_eq "$1" "$E2E_OUT" "exit=0"
     e2e_tool main 500
     e2e_check_eq "$1: no main window left" "$E2E_STATUS" 1
@@ -200,7 +200,7 @@ case_options() {
     timeout -k 5 60 wine wineboot </dev/null >"$E2E_TMP/wineboot.out" 2>&1
     e2e_tool main 20000
     local pid=""
-    [[ "$E2E_OUT" =~ pid=([0-9]+) ]] && pid=${BASH_REMATCH[1]} && E2E_DRIVER_PIDS+=("$pid")
+    [[ "$E2E_OUT" =~ pid=([0-9]+) ]] && pid=${BASH_REMATCH[1]} && E2E_DRIVER_PIDS+=("$pid") && e2e_watch "$pid"
     for _ in $(seq 200); do
         [[ "$(ini_keys "$kBranchDir/User/CommData.ini")" == *MODEL=1* ]] && break
         sleep 0.1
