@@ -30,6 +30,14 @@ constexpr std::uintptr_t GATE_REGISTER = 1;
 constexpr std::uintptr_t GATE_RELEASE = 2;
 constexpr std::uintptr_t GATE_SHUTDOWN = 3;
 
+// A registration block carries no data: its size field names the window for end-of-print notices.
+// Under Wine the size of a block without data does not survive the way between processes, so the
+// client kit sends there instead the notice record: these 8 bytes, then the window as 32 bits,
+// little-endian (a block as large as the window's handle value would carry it, but Wine loses
+// blocks above about 2 MB, and handles grow past that in a long session).
+inline constexpr char kNoticeRecordTag[8] = {'L', 'V', 'N', 'O', 'T', 'I', 'C', 'E'};
+constexpr std::uint32_t kNoticeRecordBytes = 12;
+
 inline constexpr char kMainWindowName[] = "QRVA Bank Driver";
 // Caption of the driver's own message boxes: the application title.
 inline constexpr char kAppTitle[] = "Lodevar";
@@ -171,6 +179,9 @@ private:
     int OpenAttempts();
     void StoreSettings(const std::string& path);
     std::intptr_t RegisterGate(os::Window client, os::Window noticeWindow);
+    // The window a registration names for end-of-print notices: its size field, or the window of a
+    // notice record.
+    static os::Window NoticeWindow(const os::Message& message);
     void ReleaseGate(os::Window client);
     // Deletes a gate object whose window is gone; kept until the exchange ends when one runs.
     void DeleteGate(CGate* gate);

@@ -1,6 +1,7 @@
 // The gates of the main window: registration and release by clients, the list of live gates and
 // the ownership of the gate objects.
 #include <algorithm>
+#include <cstring>
 
 #include "app/main_frame.h"
 #include "gate/gate.h"
@@ -16,8 +17,7 @@ std::uint16_t ClientKey(os::Window client) {
 std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& message) {
     switch (message.copyTag) {
         case GATE_REGISTER:
-            // The size field carries the window that is to receive end-of-print notices.
-            return RegisterGate(sender, static_cast<os::Window>(message.copySize));
+            return RegisterGate(sender, NoticeWindow(message));
         case GATE_RELEASE:
             ReleaseGate(sender);
             return 0;
@@ -27,6 +27,19 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
         default:
             return 0;
     }
+}
+
+os::Window CMainFrame::NoticeWindow(const os::Message& message) {
+    const auto* bytes = static_cast<const unsigned char*>(message.copyData);
+    if (bytes == nullptr || message.copySize != kNoticeRecordBytes ||
+        std::memcmp(bytes, kNoticeRecordTag, sizeof(kNoticeRecordTag)) != 0) {
+        return static_cast<os::Window>(message.copySize);
+    }
+    std::uint32_t window = 0;
+    for (int i = 3; i >= 0; --i) {
+        window = (window << 8) | bytes[sizeof(kNoticeRecordTag) + static_cast<std::size_t>(i)];
+    }
+    return window;
 }
 
 std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindow) {

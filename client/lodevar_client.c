@@ -355,9 +355,6 @@ int lvc_find_driver(lvc_client* client) {
     return client->driver != NULL ? LVC_DONE : LVC_E_NO_DRIVER;
 }
 
-/* The largest block of zeros a registration sends under Wine (window handles there stay far below). */
-#define LVC_WINE_BLOCK_MAX (16u * 1024u * 1024u)
-
 static int lvc_running_on_wine(void) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
@@ -374,8 +371,9 @@ static int lvc_reach_driver(lvc_client* client) {
 int lvc_register(lvc_client* client) {
     LRESULT gate = 0;
     DWORD notice_window;
-    void* zeros = NULL;
+    unsigned char record[LVC_NOTICE_RECORD_BYTES];
     int result;
+    int i;
     if (client == NULL || client->window == NULL) {
         return LVC_E_ARGUMENT;
     }
@@ -385,14 +383,17 @@ int lvc_register(lvc_client* client) {
     }
     /* No data: the size field carries the window that is to receive end-of-print notices. Wine
      * delivers a block without data with its size field 0, which would lose that window: there the
-     * block carries as many zero bytes as the size says (the driver reads none of them). */
+     * block is the notice record, which names the window in its data. */
     notice_window = (DWORD)(ULONG_PTR)client->window;
-    if (lvc_running_on_wine() && notice_window <= LVC_WINE_BLOCK_MAX) {
-        zeros = VirtualAlloc(NULL, notice_window, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    result = lvc_send_copy(client, client->driver, LVC_TAG_REGISTER, zeros, notice_window, &gate);
-    if (zeros != NULL) {
-        VirtualFree(zeros, 0, MEM_RELEASE);
+    if (lvc_running_on_wine()) {
+        memcpy(record, LVC_NOTICE_RECORD_TAG, 8);
+        for (i = 0; i < 4; ++i) {
+            record[8 + i] = (unsigned char)((notice_window >> (8 * i)) & 0xFFu);
+        }
+        result =
+            lvc_send_copy(client, client->driver, LVC_TAG_REGISTER, record, LVC_NOTICE_RECORD_BYTES, &gate);
+    } else {
+        result = lvc_send_copy(client, client->driver, LVC_TAG_REGISTER, NULL, notice_window, &gate);
     }
     if (result != LVC_DONE) {
         return result;

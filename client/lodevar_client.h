@@ -152,6 +152,10 @@ int lvc_parse_print_end(const void* block, size_t size, lvc_print_end* out);
 #include <windows.h>
 
 #define LVC_DRIVER_WINDOW "QRVA Bank Driver" /* class and window name of the driver */
+/* The registration's notice record, sent where the size of a block without data is lost (Wine):
+ * these 8 bytes, then the notice window as 32 bits, little-endian. */
+#define LVC_NOTICE_RECORD_TAG "LVNOTICE"
+#define LVC_NOTICE_RECORD_BYTES 12
 #define LVC_WAIT_EVENT "QRVA WAIT BANK DRIVER EVENT...."
 #define LVC_DEFAULT_TIMEOUT_MS 60000u
 

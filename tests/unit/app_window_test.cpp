@@ -173,6 +173,17 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     auto again = static_cast<os::Window>(sim.windows.SendCopyData(Main(), client, GATE_REGISTER, nullptr, 0));
     EXPECT_NE(again, windowB);
     EXPECT_EQ(frame->m_hClientWnd, 0u);
+    // The notice record names the window in its data; a block of the same size without the tag is
+    // an ordinary one, whose size is the window.
+    const char record[] = {'L', 'V', 'N', 'O', 'T', 'I', 'C', 'E', '\x78', '\x56', '\x34', '\x92'};
+    std::string untagged(record, sizeof(record));
+    untagged[0] = 'l';
+    EXPECT_NE(sim.windows.SendCopyData(Main(), 0x777, GATE_REGISTER, record, sizeof(record)), 0);
+    EXPECT_EQ(frame->m_hClientWnd, 0x92345678u);
+    EXPECT_NE(sim.windows.SendCopyData(Main(), 0x778, GATE_REGISTER, untagged.data(), sizeof(record)), 0);
+    EXPECT_EQ(frame->m_hClientWnd, sizeof(record));
+    EXPECT_NE(sim.windows.SendCopyData(Main(), 0x779, GATE_REGISTER, record, sizeof(record) - 1), 0);
+    EXPECT_EQ(frame->m_hClientWnd, sizeof(record) - 1);
     sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);
     EXPECT_EQ(std::tuple(Alive(again), Alive(windowB), frame->m_bMsrWait), std::tuple(false, true, 1));
     sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);  // the map no longer leads to b
