@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing. Safe to run
-# again: with everything present it only checks. Never adds the i386 architecture.
+# again: with everything present it only checks.
+#
+# 32-bit Wine (wine32:i386, for the i686 programs) is installed only where the kernel runs 32-bit
+# programs: on a machine whose kernel has its 32-bit emulation switched off, wine32 cannot start,
+# and once installed it takes over the `wine` command, so that 64-bit programs no longer run either.
+# There it is left out (and taken out again if present), and the i686 tests say why they skip.
 set -uo pipefail
 
 packages=(
@@ -22,6 +27,52 @@ make_korean_locale() {
     $sudo localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
 }
 
+# A 32-bit x86 Linux program of 93 bytes that only exits with 0: whether the kernel runs it.
+runs_32bit_programs() {
+    local probe
+    probe=$(mktemp) || return 1
+    printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null
+    local status=$?
+    rm -f "$probe"
+    return $status
+}
+
+# 32-bit Wine, where it can run. Its failure never fails the install: the i686 tests then skip and
+# say why (scripts/wine32-status tells them).
+install_wine32() {
+    local status
+    status=$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null)
+    if ! runs_32bit_programs; then
+        echo "32-bit Wine: not installed: this machine's kernel does not run 32-bit programs" \
+            "(its 32-bit emulation is off); the i686 end-to-end tests will be skipped"
+        if [ "$status" = "install ok installed" ]; then
+            echo "32-bit Wine: removing wine32:i386, which cannot start here and would stop 64-bit Wine"
+            DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q wine32:i386 libwine:i386
+        fi
+        return 0
+    fi
+    [ "$status" = "install ok installed" ] && return 0
+    echo "32-bit Wine: installing wine32:i386"
+    export DEBIAN_FRONTEND=noninteractive
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    for attempt in 1 2 3; do
+        $sudo apt-get update -q && break
+        sleep $((attempt * 5))
+    done
+    for attempt in 1 2 3; do
+        $sudo apt-get install -y -q --no-install-recommends wine32:i386 && break
+        sleep $((attempt * 5))
+    done
+    status=$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null)
+    if [ "$status" != "install ok installed" ]; then
+        echo "32-bit Wine: wine32:i386 could not be installed; the i686 end-to-end tests will be skipped" >&2
+    fi
+}
+
 missing=()
 for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
@@ -29,6 +80,7 @@ for package in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -eq 0 ]; then
     make_korean_locale
+    install_wine32
     exit
 fi
 
@@ -54,3 +106,4 @@ if [ ${#still[@]} -ne 0 ]; then
     exit 1
 fi
 make_korean_locale
+install_wine32
