@@ -77,11 +77,11 @@ build-mingw-i686:
 	cmake --preset mingw-i686
 	cmake --build --preset mingw-i686 -j $(JOBS)
 
-e2e: build-native build-mingw-x64
+e2e: build-native build-mingw-x64 build-mingw-i686
 	scripts/run-wine-tests
 
 # The fault and load scenarios under Wine (docs/failure-modes.md).
-fault: build-native build-mingw-x64
+fault: build-native build-mingw-x64 build-mingw-i686
 	scripts/run-wine-tests -L fault
 
 format:

@@ -27,24 +27,12 @@ make_korean_locale() {
     $sudo localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
 }
 
-# A 32-bit x86 Linux program of 93 bytes that only exits with 0: whether the kernel runs it.
-runs_32bit_programs() {
-    local probe
-    probe=$(mktemp) || return 1
-    printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
-    chmod +x "$probe"
-    "$probe" 2>/dev/null
-    local status=$?
-    rm -f "$probe"
-    return $status
-}
-
 # 32-bit Wine, where it can run. Its failure never fails the install: the i686 tests then skip and
 # say why (scripts/wine32-status tells them).
 install_wine32() {
     local status
     status=$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null)
-    if ! runs_32bit_programs; then
+    if ! "$(dirname "$0")/runs-32bit-programs"; then
         echo "32-bit Wine: not installed: this machine's kernel does not run 32-bit programs" \
             "(its 32-bit emulation is off); the i686 end-to-end tests will be skipped"
         if [ "$status" = "install ok installed" ]; then
