@@ -11,9 +11,11 @@
 // Checks besides the sanitizers (guarded buffers and texts): every wait ends at its own time-out;
 // every operation ends within its quiet-printer status queries, frame wait, text pacing and pauses,
 // counted from when the printer went quiet; texts handed in are kept; a stripe buffer gets a
-// terminated text; every result is a status code. Loops the protocol leaves open end with the
-// script, or when the printer has been quiet for a whole status query, by the operator's Escape:
-// on family 0 while the last write is the eject ESC 'O', on family 1 during a stripe read.
+// terminated text; the probe answers the family whose request a byte answered; every result is a
+// code of the status table or one the printer sent in a status frame. Loops the protocol leaves
+// open end with the script, or when the printer has been quiet for a whole status query, by the
+// operator's Escape: on family 0 while the last write is the eject ESC 'O', on family 1 during a
+// stripe read.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "comm/comm.h"
+#include "device/status_codes.h"
 #include "emu/scripted_peer.h"
 #include "fuzz/harness.h"
 
@@ -56,6 +59,7 @@ struct CFuzzPrinter : emu::CScriptedPeer {
 
     void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
         lastWrite.assign(reinterpret_cast<const char*>(bytes), n);
+        exchange += '>' + lastWrite;
         const bool a = lastWrite == "\x1bj", b = lastWrite == "\x1bh";
         const bool fires[] = {true, a || b, a, b};
         if (chunks.empty() || !fires[chunks.front().trigger]) {
@@ -71,7 +75,10 @@ struct CFuzzPrinter : emu::CScriptedPeer {
         chunks.pop_front();
     }
     std::size_t Read(std::uint8_t* out, std::size_t n, std::uint32_t now) override {
-        return Taken(CScriptedPeer::Read(out, n, now), now);
+        const std::size_t count = Taken(CScriptedPeer::Read(out, n, now), now);
+        read.append(reinterpret_cast<const char*>(out), count);
+        exchange.append(count, '<');
+        return count;
     }
     void PurgeReadable(std::uint32_t now) override {
         Taken(Readable(now), now);
@@ -93,6 +100,8 @@ struct CFuzzPrinter : emu::CScriptedPeer {
     // are not quiet: the driver may take them one per status query).
     std::uint32_t quietSince = 0;
     std::string lastWrite;
+    std::string read;      // every byte the driver has read, in order
+    std::string exchange;  // '>' and the bytes of each write, a '<' for each byte read
 
 private:
     // The driver took `count` bytes at `now`, the first due.
@@ -112,6 +121,16 @@ std::uint32_t QuietBound(Op op, int family) {
                                      kOps[op].quietQueries[1] * protocol::kQuietQueryB};
     return 2 * (protocol::kCtsWait + protocol::kProbeWaitMs + 1) + protocol::kQuietExtras +
            (family == 0 || family == 1 ? queries[family] : std::max(queries[0], queries[1]));
+}
+
+// Whether `code` is the status byte of a frame among the bytes `read` (STX, a filler, 'r', the code).
+bool FramedCode(const std::string& read, int code) {
+    for (std::size_t i = 0; i + 3 < read.size(); ++i) {
+        if (read[i] == '\x02' && read[i + 2] == 'r' && static_cast<std::uint8_t>(read[i + 3]) == code) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -179,12 +198,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const char* name = kOps[step.op].name;
         running = step.op;
         bound = QuietBound(step.op, comm.m_nFamily);
+        const std::size_t readBefore = printer.read.size(), exchangeBefore = printer.exchange.size();
         sim.clock.Begin();
         int result = 0;
         switch (step.op) {
             case kProbe: {
                 int found = comm.ProbeFamily();
-                Expect(found == 0 || found == 1 || found == 242, "ProbeFamily answered %d", found);
+                // Family 0 when a byte answers its status request, else family 1 when a byte answers
+                // the other request, else none (242); one byte read, the rest purged.
+                const std::string exchange = printer.exchange.substr(exchangeBefore);
+                const int expected = exchange == ">\x1bj<" ? 0 : exchange == ">\x1bj>\x1bh<" ? 1 : 242;
+                Expect(found == expected && (expected != 242 || exchange == ">\x1bj>\x1bh"),
+                       "ProbeFamily answered %d after %zu bytes of writes and reads", found, exchange.size());
                 comm.m_nFamily = comm.m_nFamily == 242 ? found : comm.m_nFamily;
                 break;
             }
@@ -223,7 +248,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                 : comm.QueryStatus();
                 break;
         }
-        Expect(result >= -1 && result <= 255, "%s answered %d, which is no status code", name, result);
+        // The operations answer 1, a code of the status table, or a code the printer put in a frame
+        // the driver read; -1 for a paper kind that is neither passbook nor chit.
+        const bool known =
+            result == status::DONE || status::Name(result) != nullptr || status::Text(result) != nullptr;
+        Expect(step.op == kProbe || known || FramedCode(printer.read.substr(readBefore), result) ||
+                   (result == -1 && step.op == kPaperIn && step.argument1 % 3 == 2),
+               "%s answered %d, which is neither a status code nor one the printer sent", name, result);
         sim.clock.End();
     }
     return 0;

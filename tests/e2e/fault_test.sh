@@ -19,17 +19,21 @@
 #                     open and works once the answers are whole again
 #   library           the printer library missing, lacking an export, reporting power off (MODEL=2):
 #                     the open on the first request shows what each shows, asks, and answers 242
-#   deadqueue         a client killed while its queued requests wait: they run, in order, and the
-#                     driver keeps serving others
+#   deadqueue         a client killed while its queued requests wait: they run, in order, without
+#                     setting the event another client waits on, and the driver keeps serving others
 #   deadadvise        a client killed, and one stopped (hung), while they wait for stripe data: the
-#                     reply to the dead one is dropped, the one to the hung one given up after 5 s
+#                     reply to the dead one is dropped, the one to the hung one given up after 5 s,
+#                     during which another client's requests are answered busy at once
 #   fonts             two clients printing alternately in different fonts: each line in its own
 #                     client's face and size
 #   closequiet        WM_CLOSEQUIET while a paper-in waits: the request answers 242, queued requests
 #                     of another client are dropped, the driver ends with exit code 0
 #   files             a whole session (open, every request letter, the advise reply, the settings
-#                     dialog, the close): the only file written in the program folder and the
-#                     prefix's user folders is User\CommData.ini
+#                     dialog, the close): the only file written in the program folder and the whole
+#                     Wine prefix is User\CommData.ini
+# Where a case claims what went over the line (retries, garbage, noise, no second open), it reads the
+# emulator's wire log. Every case ends by checking that the driver neither crashed nor raised an
+# exception that Wine swallowed.
 # Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY, FAKE_LIBRARY_NO_FILEPRINTING
 # and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
@@ -67,6 +71,13 @@ driver_up() {
     e2e_check_match "$1" "$E2E_OUT" "^window=[0-9a-f]+ pid=$(e2e_driver_pid) visible=0 .*${2:+ gates=$2}$"
 }
 
+# launch_driver [ARG...]: e2e_launch, with Wine telling on the driver's standard error of an
+# exception it swallowed: one raised in a window procedure does not end the program (the message
+# answers 0), and Wine reports it only as an error of its "seh" channel.
+launch_driver() {
+    WINEDEBUG=$WINEDEBUG,err+seh e2e_launch "$@"
+}
+
 # start_driver FAMILY [EMU ARG...]: the emulator of FAMILY on COM1 (page and lines files) and the
 # driver, which has opened the printer when this returns.
 start_driver() {
@@ -76,7 +87,7 @@ start_driver() {
     E2E_LINES=$E2E_TMP/lines
     e2e_start_emu com1 "$family" --page-file "$E2E_PAGE" --lines-file "$E2E_LINES" "$@"
     e2e_install_driver
-    e2e_launch
+    launch_driver
     e2e_launched
     e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
 }
@@ -85,6 +96,44 @@ start_driver() {
 printed_rows() {
     [ -f "$E2E_LINES" ] || return 0
     cut -f 2,9 "$E2E_LINES" | tr '\t\n' ': '
+}
+
+# ---- the wire as the emulator logs it (start_driver ... --verbose) -------------------------------
+# One line per transfer, stamped with the emulator's clock: "    1234 ms -> 1b 6a" for bytes the
+# driver wrote, "<-" for bytes the printer sent. The wire_ functions look at the lines since
+# wire_mark.
+
+wire_mark() {
+    E2E_WIRE=$E2E_TMP/emu-com1/stderr
+    WIRE_MARK=$(wc -l <"$E2E_WIRE")
+}
+
+wire_since() {
+    tail -n "+$((WIRE_MARK + 1))" "$E2E_WIRE"
+}
+
+# wire_bytes DIRECTION: the bytes that went DIRECTION (-> or <-), each followed by a blank.
+wire_bytes() {
+    wire_since | sed -n "s/^ *[0-9]* ms $1 //p" | tr '\n' ' '
+}
+
+# wire_count DIRECTION BYTES: how many times BYTES (e.g. "1b 6a") went DIRECTION.
+wire_count() {
+    wire_bytes "$1" | grep -o "$2 " | wc -l
+}
+
+# wire_sends: how many answers (transfers) the printer sent.
+wire_sends() {
+    wire_since | grep -c ' ms <- '
+}
+
+# wire_span DIRECTION BYTES: milliseconds from the first transfer in DIRECTION holding BYTES to the
+# last.
+wire_span() {
+    wire_since | awk -v dir="$1" -v bytes="$2" '$3 == dir && index($0, bytes) {
+        if (first == "") first = $1
+        last = $1
+    } END { print last - first }'
 }
 
 case_unplug() {
@@ -137,7 +186,7 @@ case_unplug() {
 }
 
 case_silent() {
-    start_driver 0
+    start_driver 0 --verbose
     e2e_emu com1 silent on
     local started
     started=$(now_ms)
@@ -148,6 +197,7 @@ case_silent() {
     e2e_check_range "milliseconds of the silent paper-in" "$took" 6000 12000
 
     # The eject is repeated until the printer answers; the driver answers others meanwhile.
+    wire_mark
     client_start eject eject
     sleep 3
     client pitch 10 6
@@ -161,15 +211,26 @@ case_silent() {
     e2e_emu com1 silent off
     client_wait eject
     e2e_check_eq "the eject ends once the printer answers" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
-    e2e_tool absent question 500
-    e2e_check_eq "a silent printer never closes the device" "$E2E_STATUS" 0
+    # A device that had been closed would be opened again, with its initialise command (ESC '0').
+    client pitch 10 6
+    e2e_check_eq "a request after the eject" "$E2E_OUT" "C10060000${kTab}1${kTab}DONE${kTab}done"
+    e2e_check_eq "a silent printer never closes the device: initialise commands since the eject began" \
+        "$(wire_count '->' '1b 30')" 0
 }
 
 case_garbage() {
-    start_driver 0
+    start_driver 0 --verbose
     e2e_emu com1 garbage on
+    wire_mark
     client eject
     e2e_check_eq "an eject to a printer answering garbage ends" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    # Each of the six status requests got an answer that is no frame (no STX). The driver read each
+    # and took it as an unknown status (241): it asked again at once, not after the second a missing
+    # answer costs, and the eject ended on it without sending the eject command.
+    e2e_check_eq "status requests, answers and frames among them during the eject" \
+        "$(wire_count '->' '1b 6a') $(wire_sends) $(wire_count '<-' '02')" "6 6 0"
+    e2e_check_range "milliseconds from the first status request to the sixth" "$(wire_span '->' '1b 6a')" 0 3000
+    e2e_check_eq "eject commands sent" "$(wire_count '->' '1b 4f')" 0
 
     client_start paper paper-in passbook
     sleep 4
@@ -185,7 +246,7 @@ case_garbage() {
 }
 
 case_flood() {
-    start_driver 0
+    start_driver 0 --verbose
     e2e_emu com1 flood on
     local started
     started=$(now_ms)
@@ -194,6 +255,7 @@ case_flood() {
     e2e_check_range "milliseconds of the eject during the flood" "$(($(now_ms) - started))" 0 5000
     # The advise poll asks once a second; the bytes before the printer's answer are noise and are
     # dropped, the answer itself comes through whole.
+    wire_mark
     e2e_emu com1 insert passbook
     client_start stripe --timeout 60 session "$(session_file register "advise --wait 40")"
     await_output stripe "^A00000000$kTab"
@@ -203,20 +265,24 @@ case_flood() {
     client_wait stripe
     e2e_check_eq "the stripe through the noise" "$(grep '^advise-reply' <<<"$E2E_OUT")" \
         "advise-reply${kTab}1${kTab}DONE${kTab}016 0000000000000000"
+    # 10 bytes every 10 ms while the stripe was awaited (at least a second of it).
+    e2e_check_range "bytes of noise the printer sent meanwhile" "$(wire_bytes '<-' | wc -w)" 1000 10000000
     driver_up "the driver is up during the flood" 0
     e2e_emu com1 flood off
 }
 
 case_cut() {
-    start_driver 0
+    start_driver 0 --verbose
     e2e_emu com1 insert passbook
     e2e_emu com1 cut 3
-    local started
-    started=$(now_ms)
+    wire_mark
     client paper-in passbook
-    local took=$(($(now_ms) - started))
     e2e_check_eq "a paper-in whose answers are cut short" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
-    e2e_check_range "milliseconds of the paper-in with cut answers" "$took" 0 6000
+    # Six attempts, each answered with the frame's first three bytes and taken as no answer as soon
+    # as the rest is missing, not after a wait for it.
+    e2e_check_eq "status requests during the paper-in" "$(wire_count '->' '1b 6a')" 6
+    e2e_check_eq "the printer's answers" "$(wire_bytes '<-')" "$(printf '02 3f 72 %.0s' {1..6})"
+    e2e_check_range "milliseconds from the first attempt to the sixth" "$(wire_span '->' '1b 6a')" 0 5000
     e2e_emu com1 cut 0
     client print 2 0 3 whole
     e2e_check_eq "the device stayed open: a print with whole answers" "$E2E_OUT" \
@@ -233,7 +299,7 @@ library_case() {
     [ -n "$dll" ] && cp "$dll" "$E2E_APP/VSK_ALL.dll"
     mkdir -p "$E2E_APP/User"
     printf '[Lodevar]\r\nPORT=1\r\nMODEL=2\r\n' >"$E2E_APP/User/CommData.ini"
-    e2e_launch /noinit
+    launch_driver /noinit
     e2e_launched
     client_start "lib-$what" session "$(session_file register "paper-in passbook")"
     local shown=""
@@ -292,8 +358,10 @@ case_deadqueue() {
     client_wait doomed
     e2e_log "the client was killed (exit code $E2E_STATUS)"
     driver_up "the driver keeps the dead client's gate" 1
+    # The queued requests run, in order; nobody is left to be signalled. The event is one for every
+    # client: another client waiting on it would see a signal set for the dead one.
+    client_start watcher session "$(session_file "wait-event 6")"
     e2e_emu com1 insert passbook
-    # The queued requests run, in order; nobody is left to be signalled.
     for _ in $(seq 100); do
         [ "$(wc -l <"$E2E_LINES" 2>/dev/null)" = 5 ] && break
         sleep 0.2
@@ -301,6 +369,14 @@ case_deadqueue() {
     e2e_check_eq "the dead client's requests ran in order" "$(printed_rows)" "2:one 3:two 4:three 5:four 6:five "
     client print 8 0 3 alive
     e2e_check_eq "another client is served" "$E2E_OUT" "L08003005alive${kTab}1${kTab}DONE${kTab}done"
+    if kill -0 "${CLIENT_JOB[watcher]}" 2>/dev/null; then
+        e2e_log "ok: another client still waits for the event after the dead client's requests ran"
+    else
+        e2e_fail "the other client's wait for the event ended before the dead client's requests had run"
+    fi
+    client_wait watcher
+    e2e_check_eq "no signal for the dead client" "$E2E_OUT" \
+        "wait-event${kTab}-1005${kTab}LVC_E_TIMEOUT${kTab}no answer in time"
 }
 
 case_deadadvise() {
@@ -322,28 +398,58 @@ case_deadadvise() {
     local hung
     hung=$(client_pid hung)
     kill -STOP "$hung"
+    # Another client, registered before the stripe comes, asks every 300 ms from the moment the
+    # printer sends it (a printer request before then would end the wait for the stripe), for well
+    # beyond the 5 s the driver gives the hung client.
+    local go=$E2E_TMP/go asks=()
+    for _ in {1..24}; do
+        asks+=("pitch 10 6" "sleep 300")
+    done
+    client_start asker --timeout 60 session \
+        "$(session_file register "wait-file $(windows_path "$go") 60" "${asks[@]}")"
+    await_output asker "^register$kTab"
     e2e_emu com1 insert passbook
     await_stripe_sent "$wire" 2
     local sent
     sent=$(now_ms)
+    touch "$go"
+    stamp_output asker
+    client_wait asker
     # The poll has read the stripe and sends the reply, which nobody takes. Until the driver gives up
-    # (5 s at most) a request is answered busy, never held.
-    local served="" busy=0
-    for _ in $(seq 40); do
-        client pitch 10 6
-        if [ "$E2E_OUT" = "C10060000${kTab}1${kTab}DONE${kTab}done" ]; then
-            served=$(($(now_ms) - sent))
-            break
-        fi
-        [ "$E2E_OUT" = "C10060000${kTab}85${kTab}BANK_ACTING${kTab}동작중임" ] && busy=$((busy + 1))
-        sleep 0.2
-    done
-    e2e_log "a request was served again $served ms after the stripe for the hung client ($busy answered busy before)"
-    e2e_check_range "milliseconds until the driver serves again" "${served:-999999}" 0 8000
+    # (5 s) each request is answered busy at once, never held; then they are served.
+    local stamped=$E2E_TMP/asker.stamped answers served
+    answers=$(awk -F '\t' '$2 ~ /^C1006/ { printf "%s ", $3 }' "$stamped")
+    e2e_log "the answers while and after the driver waited for the hung client: $answers"
+    e2e_check_match "the answers: busy while the driver waits for the hung client, then done" \
+        "$answers" '^(85 )+(1 )+$'
+    served=$(awk -F '\t' -v sent="$sent" '$2 ~ /^C1006/ && $3 == 1 { print $1 - sent; exit }' "$stamped")
+    e2e_check_range "milliseconds from the stripe to the first request served" "${served:--1}" 4000 8000
+    e2e_check_range "the longest milliseconds between two answers (each after a pause of 300)" \
+        "$(awk -F '\t' 'NR > 2 && $1 - last > most { most = $1 - last } { last = $1 } END { print most + 0 }' \
+            "$stamped")" 0 2000
     kill -CONT "$hung"
     kill -KILL "$hung"
     client_wait hung
     driver_up "the driver is up after the hung client"
+}
+
+# stamp_output NAME: while client NAME runs, notes when each line of its output appears, as
+# "MS<TAB>LINE" lines in $E2E_TMP/NAME.stamped (MS on the clock of now_ms, to 50 ms or so).
+stamp_output() {
+    local out=$E2E_TMP/$1.out seen=0 count now running
+    : >"$E2E_TMP/$1.stamped"
+    while :; do
+        running=0
+        kill -0 "${CLIENT_JOB[$1]}" 2>/dev/null && running=1
+        count=$(wc -l <"$out")
+        if [ "$count" -gt "$seen" ]; then
+            now=$(now_ms)
+            sed -n "$((seen + 1)),${count}p" "$out" | tr -d '\r' | sed "s/^/$now\t/" >>"$E2E_TMP/$1.stamped"
+            seen=$count
+        fi
+        [ "$running" = 1 ] || break
+        sleep 0.05
+    done
 }
 
 # await_stripe_sent WIRE N: waits up to 10 s until the emulator has sent its Nth stripe frame
@@ -387,12 +493,17 @@ case_closequiet() {
     e2e_tool quit 20000
     e2e_check_eq "WM_CLOSEQUIET ends the driver while a request waits" "$E2E_OUT" "exit=0"
     e2e_check_range "milliseconds to the driver's end" "$(($(now_ms) - asked))" 0 8000
+    # Had the queued requests run, the driver would have set the event before it ended.
+    if kill -0 "${CLIENT_JOB[queued]}" 2>/dev/null; then
+        e2e_log "ok: the other client still waits for the event when the driver has ended"
+    else
+        e2e_fail "the other client's wait for the event ended before the driver did"
+    fi
     client_wait waiting
     has_line "the waiting request answers 242" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
     client_wait queued
     has_line "the queued requests are dropped: no signal" "$E2E_OUT" \
         "wait-event${kTab}-1005${kTab}LVC_E_TIMEOUT${kTab}no answer in time"
-    e2e_check_eq "nothing printed" "$(printed_rows)" ""
 }
 
 case_files() {
@@ -402,7 +513,7 @@ case_files() {
     local marker=$E2E_TMP/marker
     touch "$marker"
     sleep 1
-    e2e_launch
+    launch_driver
     e2e_launched
     e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
     e2e_emu com1 insert passbook 1000
@@ -416,10 +527,13 @@ case_files() {
     e2e_tool press settings 2
     e2e_tool quit 20000
     e2e_check_eq "WM_CLOSEQUIET ends the driver" "$E2E_OUT" "exit=0"
+    # The whole prefix, C:\ and C:\windows included, and the program folder (on Z:). Wine's own
+    # registry files in the prefix's top folder are left out: Wine saves them whenever it likes.
     local written
-    written=$( (find "$E2E_APP" "$WINEPREFIX/drive_c/users" -type f -newer "$marker" -printf '%P\n' |
+    written=$( (find "$E2E_APP" "$WINEPREFIX" -type f -newer "$marker" -not -path "$WINEPREFIX/*.reg" |
+        sed -e "s|^$WINEPREFIX/drive_c/|C:/|" -e "s|^$WINEPREFIX/|prefix/|" -e "s|^$E2E_APP/|app/|" |
         sort | tr '\n' ' ') 2>&1)
-    e2e_check_eq "files written during the session" "$written" "User/CommData.ini "
+    e2e_check_eq "files written during the session" "$written" "app/User/CommData.ini "
 }
 
 e2e_locale C
@@ -439,8 +553,8 @@ closequiet) case_closequiet ;;
 files) case_files ;;
 *) e2e_abort "unknown case '${1:-}'" ;;
 esac
-# Whatever went wrong, the driver must not have crashed: Wine reports a crash on its stderr.
-if grep -q "Unhandled exception\|wine: Unhandled\|Assertion" "$E2E_TMP/launch.err" 2>/dev/null; then
+# Whatever went wrong, the driver must not have crashed, nor raised an exception that Wine swallowed.
+if grep -q "Unhandled exception\|wine: Unhandled\|Assertion\|err:seh" "$E2E_TMP/launch.err" 2>/dev/null; then
     e2e_fail "the driver crashed"
 fi
 e2e_finish
