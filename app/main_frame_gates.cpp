@@ -22,7 +22,10 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
             ReleaseGate(sender);
             return 0;
         case GATE_SHUTDOWN:
-            Platform().windows.Post(m_hWnd, os::kWmClose);
+            if (!Platform().windows.Post(m_hWnd, os::kWmClose)) {
+                m_bCloseDeferred = 1;  // the retry timer runs the close
+                RetryLater();
+            }
             return 0;
         default:
             return 0;
