@@ -27,6 +27,8 @@ constexpr std::uint32_t kMsrTimerPeriodMs = 1000;
 // Set only while something waits whose post was refused (a queued record, the deferred work).
 constexpr std::uintptr_t kRetryTimerId = 2;
 constexpr std::uint32_t kRetryTimerPeriodMs = 50;
+// The live gates the driver keeps at most; a registration beyond them answers 0.
+constexpr std::size_t kMaxGates = 64;
 constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 
 // Copy-data tags a client sends to the main window.
@@ -183,6 +185,8 @@ private:
     void StoreSettings(const std::string& path);
     std::intptr_t RegisterGate(os::Window client, os::Window noticeWindow);
     void ReleaseGate(os::Window client);
+    // Releases every gate whose client window no longer exists, to make room at the bound.
+    void ReleaseGatesOfGoneClients();
     // Deletes a gate object whose window is gone; kept until the exchange ends when one runs.
     void DeleteGate(CGate* gate);
     bool WindowAlive();

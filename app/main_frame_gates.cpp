@@ -33,6 +33,12 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
 }
 
 std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindow) {
+    if (m_listGate.size() >= kMaxGates) {
+        ReleaseGatesOfGoneClients();
+        if (m_listGate.size() >= kMaxGates) {
+            return 0;
+        }
+    }
     auto gate = std::make_unique<CGate>(this, client);
     if (gate->m_bCreated == 0 || !Platform().windows.IsWindow(gate->m_hWnd)) {
         return 0;
@@ -55,6 +61,19 @@ void CMainFrame::ReleaseGate(os::Window client) {
     m_mapGate.erase(entry);
     Platform().windows.Destroy(gate->m_hWnd);
     DeleteGate(gate);
+}
+
+void CMainFrame::ReleaseGatesOfGoneClients() {
+    // Destroying a gate takes it off the list: walk a copy.
+    std::vector<CGate*> gates = m_listGate;
+    for (CGate* gate : gates) {
+        if (Platform().windows.IsWindow(gate->m_hClient)) {
+            continue;
+        }
+        std::erase_if(m_mapGate, [gate](const auto& entry) { return entry.second == gate; });
+        Platform().windows.Destroy(gate->m_hWnd);
+        DeleteGate(gate);
+    }
 }
 
 void CMainFrame::DeleteGate(CGate* gate) {

@@ -112,6 +112,9 @@ std::intptr_t CGate::Enqueue(const os::Message& message) {
     if (message.copyData == nullptr || message.copySize < kQueuedRequestBytes) {
         return status::ERR_COMMAND;
     }
+    if (m_queue.size() >= kMaxQueuedRecords) {
+        return status::BANK_ACTING;  // nothing is queued: the client tries again later
+    }
     auto record = std::make_unique<QueuedRecord>();
     record->fill('\0');
     auto tag = static_cast<std::uint32_t>(message.copyTag);

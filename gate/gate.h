@@ -19,6 +19,8 @@ inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
 constexpr std::size_t kQueuedRecordBytes = 112;
 constexpr std::size_t kQueuedRequestBytes = 108;
 using QueuedRecord = std::array<char, kQueuedRecordBytes>;
+// The records one gate holds at most; a queued request beyond them is answered 85 (busy) at once.
+constexpr std::size_t kMaxQueuedRecords = 256;
 
 // The MSR advise reply: 'A', five zero bytes, the text's length as three digits, up to 98 bytes of
 // text. Its copy-data tag is the reply's own letter, so that a client can tell it at a glance from

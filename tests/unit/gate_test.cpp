@@ -123,6 +123,40 @@ TEST_F(GateTest, WithPostsFailingEveryRecordRunsOnceInOrderAndADeferredCloseStil
     EXPECT_TRUE(sim.windows.QuitPosted());
 }
 
+// A full queue answers busy and keeps nothing until a record has run; past the gates' bound a
+// registration answers 0 and makes no window, unless a gate whose client window is gone can go.
+TEST_F(GateTest, AFullQueueAnswersBusyAndRegistrationsPastTheBoundGetNoGateUnlessAClientHasGone) {
+    Ready();
+    for (std::size_t i = 0; i < kMaxQueuedRecords; ++i) {
+        ASSERT_EQ(Queue(a, "C10060000", a.window), 1) << i;
+    }
+    EXPECT_EQ(Queue(a, "C10060000", a.window), 85);
+    Pump();
+    EXPECT_EQ(Events(), static_cast<int>(kMaxQueuedRecords));
+    EXPECT_EQ(Queue(a, "C10060000", a.window), 1);
+    Pump();
+    EXPECT_EQ(Events(), static_cast<int>(kMaxQueuedRecords) + 1);
+
+    std::vector<Client> clients(kMaxGates - 1);
+    for (Client& client : clients) {
+        Join(client);
+    }
+    auto registerNew = [&] {
+        os::Window window = sim.windows.CreateClientWindow(b.proc);
+        return sim.windows.SendCopyData(Main(), window, GATE_REGISTER, nullptr,
+                                        static_cast<std::uint32_t>(window));
+    };
+    const std::size_t gateWindows = sim.windows.LiveChildren(Main()).size();
+    EXPECT_EQ(std::tuple(registerNew(), sim.windows.LiveChildren(Main()).size()), std::tuple(0, gateWindows));
+    const os::Window goneGate = clients[7].gate->m_hWnd;
+    sim.windows.Destroy(clients[7].window);  // a client that ended without releasing its gate
+    EXPECT_NE(registerNew(), 0);
+    EXPECT_FALSE(Alive(goneGate));
+    EXPECT_EQ(std::tuple(frame->m_listGate.size(), frame->m_mapGate.size()),
+              std::tuple(kMaxGates, kMaxGates));
+    EXPECT_EQ(Send(clients[8], "C10060000"), 1);  // the other gates work on
+}
+
 TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
     SetIni("MODEL", "0");
     com1.Answer(FrameA('P'), kStatusRequestA, 300);  // the open's status comes late
