@@ -166,6 +166,8 @@ private:
     void EndOfExchange();
     void PostExchangeDone();
     void RunDeferredWork();
+    // Has every gate with queued records and no message on its way post one.
+    void PostGateRequests();
     // Steps the device operations share (device/device_operations.cpp).
     int DeviceBusy();
     bool OpenOnDemand();

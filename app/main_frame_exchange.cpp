@@ -37,12 +37,19 @@ void CMainFrame::CloseLostDevice() {
 
 void CMainFrame::EndOfExchange() {
     CloseLostDevice();
-    for (CGate* gate : m_listGate) {
-        gate->PostNextRequest();
-    }
     if (!m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 || m_bCloseDeferred != 0 ||
         m_bQuietCloseDeferred != 0) {
+        // The deferred work goes before the queued records (a close drops them); it has the gates
+        // post their messages when it is done.
         PostExchangeDone();
+        return;
+    }
+    PostGateRequests();
+}
+
+void CMainFrame::PostGateRequests() {
+    for (CGate* gate : m_listGate) {
+        gate->PostNextRequest();
     }
 }
 
@@ -110,4 +117,5 @@ void CMainFrame::RunDeferredWork() {
             break;
         }
     }
+    PostGateRequests();
 }

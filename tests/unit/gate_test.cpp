@@ -113,14 +113,20 @@ TEST_F(GateTest, WithPostsFailingEveryRecordRunsOnceInOrderAndADeferredCloseStil
         EXPECT_EQ(Events(), events) << limit;
     }
 
-    sim.windows.postLimit = 0;
+    // b's record comes up during a's paper-in, then the close: the close goes first and drops it.
+    sim.windows.postLimit = 1;
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
-    sim.pump.Post(0, 0, [&] { sim.windows.Send(Main(), os::Message{WM_CLOSEQUIET}); });
+    sim.pump.Post(0, 0, [&] {
+        Queue(b, "L01013003bX", b.window);
+        sim.pump.Post(0, 0, [&] { sim.windows.Send(Main(), os::Message{WM_CLOSEQUIET}); });
+    });
+    Mark();
     EXPECT_EQ(Send(a, "I00000000"), 242);  // the close interrupts the paper-in
     EXPECT_TRUE(Alive(Main()));
     Pump(1000);
     EXPECT_FALSE(Alive(Main()));
     EXPECT_TRUE(sim.windows.QuitPosted());
+    EXPECT_EQ(std::tuple(count("bX"), Events()), std::tuple(0u, events));
 }
 
 // A full queue answers busy and keeps nothing until a record has run; past the gates' bound a
