@@ -43,6 +43,10 @@ os::MessageResult CMainFrame::OnMessage(os::Window self, const os::Message& mess
             OnDestroy();
             return {false, 0};
         case os::kWmTimer:
+            if (message.wParam == kRetryTimerId) {
+                OnRetryTimer();
+                return {true, 0};
+            }
             OnTimer();
             return {false, 0};
         case WM_TRAYNOTIFY:

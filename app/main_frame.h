@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -23,6 +24,11 @@ constexpr int ID_TRAY_INIT = IDM_TRAY_INIT;
 constexpr int ID_TRAY_EXIT = IDM_TRAY_EXIT;
 constexpr std::uintptr_t kMsrTimerId = 1;
 constexpr std::uint32_t kMsrTimerPeriodMs = 1000;
+// Set only while something waits whose post was refused (a queued record, the deferred work).
+constexpr std::uintptr_t kRetryTimerId = 2;
+constexpr std::uint32_t kRetryTimerPeriodMs = 50;
+// The live gates the driver keeps at most; a registration beyond them answers 0.
+constexpr std::size_t kMaxGates = 64;
 constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 
 // Copy-data tags a client sends to the main window.
@@ -74,6 +80,11 @@ public:
     void OnTaskbarCreated();
     // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
     void OnExchangeDone();
+    // Arms the retry timer: a post was refused, and what it was to start must not be lost.
+    void RetryLater();
+    // The retry timer's tick: runs the deferred work and one queued record of each gate that has
+    // no message on its way.
+    void OnRetryTimer();
 
     // ---- settings ---------------------------------------------------------------------------
     void LoadSettings();
@@ -161,6 +172,10 @@ private:
 
     void ClosingSteps();
     void EndOfExchange();
+    void PostExchangeDone();
+    void RunDeferredWork();
+    // Has every gate with queued records and no message on its way post one.
+    void PostGateRequests();
     // Steps the device operations share (device/device_operations.cpp).
     int DeviceBusy();
     bool OpenOnDemand();
@@ -183,6 +198,8 @@ private:
     // notice record.
     static os::Window NoticeWindow(const os::Message& message);
     void ReleaseGate(os::Window client);
+    // Releases every gate whose client window no longer exists, to make room at the bound.
+    void ReleaseGatesOfGoneClients();
     // Deletes a gate object whose window is gone; kept until the exchange ends when one runs.
     void DeleteGate(CGate* gate);
     bool WindowAlive();
@@ -201,14 +218,16 @@ private:
     int m_bCloseDeferred = 0;
     int m_bQuietCloseDeferred = 0;
     SettingsChoice m_pendingSettings;
+    int m_bExchangeDonePosted = 0;
+    int m_bRetryTimer = 0;
     // The close question is up: a further WM_CLOSE is answered by it.
     int m_bAskingClose = 0;
 };
 
-// Marks a printer exchange for as long as it lives. When the outermost one ends, the work that was
-// deferred meanwhile (menu commands, a settings OK, a close, the deletion of released gates) is
-// posted to the main window as WM_EXCHANGEDONE, so it runs from the message loop and never under
-// the code that was waiting.
+// Marks a printer exchange for as long as it lives. When the outermost one ends, the gates post
+// their queued records' messages again, and the work that was deferred meanwhile (menu commands, a
+// settings OK, a close, the deletion of released gates) is posted to the main window as
+// WM_EXCHANGEDONE, so it runs from the message loop and never under the code that was waiting.
 class CExchange {
 public:
     explicit CExchange(CMainFrame& frame) : m_frame(frame) { ++m_frame.m_nExchangeDepth; }

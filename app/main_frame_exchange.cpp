@@ -14,6 +14,12 @@
 // When the outermost exchange ends on a link that was lost (the device reported a hard failure), the
 // device is closed and marked closed, with the re-open flag set: the next request, or the tray's
 // initialise, opens it again.
+//
+// Nothing waits on a post alone. Windows refuses a post while 10,000 posted messages wait for the
+// thread; when WM_EXCHANGEDONE or a gate's WM_GATEREQUEST is refused, timer 2 is armed. A timer
+// tick is not a posted message: the system makes it when the thread asks for a message and none
+// is posted, in the message loop and in every modal loop alike, so the cap cannot lose it. Its tick
+// runs the deferred work and a record of each gate that has no message on its way, then disarms.
 #include <algorithm>
 
 #include "app/main_frame.h"
@@ -31,24 +37,68 @@ void CMainFrame::CloseLostDevice() {
 
 void CMainFrame::EndOfExchange() {
     CloseLostDevice();
-    bool requestsWait = std::any_of(m_listGate.begin(), m_listGate.end(),
-                                    [](const CGate* gate) { return gate->m_nDeferredRequests > 0; });
-    if (requestsWait || !m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 ||
-        m_bCloseDeferred != 0 || m_bQuietCloseDeferred != 0) {
-        Platform().windows.Post(m_hWnd, WM_EXCHANGEDONE);
+    if (!m_releasedGates.empty() || m_bInitDeferred != 0 || m_bOpenDeferred != 0 || m_bCloseDeferred != 0 ||
+        m_bQuietCloseDeferred != 0) {
+        // The deferred work goes before the queued records (a close drops them); it has the gates
+        // post their messages when it is done.
+        PostExchangeDone();
+        return;
+    }
+    PostGateRequests();
+}
+
+void CMainFrame::PostGateRequests() {
+    for (CGate* gate : m_listGate) {
+        gate->PostNextRequest();
+    }
+}
+
+void CMainFrame::PostExchangeDone() {
+    if (m_bExchangeDonePosted != 0) {
+        return;
+    }
+    if (Platform().windows.Post(m_hWnd, WM_EXCHANGEDONE)) {
+        m_bExchangeDonePosted = 1;
+    } else {
+        RetryLater();
     }
 }
 
 void CMainFrame::OnExchangeDone() {
+    m_bExchangeDonePosted = 0;
+    RunDeferredWork();
+}
+
+void CMainFrame::RetryLater() {
+    if (m_bRetryTimer == 0 && WindowAlive()) {
+        Platform().windows.SetTimer(m_hWnd, kRetryTimerId, kRetryTimerPeriodMs);
+        m_bRetryTimer = 1;
+    }
+}
+
+void CMainFrame::OnRetryTimer() {
+    if (m_bRetryTimer == 0 || ExchangeRunning()) {
+        return;  // an exchange's end posts what waits, and the timer stays for what it cannot
+    }
+    Platform().windows.KillTimer(m_hWnd, kRetryTimerId);
+    m_bRetryTimer = 0;
+    RunDeferredWork();
+    // A record may close or release other gates: only gates still listed run. A refused post
+    // meanwhile arms the timer again.
+    std::vector<CGate*> gates = m_listGate;
+    for (CGate* gate : gates) {
+        if (WindowAlive() && std::find(m_listGate.begin(), m_listGate.end(), gate) != m_listGate.end() &&
+            gate->m_bRequestPosted == 0) {
+            gate->OnGateRequest();
+        }
+    }
+}
+
+void CMainFrame::RunDeferredWork() {
     if (ExchangeRunning()) {
         return;  // dispatched inside another exchange: its end posts this again
     }
     DeleteReleasedGates();
-    // Walk a copy: nothing here removes a gate, but the list is the gates' to change.
-    std::vector<CGate*> gates = m_listGate;
-    for (CGate* gate : gates) {
-        gate->RepostDeferredRequests();
-    }
     while (WindowAlive()) {
         if (m_bQuietCloseDeferred != 0) {
             m_bQuietCloseDeferred = 0;
@@ -67,4 +117,5 @@ void CMainFrame::OnExchangeDone() {
             break;
         }
     }
+    PostGateRequests();
 }

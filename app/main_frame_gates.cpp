@@ -22,7 +22,10 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
             ReleaseGate(sender);
             return 0;
         case GATE_SHUTDOWN:
-            Platform().windows.Post(m_hWnd, os::kWmClose);
+            if (!Platform().windows.Post(m_hWnd, os::kWmClose)) {
+                m_bCloseDeferred = 1;  // the retry timer runs the close
+                RetryLater();
+            }
             return 0;
         default:
             return 0;
@@ -43,6 +46,12 @@ os::Window CMainFrame::NoticeWindow(const os::Message& message) {
 }
 
 std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindow) {
+    if (m_listGate.size() >= kMaxGates) {
+        ReleaseGatesOfGoneClients();
+        if (m_listGate.size() >= kMaxGates) {
+            return 0;
+        }
+    }
     auto gate = std::make_unique<CGate>(this, client);
     if (gate->m_bCreated == 0 || !Platform().windows.IsWindow(gate->m_hWnd)) {
         return 0;
@@ -65,6 +74,19 @@ void CMainFrame::ReleaseGate(os::Window client) {
     m_mapGate.erase(entry);
     Platform().windows.Destroy(gate->m_hWnd);
     DeleteGate(gate);
+}
+
+void CMainFrame::ReleaseGatesOfGoneClients() {
+    // Destroying a gate takes it off the list: walk a copy.
+    std::vector<CGate*> gates = m_listGate;
+    for (CGate* gate : gates) {
+        if (Platform().windows.IsWindow(gate->m_hClient)) {
+            continue;
+        }
+        std::erase_if(m_mapGate, [gate](const auto& entry) { return entry.second == gate; });
+        Platform().windows.Destroy(gate->m_hWnd);
+        DeleteGate(gate);
+    }
 }
 
 void CMainFrame::DeleteGate(CGate* gate) {

@@ -57,7 +57,7 @@ extern "C" {
 #define LVC_E_ARGUMENT (-1001)       /* a caller's mistake (a limit below); nothing was sent */
 #define LVC_E_NO_DRIVER (-1002)      /* no driver window, or it has gone */
 #define LVC_E_NOT_REGISTERED (-1003) /* the request needs a gate: lvc_register first */
-#define LVC_E_REFUSED (-1004)        /* the driver answered the registration with no gate */
+#define LVC_E_REFUSED (-1004)        /* the driver gave no gate: no window, or 64 gates are live */
 #define LVC_E_TIMEOUT (-1005)        /* the bound of the wait passed first */
 #define LVC_E_SYSTEM (-1006)         /* a Windows call failed; lvc_client.os_error has its code */
 #define LVC_E_QUIT (-1007)           /* WM_QUIT arrived during a wait (it is posted again) */
@@ -185,7 +185,9 @@ void lvc_close(lvc_client* client);
 /* Finds the driver's main window. LVC_DONE or LVC_E_NO_DRIVER. */
 int lvc_find_driver(lvc_client* client);
 /* Registers with the driver (finding it first): the gate lands in client->gate and the driver will
- * send end-of-print notices to the client's window. A second registration makes a second gate. */
+ * send end-of-print notices to the client's window. A second registration makes a second gate. The
+ * driver keeps at most 64 gates: past them it gives none (LVC_E_REFUSED) unless a gate whose client
+ * window has gone can make room. */
 int lvc_register(lvc_client* client);
 /* Releases the gate. LVC_DONE, LVC_E_NOT_REGISTERED, or a failure to reach the driver. */
 int lvc_release(lvc_client* client);
@@ -197,7 +199,9 @@ int lvc_shutdown(lvc_client* client);
  * block travels one way). Read the stripe with lvc_advise and lvc_wait_advise. */
 int lvc_send(lvc_client* client, const lvc_request* request);
 /* A queued request: the driver takes it at once (1) and runs it later, in arrival order, then sets
- * the wait event. The request must be built with LVC_QUEUED. */
+ * the wait event. A gate holds at most 256 waiting requests: past them the driver answers 85
+ * (BANK_ACTING) at once and keeps nothing; queue it again once some have run. The request must be
+ * built with LVC_QUEUED. */
 int lvc_queue(lvc_client* client, const lvc_request* request);
 /* Waits for the wait event. LVC_DONE or LVC_E_TIMEOUT. The event is one for every client of the
  * machine and keeps one signal, not a count: after several queued requests, one signal may stand for

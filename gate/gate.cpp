@@ -8,12 +8,16 @@
 //     the port: 85 (BANK_ACTING, the printer is busy), or 242 while the device is being opened, as
 //     a closed device answers. 'A' and 'U' still run: they only change the advise state (the
 //     clear command they would send is skipped during an exchange, main_frame_msr.cpp);
-//   - a queued request whose WM_GATEREQUEST arrives during an exchange stays in the queue and the
-//     message is counted; when the outermost exchange ends the main window posts WM_EXCHANGEDONE,
-//     and each gate posts its counted messages again. Every message runs the oldest record, so the
-//     records run in arrival order, each with its event;
+//   - a queued request whose WM_GATEREQUEST arrives during an exchange stays in the queue; when
+//     the outermost exchange ends the main window has every gate post its message again;
 //   - a gate closed or released while its own request runs is not deleted under it: the main
 //     window keeps released gate objects until the exchange has ended and the message loop runs.
+//
+// The queue. A gate has at most one WM_GATEREQUEST in the thread's queue, not one per record: each
+// runs the oldest record and posts the next, so a gate's records run one at a time in arrival
+// order, each with its event, and gates with records take turns. Windows holds at most 10,000
+// posted messages per thread and refuses a post beyond them; a record whose post was refused is
+// run by the main window's retry timer (main_frame_exchange.cpp), so none is stranded.
 #include "gate/gate.h"
 
 #include <cstdio>
@@ -108,6 +112,9 @@ std::intptr_t CGate::Enqueue(const os::Message& message) {
     if (message.copyData == nullptr || message.copySize < kQueuedRequestBytes) {
         return status::ERR_COMMAND;
     }
+    if (m_queue.size() >= kMaxQueuedRecords) {
+        return status::BANK_ACTING;  // nothing is queued: the client tries again later
+    }
     auto record = std::make_unique<QueuedRecord>();
     record->fill('\0');
     auto tag = static_cast<std::uint32_t>(message.copyTag);
@@ -116,18 +123,35 @@ std::intptr_t CGate::Enqueue(const os::Message& message) {
     }
     std::memcpy(record->data() + 4, message.copyData, kQueuedRequestBytes);
     m_queue.push_back(std::move(record));
-    Platform().windows.Post(m_hWnd, WM_GATEREQUEST);
+    PostNextRequest();
     return 1;
 }
 
+void CGate::PostNextRequest() {
+    if (m_bRequestPosted != 0 || m_queue.empty() || m_bCreated == 0) {
+        return;
+    }
+    if (Platform().windows.Post(m_hWnd, WM_GATEREQUEST)) {
+        m_bRequestPosted = 1;
+    } else {
+        m_pFrame->RetryLater();
+    }
+}
+
 int CGate::OnGateRequest() {
+    m_bRequestPosted = 0;
     if (m_queue.empty()) {
         return -1;
     }
     if (m_pFrame->ExchangeRunning()) {
-        ++m_nDeferredRequests;  // the record waits; the end of the exchange posts this again
-        return 0;
+        return 0;  // the record waits; the end of the exchange posts this again
     }
+    int result = RunOldestRecord();
+    PostNextRequest();
+    return result;
+}
+
+int CGate::RunOldestRecord() {
     // Taken out first: a close of this gate during the request frees the queue, not this record.
     std::unique_ptr<QueuedRecord> record = std::move(m_queue.front());
     m_queue.pop_front();
@@ -144,12 +168,6 @@ int CGate::OnGateRequest() {
         GateTrace("SIGNAL", "wait event set");
     }
     return 1;
-}
-
-void CGate::RepostDeferredRequests() {
-    for (; m_nDeferredRequests > 0; --m_nDeferredRequests) {
-        Platform().windows.Post(m_hWnd, WM_GATEREQUEST);
-    }
 }
 
 void CGate::LeaveGateList() {
@@ -174,7 +192,6 @@ void CGate::OnDestroy() {
     }
     // Requests that have not run are dropped without running and without their event.
     m_queue.clear();
-    m_nDeferredRequests = 0;
 }
 
 int CGate::SendAdviseMsr(const char* text) {

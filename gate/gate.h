@@ -10,7 +10,7 @@
 
 class CMainFrame;
 
-// Posted by a gate to itself, once per queued request.
+// Posted by a gate to itself to run its oldest queued record; a gate has at most one on its way.
 constexpr std::uint32_t WM_GATEREQUEST = os::kWmGateRequest;
 
 inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
@@ -19,6 +19,8 @@ inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
 constexpr std::size_t kQueuedRecordBytes = 112;
 constexpr std::size_t kQueuedRequestBytes = 108;
 using QueuedRecord = std::array<char, kQueuedRecordBytes>;
+// The records one gate holds at most; a queued request beyond them is answered 85 (busy) at once.
+constexpr std::size_t kMaxQueuedRecords = 256;
 
 // The MSR advise reply: 'A', five zero bytes, the text's length as three digits, up to 98 bytes of
 // text. Its copy-data tag is the reply's own letter, so that a client can tell it at a glance from
@@ -44,8 +46,9 @@ public:
     int OnGateRequest();
     void OnClose();
     void OnDestroy();
-    // Posts again the WM_GATEREQUEST messages that were put off during a printer exchange.
-    void RepostDeferredRequests();
+    // Posts the gate's one WM_GATEREQUEST when records wait and none is on its way. When the post
+    // fails the main window's retry timer runs the record instead.
+    void PostNextRequest();
 
     int SendAdviseMsr(const char* text);
     void GateTrace(const char* tag, const char* detail);
@@ -74,15 +77,16 @@ public:
     std::deque<std::unique_ptr<QueuedRecord>> m_queue;
     os::Handle m_hWaitEvent = 0;
     os::Window m_hWnd = 0;
-    // WM_GATEREQUEST messages that arrived while a printer exchange ran: as many are posted again
-    // when it ends, so every queued record still gets its own message.
-    int m_nDeferredRequests = 0;
+    // A WM_GATEREQUEST of this gate is in the thread's queue.
+    int m_bRequestPosted = 0;
 
 private:
     os::Platform& Platform();
     // The answer to an immediate request that arrives during a printer exchange, 0 when it may run.
     int BusyAnswer(char letter);
     std::intptr_t Enqueue(const os::Message& message);
+    // Takes the oldest record out of the queue and runs it: 1, or -2 when the record is not usable.
+    int RunOldestRecord();
     // The trace of a failed request: the device's status text under "[GATE]" and the request's name.
     void TraceFailure(const char* tag);
     void LeaveGateList();

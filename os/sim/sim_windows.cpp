@@ -94,10 +94,12 @@ void CSimWindows::SetText(os::Window window, const char* text) {
 
 bool CSimWindows::Post(os::Window window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam) {
-    if (!IsWindow(window)) {
+    if (!IsWindow(window) || m_nPostedWaiting >= postLimit) {
         return false;
     }
+    ++m_nPostedWaiting;
     m_pump.Post(message, wParam, [this, window, message, wParam, lParam] {
+        --m_nPostedWaiting;
         os::Message posted;
         posted.id = message;
         posted.wParam = wParam;

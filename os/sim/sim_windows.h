@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -13,7 +14,9 @@ namespace sim {
 
 // Windows for tests. Each window is an entry in a table with the logic that handles its messages;
 // posted messages and timer ticks go through the simulated message queue, sent messages are
-// handled at once, and a destroyed window receives nothing more.
+// handled at once, and a destroyed window receives nothing more. As on Windows, a thread's queue
+// holds a bounded number of posted messages: Post fails while `postLimit` of them wait. Timer ticks
+// are not posted messages and do not count.
 class CSimWindows : public os::IWindows {
 public:
     explicit CSimWindows(CSimPump& pump) : m_pump(pump) {}
@@ -79,6 +82,9 @@ public:
     std::deque<int> trayMenuChoices;
 
     bool QuitPosted() const { return m_bQuit; }
+    // Posted messages that may wait at once; Windows' default per thread.
+    std::size_t postLimit = 10000;
+    std::size_t PostedWaiting() const { return m_nPostedWaiting; }
     bool failRegisterClass = false;
     bool failCreateMainWindow = false;
     bool failCreateGate = false;
@@ -101,6 +107,7 @@ private:
     std::vector<CopyRecord> m_copies;
     Tray m_tray;
     bool m_bQuit = false;
+    std::size_t m_nPostedWaiting = 0;
 };
 
 }  // namespace sim

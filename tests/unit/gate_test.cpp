@@ -75,10 +75,92 @@ TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     EXPECT_EQ(a.gate->m_nFont, '3');       // the refused print changed nothing of the gate's own
     EXPECT_EQ(frame->m_pMsrGate, a.gate);  // the advise took effect without its clear command
     EXPECT_EQ(wire, 0u);
-    EXPECT_EQ(std::tuple(a.gate->m_nDeferredRequests, Events()), std::tuple(1, 0));
+    EXPECT_EQ(std::tuple(a.gate->m_queue.size(), Events()), std::tuple(1u, 0));
     Pump();
     EXPECT_NE(Sent().find("\033="), std::string::npos);
-    EXPECT_EQ(std::tuple(a.gate->m_nDeferredRequests, Events()), std::tuple(0, 1));
+    EXPECT_EQ(std::tuple(a.gate->m_queue.size(), Events()), std::tuple(0u, 1));
+}
+
+// Windows refuses a post while 10,000 posted messages wait for the thread: with every post failing,
+// and with one at a time getting through, each record still runs exactly once and in its gate's
+// order, and a quiet close that came during an exchange still closes.
+TEST_F(GateTest, WithPostsFailingEveryRecordRunsOnceInOrderAndADeferredCloseStillCloses) {
+    Ready();
+    Join(b);
+    auto count = [&](const std::string& text) {
+        std::size_t found = 0;
+        for (std::size_t at = Sent().find(text); at != std::string::npos; at = Sent().find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    int events = 0;
+    for (std::size_t limit : {0, 1}) {
+        sim.windows.postLimit = limit;
+        const std::string n = std::to_string(limit);
+        Mark();
+        for (const char* text : {"a1", "b1", "a2", "a3", "b2"}) {
+            EXPECT_EQ(Queue(text[0] == 'a' ? a : b, "L01013003" + std::string(text) + n, a.window), 1);
+        }
+        Pump(1000);
+        events += 5;
+        for (const char* text : {"a1", "a2", "a3", "b1", "b2"}) {
+            EXPECT_EQ(count(text + n + "\r"), 1u) << text << n;
+        }
+        EXPECT_LT(Sent().find("a1" + n), Sent().find("a2" + n));
+        EXPECT_LT(Sent().find("a2" + n), Sent().find("a3" + n));
+        EXPECT_LT(Sent().find("b1" + n), Sent().find("b2" + n));
+        EXPECT_EQ(Events(), events) << limit;
+    }
+
+    // b's record comes up during a's paper-in, then the close: the close goes first and drops it.
+    sim.windows.postLimit = 1;
+    com1.Answer(FrameA('A'), kStatusRequestA, 300);
+    sim.pump.Post(0, 0, [&] {
+        Queue(b, "L01013003bX", b.window);
+        sim.pump.Post(0, 0, [&] { sim.windows.Send(Main(), os::Message{WM_CLOSEQUIET}); });
+    });
+    Mark();
+    EXPECT_EQ(Send(a, "I00000000"), 242);  // the close interrupts the paper-in
+    EXPECT_TRUE(Alive(Main()));
+    Pump(1000);
+    EXPECT_FALSE(Alive(Main()));
+    EXPECT_TRUE(sim.windows.QuitPosted());
+    EXPECT_EQ(std::tuple(count("bX"), Events()), std::tuple(0u, events));
+}
+
+// A full queue answers busy and keeps nothing until a record has run; past the gates' bound a
+// registration answers 0 and makes no window, unless a gate whose client window is gone can go.
+TEST_F(GateTest, AFullQueueAnswersBusyAndRegistrationsPastTheBoundGetNoGateUnlessAClientHasGone) {
+    Ready();
+    for (std::size_t i = 0; i < kMaxQueuedRecords; ++i) {
+        ASSERT_EQ(Queue(a, "C10060000", a.window), 1) << i;
+    }
+    EXPECT_EQ(Queue(a, "C10060000", a.window), 85);
+    Pump();
+    EXPECT_EQ(Events(), static_cast<int>(kMaxQueuedRecords));
+    EXPECT_EQ(Queue(a, "C10060000", a.window), 1);
+    Pump();
+    EXPECT_EQ(Events(), static_cast<int>(kMaxQueuedRecords) + 1);
+
+    std::vector<Client> clients(kMaxGates - 1);
+    for (Client& client : clients) {
+        Join(client);
+    }
+    auto registerNew = [&] {
+        os::Window window = sim.windows.CreateClientWindow(b.proc);
+        return sim.windows.SendCopyData(Main(), window, GATE_REGISTER, nullptr,
+                                        static_cast<std::uint32_t>(window));
+    };
+    const std::size_t gateWindows = sim.windows.LiveChildren(Main()).size();
+    EXPECT_EQ(std::tuple(registerNew(), sim.windows.LiveChildren(Main()).size()), std::tuple(0, gateWindows));
+    const os::Window goneGate = clients[7].gate->m_hWnd;
+    sim.windows.Destroy(clients[7].window);  // a client that ended without releasing its gate
+    EXPECT_NE(registerNew(), 0);
+    EXPECT_FALSE(Alive(goneGate));
+    EXPECT_EQ(std::tuple(frame->m_listGate.size(), frame->m_mapGate.size()),
+              std::tuple(kMaxGates, kMaxGates));
+    EXPECT_EQ(Send(clients[8], "C10060000"), 1);  // the other gates work on
 }
 
 TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
