@@ -103,6 +103,11 @@ public:
     std::uint32_t m_nBaud = 0;
     os::IoBlock m_osWrite;
     os::IoBlock m_osRead;
+    // What one read took from the device and the reads of the protocol have not taken yet: bytes
+    // m_nInputFrom to m_nInputTo. Emptied by every purge of the input and by closing.
+    char m_szInput[4096] = {};
+    int m_nInputFrom = 0;
+    int m_nInputTo = 0;
 
     // ---- fields: status exchange ----------------------------------------------------------
     char m_szCommand[99] = {};
@@ -127,6 +132,10 @@ private:
     bool Cancelled();
     void PurgeInput();
     void PurgeBoth();
+    void Purge(std::uint32_t flags);
+    // One pass of a wait for input: idles until the device's input arrives, a message comes or
+    // `deadline` passes.
+    void IdleForInput(std::uint32_t deadline);
     void UnloadPrinterLibrary();
 
     // Family 0 commands and procedures.

@@ -23,11 +23,11 @@ constexpr int kMaxFrameBytes = 100;  // bytes stored after STX before a reply co
 }  // namespace
 
 void CComm::PurgeInput() {
-    m_pPlatform->serial.Purge(m_hPort, os::kPurgeRxClear);
+    Purge(os::kPurgeRxClear);
 }
 
 void CComm::PurgeBoth() {
-    m_pPlatform->serial.Purge(m_hPort, os::kPurgeAll);
+    Purge(os::kPurgeAll);
 }
 
 bool CComm::Cancelled() {
