@@ -27,6 +27,10 @@ public:
     int GetByte();
     int WaitByte(std::int32_t timeoutMs);
     int WaitData(char* buffer, int n, std::int32_t timeoutMs);
+    // How long the next byte of a frame whose first byte has come may take: 16 byte times at the
+    // line settings of the last open (a real port hands a frame over in pieces: a UART's receive
+    // FIFO, a USB adapter's latency timer), 2 to 1000 ms. 17 ms at 9600 baud.
+    int TailGapMs() const;
     std::uint16_t PeekKey();
     int RawWrite(const char* bytes, int count);
     int WriteText(const char* text);

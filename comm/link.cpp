@@ -236,6 +236,14 @@ int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
     }
 }
 
+int CComm::TailGapMs() const {
+    // Start bit, data bits, parity bit, stop bits (code 0: one, 1: one and a half, 2: two).
+    const std::uint64_t halfBits = 2u * (1u + m_nByteSize + (m_nParity != 0 ? 1u : 0u)) + 2u + m_nStopBits;
+    const std::uint64_t baud = std::max<std::uint32_t>(m_nBaud, 1);
+    const std::uint64_t ms = (16u * halfBits * 1000u + 2u * baud - 1u) / (2u * baud);
+    return static_cast<int>(std::clamp<std::uint64_t>(ms, 2, 1000));
+}
+
 std::uint16_t CComm::PeekKey() {
     os::KeyMessage key;
     if (m_pPlatform->pump.PeekKeyMessage(key) && key.message == os::kWmKeyDown) {

@@ -242,7 +242,8 @@ TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
     } cases[] = {{{FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
                  {{FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},  // the status byte is unsigned
                  {{"r", FrameA(80)}, 80, 2, 1, 1, 100, 110, "정상 상태임"},    // no STX
-                 {{"\002xr", FrameA(66)}, 66, 2, 1, 1, 100, 110, "전표가 들어와 있음"},  // no ETX
+                 // no ETX: the frame is cut when no more comes for 17 ms
+                 {{"\002xr", FrameA(66)}, 66, 2, 1, 1, 118, 128, "전표가 들어와 있음"},
                  {std::vector<std::string>(6, garbage), 241, 6, 6, 6, 600, 610, "이유를 모르는 에러"},
                  {{}, 242, 6, 6, 6, 6600, 6620, "Response가 없다"}};
     for (const Case& c : cases) {
@@ -268,10 +269,27 @@ protected:
     void SetUp() override { Open(0); }
 };
 
-TEST_F(StatusATest, TheRestOfAFrameMustFollowStxAtOnceAFrameEndsWithin100BytesAndAJamRecoversTwice) {
-    printer.Send("\002", Now());
-    printer.Send("xrA\003", Now(), 5);
-    EXPECT_EQ(comm.ReadReplyA(), 242);
+TEST_F(StatusATest, AFrameMayComeInPiecesWithinItsLineTimeEndsWithin100BytesAndAJamRecoversTwice) {
+    // Each piece may follow the one before by 16 byte times on the line: 17 ms at 9600 baud.
+    comm.m_nBaud = 1200;
+    const int slowGap = comm.TailGapMs();
+    comm.m_nBaud = 9600;
+    EXPECT_EQ(std::tuple(comm.TailGapMs(), slowGap), std::tuple(17, 134));
+    std::uint32_t start = Now();
+    printer.Send("\002x", start);
+    printer.Send("r", start, 17);
+    printer.Send("A\003", start, 34);
+    EXPECT_EQ((std::tuple{comm.ReadReplyA(), Now() - start}), std::tuple(65, 34u));
+    // A piece that comes later is too late: the frame counts as no answer 18 ms after the last piece.
+    start = Now();
+    printer.Send("\002xr..", start);
+    printer.Send("A\003", start, 19);
+    EXPECT_EQ((std::tuple{comm.ReadReplyA(), Now() - start}), std::tuple(242, 18u));
+    EXPECT_EQ(comm.ReadReplyA(), 241);  // the late piece starts no frame
+    // What came with a frame is dropped with it.
+    printer.Send(FrameA('P') + "junk", Now());
+    char rest[8];
+    EXPECT_EQ((std::tuple{comm.ReadReplyA(), comm.ReadAvailable(rest, 8)}), std::tuple(80, 0));
 
     printer.Answer("\002" + std::string(120, 'r'), kStatusRequestA);
     comm.SendStatusRequest();
@@ -312,6 +330,10 @@ TEST_F(StatusBTest,
     printer.Answer("M~~1234567890ABCDEF\xff", kStatusRequestB);
     EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply + 2), comm.m_strError}),
               std::tuple(134, "1234567890ABCDEF", Cp949("MSR을 정상적으로 읽었음")));
+    printer.Answer("M~~1234", kStatusRequestB);  // the rest of the data follows 10 ms later
+    printer.Send("5678\xff", Now(), 110);
+    EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply + 2)}),
+              std::tuple(134, "12345678"));
     printer.Answer("M" + std::string(40, '7'), kStatusRequestB);
     EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply)}),
               std::tuple(134, std::string(24, '7')));
