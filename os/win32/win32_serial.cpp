@@ -295,10 +295,12 @@ os::Handle CWin32Serial::WakeHandle(os::Handle device) {
         ahead->overlapped = OVERLAPPED{};
         ahead->overlapped.hEvent = ahead->event;
         ahead->underWay = true;
-        if (!ReadFile(ToHandle(device), &ahead->byte, 1, nullptr, &ahead->overlapped) &&
-            GetLastError() != ERROR_IO_PENDING) {
+        const DWORD error = ReadFile(ToHandle(device), &ahead->byte, 1, nullptr, &ahead->overlapped)
+                                ? ERROR_SUCCESS
+                                : GetLastError();
+        if (error != ERROR_SUCCESS && error != ERROR_IO_PENDING) {
             ahead->underWay = false;
-            Failed(device, GetLastError());
+            Failed(device, error);
             return 0;
         }
         Settle(device, *ahead);
