@@ -27,6 +27,10 @@ public:
     int GetByte();
     int WaitByte(std::int32_t timeoutMs);
     int WaitData(char* buffer, int n, std::int32_t timeoutMs);
+    // How long the next byte of a frame whose first byte has come may take: 16 byte times at the
+    // line settings of the last open (a real port hands a frame over in pieces: a UART's receive
+    // FIFO, a USB adapter's latency timer), 2 to 1000 ms. 17 ms at 9600 baud.
+    int TailGapMs() const;
     std::uint16_t PeekKey();
     int RawWrite(const char* bytes, int count);
     int WriteText(const char* text);
@@ -103,6 +107,11 @@ public:
     std::uint32_t m_nBaud = 0;
     os::IoBlock m_osWrite;
     os::IoBlock m_osRead;
+    // What one read took from the device and the reads of the protocol have not taken yet: bytes
+    // m_nInputFrom to m_nInputTo. Emptied by every purge of the input and by closing.
+    char m_szInput[4096] = {};
+    int m_nInputFrom = 0;
+    int m_nInputTo = 0;
 
     // ---- fields: status exchange ----------------------------------------------------------
     char m_szCommand[99] = {};
@@ -127,6 +136,10 @@ private:
     bool Cancelled();
     void PurgeInput();
     void PurgeBoth();
+    void Purge(std::uint32_t flags);
+    // One pass of a wait for input: idles until the device's input arrives, a message comes or
+    // `deadline` passes.
+    void IdleForInput(std::uint32_t deadline);
     void UnloadPrinterLibrary();
 
     // Family 0 commands and procedures.

@@ -1,5 +1,6 @@
 // The serial link: opening the device with the printer's line settings, byte reads that never
-// block, waits that keep the window messages flowing, and paced text writes.
+// block, waits that keep the window messages flowing and wake when the printer's bytes arrive, and
+// paced text writes.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -57,7 +58,7 @@ int CComm::OpenPort(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize
     }
     serial.SetEventMask(m_hPort, os::kEventRxChar);
     serial.SetupQueues(m_hPort, kQueueBytes, kQueueBytes);
-    serial.Purge(m_hPort, os::kPurgeAll);
+    Purge(os::kPurgeAll);
     os::Timeouts timeouts;
     timeouts.readInterval = 0xFFFFFFFFu;
     timeouts.readTotalMultiplier = 0;
@@ -109,7 +110,7 @@ int CComm::ClosePort() {
     m_bConnected = 0;
     serial.SetEventMask(m_hPort, 0);
     serial.ClearDtr(m_hPort);
-    serial.Purge(m_hPort, os::kPurgeAll);
+    Purge(os::kPurgeAll);
     serial.Close(m_hPort);
     return 1;
 }
@@ -129,20 +130,35 @@ int CComm::CloseAll() {
     return 1;
 }
 
+void CComm::Purge(std::uint32_t flags) {
+    if ((flags & os::kPurgeRxClear) != 0) {
+        m_nInputFrom = m_nInputTo = 0;
+    }
+    m_pPlatform->serial.Purge(m_hPort, flags);
+}
+
 int CComm::ReadAvailable(char* buffer, int n) {
     if (m_bConnected == 0 || n <= 0) {
         return 0;
     }
-    std::uint32_t waiting = m_pPlatform->serial.BytesWaiting(m_hPort);
-    std::uint32_t count = std::min(static_cast<std::uint32_t>(n), waiting);
-    if (count == 0) {
-        return 0;
+    if (m_nInputFrom == m_nInputTo) {
+        // One read for everything that waits; the frame readers take it from here byte by byte.
+        m_nInputFrom = m_nInputTo = 0;
+        const std::uint32_t waiting =
+            std::min<std::uint32_t>(m_pPlatform->serial.BytesWaiting(m_hPort), sizeof(m_szInput));
+        if (waiting == 0) {
+            return 0;
+        }
+        std::uint32_t done = 0;
+        if (!m_pPlatform->serial.Read(m_hPort, m_osRead, m_szInput, waiting, done)) {
+            m_strError = "Read Error";
+        }
+        m_nInputTo = static_cast<int>(std::min<std::uint32_t>(done, waiting));
     }
-    std::uint32_t done = 0;
-    if (!m_pPlatform->serial.Read(m_hPort, m_osRead, buffer, count, done)) {
-        m_strError = "Read Error";
-    }
-    return static_cast<int>(done);
+    const int count = std::min(n, m_nInputTo - m_nInputFrom);
+    std::memcpy(buffer, m_szInput + m_nInputFrom, static_cast<std::size_t>(count));
+    m_nInputFrom += count;
+    return count;
 }
 
 bool CComm::LinkLost() {
@@ -164,6 +180,22 @@ int CComm::GetByte() {
     return -1;
 }
 
+void CComm::IdleForInput(std::uint32_t deadline) {
+    os::IClock& clock = m_pPlatform->clock;
+    const os::Handle wake = m_bConnected != 0 ? m_pPlatform->serial.WakeHandle(m_hPort) : 0;
+    if (LinkDown()) {
+        return;  // the device was found gone while its read-ahead started: the next pass ends the wait
+    }
+    if (wake == 0 && m_bConnected != 0) {
+        // An open device that cannot wake the wait (its read-ahead could not start) is looked at
+        // again after a millisecond, so that its bytes are still seen in time.
+        const std::uint32_t soon = clock.Ticks() + 1;
+        clock.IdleUntil(os::Ahead(soon, deadline) != 0 ? soon : deadline, 0);
+        return;
+    }
+    clock.IdleUntil(deadline, wake);
+}
+
 int CComm::WaitByte(std::int32_t timeoutMs) {
     os::IClock& clock = m_pPlatform->clock;
     const std::uint32_t start = clock.Ticks();
@@ -180,7 +212,7 @@ int CComm::WaitByte(std::int32_t timeoutMs) {
         if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
             return -1;
         }
-        clock.IdleUntil(deadline);
+        IdleForInput(deadline);
     }
 }
 
@@ -200,8 +232,16 @@ int CComm::WaitData(char* buffer, int n, std::int32_t timeoutMs) {
         if (LinkDown()) {
             return 0;
         }
-        clock.IdleUntil(deadline);
+        IdleForInput(deadline);
     }
+}
+
+int CComm::TailGapMs() const {
+    // Start bit, data bits, parity bit, stop bits (code 0: one, 1: one and a half, 2: two).
+    const std::uint64_t halfBits = 2u * (1u + m_nByteSize + (m_nParity != 0 ? 1u : 0u)) + 2u + m_nStopBits;
+    const std::uint64_t baud = std::max<std::uint32_t>(m_nBaud, 1);
+    const std::uint64_t ms = (16u * halfBits * 1000u + 2u * baud - 1u) / (2u * baud);
+    return static_cast<int>(std::clamp<std::uint64_t>(ms, 2, 1000));
 }
 
 std::uint16_t CComm::PeekKey() {

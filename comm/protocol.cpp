@@ -23,11 +23,11 @@ constexpr int kMaxFrameBytes = 100;  // bytes stored after STX before a reply co
 }  // namespace
 
 void CComm::PurgeInput() {
-    m_pPlatform->serial.Purge(m_hPort, os::kPurgeRxClear);
+    Purge(os::kPurgeRxClear);
 }
 
 void CComm::PurgeBoth() {
-    m_pPlatform->serial.Purge(m_hPort, os::kPurgeAll);
+    Purge(os::kPurgeAll);
 }
 
 bool CComm::Cancelled() {
@@ -105,8 +105,11 @@ int CComm::ReadReplyA() {
     }
     unsigned char frame[kMaxFrameBytes + 1] = {};
     frame[0] = kStx;
+    const int gapMs = TailGapMs();
     for (int position = 1;; ++position) {
-        byte = GetByte();
+        // The rest of the frame may follow in pieces; a piece that does not come within the gap
+        // leaves the frame cut, as no answer.
+        byte = WaitByte(gapMs);
         if (byte < 0) {
             PurgeInput();
             return status::ERR_PBPROFF;
@@ -176,6 +179,16 @@ int CComm::QueryStatusB() {
                 int count = WaitData(m_szMsrReply, limit, timing::kMsrDataWaitMs);
                 if (count <= 0) {
                     return status::ERR_UNKNOWN;
+                }
+                // The data may follow in pieces: the next is taken while it comes within the gap,
+                // until the 0xFF that ends the data or the limit.
+                while (count < limit &&
+                       std::memchr(m_szMsrReply, 0xFF, static_cast<std::size_t>(count)) == nullptr) {
+                    const int byte = WaitByte(TailGapMs());
+                    if (byte < 0) {
+                        break;
+                    }
+                    m_szMsrReply[count++] = static_cast<char>(byte);
                 }
                 void* end = std::memchr(m_szMsrReply, 0xFF, static_cast<std::size_t>(count));
                 if (end != nullptr) {

@@ -124,10 +124,7 @@ public:
     bool Cts(std::uint32_t now) override;
     // When the next queued byte arrives; false when nothing is queued.
     bool NextDue(std::uint32_t& time) const;
-    // When the next byte arrives that has not arrived by `now`; false when none is on its way. Bytes
-    // that have arrived but wait unread do not count: a simulated clock that waited for them would
-    // stand still.
-    bool NextArrival(std::uint32_t now, std::uint32_t& time) const;
+    bool NextArrival(std::uint32_t now, std::uint32_t& time) const override;
     // The line went dead: queued answers (also those not yet due) and a half-received command
     // are lost. Media, stripe and page stay.
     void DropLine();

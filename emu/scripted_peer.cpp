@@ -49,6 +49,16 @@ std::size_t CScriptedPeer::Read(std::uint8_t* out, std::size_t n, std::uint32_t 
     return count;
 }
 
+bool CScriptedPeer::NextArrival(std::uint32_t now, std::uint32_t& time) const {
+    const auto next = std::partition_point(m_bytes.begin(), m_bytes.end(),
+                                           [now](const TimedByte& byte) { return Arrived(byte, now); });
+    if (next == m_bytes.end()) {
+        return false;
+    }
+    time = next->due;
+    return true;
+}
+
 void CScriptedPeer::PurgeReadable(std::uint32_t now) {
     while (!m_bytes.empty() && Arrived(m_bytes.front(), now)) {
         m_bytes.pop_front();

@@ -28,6 +28,7 @@ public:
     std::size_t Readable(std::uint32_t now) override;
     std::size_t Read(std::uint8_t* out, std::size_t n, std::uint32_t now) override;
     void PurgeReadable(std::uint32_t now) override;
+    bool NextArrival(std::uint32_t now, std::uint32_t& time) const override;
     bool Cts(std::uint32_t) override { return m_bCts; }
 
 private:

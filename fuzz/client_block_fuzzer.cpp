@@ -98,9 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         printer.InsertAt(kMedia[1 + inserted % 3], sim.clock.Ticks() + 100u * insertAt);
     }
     sim.serial.Attach((media >> 4) == 9 ? "COM2" : "COM1", &printer);
-    sim.clock.nextByte = [&printer](std::uint32_t now, std::uint32_t& due) {
-        return printer.NextArrival(now, due);
-    };
 
     const char* const kModels[] = {"0", "1", nullptr, "2"};
     if (const char* model = kModels[(setup >> 1) & 0x03]) {

@@ -71,26 +71,26 @@ private:
 };
 
 // A virtual millisecond clock. A wait's pass jumps to the next moment anything can happen (a message
-// falls due, a byte arrives (`nextByte`, given the time now), or the wait's time-out), but 1 ms at
-// least. Bytes already arrived are the wait's to read and do not hold the clock back. Between a
-// step's Begin() and End(), `watch` runs after every step of time and once at the end.
+// falls due, the wait's wake handle is signalled (a byte arrives for the serial device's read-ahead),
+// or the wait's time-out), but 1 ms at least. Between a step's Begin() and End(), `watch` runs after
+// every step of time and once at the end.
 class CFuzzClock : public os::IClock {
 public:
     std::uint32_t Ticks() override { return m_nNow; }
     void Sleep(std::uint32_t ms) override { Advance(m_nNow + ms); }
-    void Idle() override { IdleUntil(m_nNow + 1); }
-    void IdleUntil(std::uint32_t deadline) override {
+    void IdleUntil(std::uint32_t deadline, os::Handle wake) override {
         // A wait asks for another pass only while its time-out has not passed.
         std::uint32_t step = Ahead(m_nNow, deadline);
         Expect(step != 0, "a wait idles at %u, past its own time-out at %u", m_nNow, deadline);
-        if (pump != nullptr && pump->HasDueMessage()) {
-            return;  // the message is dispatched by the wait's next pass
+        const bool serialWakes = serial != nullptr && wake != 0;
+        if ((pump != nullptr && pump->HasDueMessage()) || (serialWakes && serial->Signalled(wake))) {
+            return;  // the message or the byte is taken by the wait's next pass
         }
         std::uint32_t due = 0;
         if (pump != nullptr && pump->NextDue(due)) {
             step = std::min(step, Ahead(m_nNow, due));
         }
-        if (nextByte && nextByte(m_nNow, due)) {
+        if (serialWakes && serial->NextSignal(wake, due)) {
             step = std::min(step, Ahead(m_nNow, due));
         }
         Advance(m_nNow + std::max<std::uint32_t>(step, 1));
@@ -109,7 +109,7 @@ public:
     std::uint32_t Elapsed() const { return m_nNow - started; }
 
     sim::CSimPump* pump = nullptr;
-    std::function<bool(std::uint32_t now, std::uint32_t& due)> nextByte;
+    sim::CSimSerial* serial = nullptr;
     std::function<void()> watch;
     bool active = false;
     std::uint32_t started = 0;
@@ -171,7 +171,10 @@ struct CClientWindow : os::IWindowProc {
 
 // The simulated workstation of one fuzz input.
 struct CFuzzPlatform {
-    CFuzzPlatform() { clock.pump = &queue; }
+    CFuzzPlatform() {
+        clock.pump = &queue;
+        clock.serial = &serial;
+    }
     CFuzzPlatform(const CFuzzPlatform&) = delete;
     CFuzzPlatform& operator=(const CFuzzPlatform&) = delete;
 
@@ -195,7 +198,7 @@ struct CFuzzPlatform {
             } else if (Ahead(clock.Ticks(), end) == 0) {
                 break;
             } else {
-                clock.IdleUntil(end);
+                clock.IdleUntil(end, 0);
             }
         }
     }

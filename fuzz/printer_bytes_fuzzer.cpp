@@ -84,12 +84,6 @@ struct CFuzzPrinter : emu::CScriptedPeer {
         Taken(Readable(now), now);
         CScriptedPeer::PurgeReadable(now);
     }
-    // When the next byte arrives after `now` (the virtual clock starts at 1000 and does not wrap).
-    bool NextArrival(std::uint32_t now, std::uint32_t& due) const {
-        const auto next = m_dues.upper_bound(now);
-        due = next == m_dues.end() ? due : *next;
-        return next != m_dues.end();
-    }
     // How long the driver has found nothing to read and nothing has been on its way.
     std::uint32_t QuietFor(std::uint32_t now) const {
         return m_dues.empty() && now > quietSince ? now - quietSince : 0;
@@ -170,9 +164,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::CFuzzPlatform sim;
     sim.serial.Attach("COM1", &printer);
-    sim.clock.nextByte = [&printer](std::uint32_t now, std::uint32_t& due) {
-        return printer.NextArrival(now, due);
-    };
     CComm comm(sim.platform);
     Expect(comm.OpenPort(1, 9600, 8, 0, 0) != 0, "the simulated COM1 did not open: %s",
            comm.m_strError.c_str());

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "os/handle.h"
+
 namespace os {
 
 // The millisecond tick counter and the two ways of letting time pass.
@@ -13,23 +15,23 @@ public:
     virtual std::uint32_t Ticks() = 0;
     // A plain pause: no window message is handled meanwhile.
     virtual void Sleep(std::uint32_t ms) = 0;
-    // Returns when a window message is waiting for this thread or after about 1 ms, whichever
-    // comes first. Wait loops call it once per pass so that they do not spin.
-    virtual void Idle() = 0;
-    // One pass of a wait that times out once the counter reaches `deadline`. On the real platform
-    // this is Idle(). A simulated clock may let time run on to the next moment at which anything
-    // can happen (a byte arriving, a message falling due), never past `deadline`: the wait then
-    // ends at the same virtual time after fewer passes.
-    virtual void IdleUntil(std::uint32_t deadline) {
-        (void)deadline;
-        Idle();
-    }
+    // Waits, using no processor, until a window message is waiting for this thread, `wake` is
+    // signalled (the wake handle of a serial device: its input has arrived), or the counter reaches
+    // `deadline`, whichever comes first. `wake` 0 leaves messages and the deadline. A wait loop calls
+    // it once per pass, after it has looked for its data and dispatched a message; the pass after
+    // it sees what ended the wait.
+    virtual void IdleUntil(std::uint32_t deadline, Handle wake) = 0;
 };
 
 // True once more than `timeoutMs` have passed since `start`. The difference is taken as a
 // signed 32-bit number, so the test survives the counter's wrap-around.
 inline bool TimedOut(std::uint32_t start, std::uint32_t now, std::int32_t timeoutMs) {
     return static_cast<std::int32_t>(now - start) > timeoutMs;
+}
+
+// The distance from `now` to a later `time` on the wrapping counter; 0 for a time already reached.
+inline std::uint32_t Ahead(std::uint32_t now, std::uint32_t time) {
+    return static_cast<std::int32_t>(time - now) > 0 ? time - now : 0;
 }
 
 }  // namespace os

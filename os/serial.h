@@ -70,10 +70,16 @@ public:
     virtual bool GetLineSettings(Handle device, LineSettings& settings) = 0;
     virtual bool SetLineSettings(Handle device, const LineSettings& settings) = 0;
     // Number of bytes waiting in the input queue (clears the device's error state); 0 when the
-    // state cannot be read.
+    // state cannot be read. A byte the device's read-ahead holds (see WakeHandle) counts.
     virtual std::uint32_t BytesWaiting(Handle device) = 0;
-    // Reads up to n bytes; `done` receives the count transferred.
+    // Reads up to n bytes, a byte the read-ahead holds first; `done` receives the count transferred.
     virtual bool Read(Handle device, IoBlock& block, void* buffer, std::uint32_t n, std::uint32_t& done) = 0;
+    // A handle that is signalled once input has arrived on the device, for IClock::IdleUntil: the
+    // device reads one byte ahead (started here when none is under way), and that read's end signals
+    // the handle. The byte it took is held for BytesWaiting and Read, dropped by a purge of the
+    // input, and a read still under way is cancelled by Close. 0 when the device cannot wait so
+    // (it is not open, or it is lost).
+    virtual Handle WakeHandle(Handle device) = 0;
     // Writes n bytes; `done` receives the count the device reports written.
     virtual bool Write(Handle device, IoBlock& block, const void* bytes, std::uint32_t n,
                        std::uint32_t& done) = 0;

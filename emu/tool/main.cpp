@@ -7,13 +7,16 @@
 // The first line on standard output is "PTY <slave path>". Control commands (see emu/control.h)
 // come one per line from standard input and from the named pipe FIFO. One poll() loop runs
 // everything in real time: it sleeps until the driver writes, a command comes, or the next
-// answer byte is due.
+// answer byte is due, to the microsecond. With --verbose, each answer sent also gives a line
+// "# answer late by N us": how long after its due time it was written.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -110,7 +113,11 @@ public:
     int Run();
 
 private:
+    // Microseconds since the tool started, and the printer's millisecond clock.
+    std::uint64_t ElapsedUs() const;
     std::uint32_t Now() const;
+    // When the printer's clock reaches `time`, in microseconds since the tool started.
+    std::uint64_t DueUs(std::uint32_t time) const;
     bool Plug();
     void Unplug();
     bool OpenFifo();
@@ -125,6 +132,7 @@ private:
     Options m_options;
     emu::CPrinterEmulator m_printer;
     std::chrono::steady_clock::time_point m_start;
+    std::uint64_t m_nShiftUs = 0;  // how far the printer's clock lags the tool's (see ReadPort)
     CPtyPort m_port;
     int m_nFifo = -1;
     bool m_bStdinOpen = true;
@@ -136,11 +144,18 @@ private:
     std::size_t m_nPagedLines = 0;    // printed lines already in the page file
 };
 
+std::uint64_t CTool::ElapsedUs() const {
+    auto elapsed = std::chrono::steady_clock::now() - m_start;
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
+}
+
 // Milliseconds on a steady clock, starting at 1000 like the driver's tick counter in tests.
 std::uint32_t CTool::Now() const {
-    auto elapsed = std::chrono::steady_clock::now() - m_start;
-    return 1000u +
-           static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    return 1000u + static_cast<std::uint32_t>((ElapsedUs() - m_nShiftUs) / 1000u);
+}
+
+std::uint64_t CTool::DueUs(std::uint32_t time) const {
+    return m_nShiftUs + static_cast<std::uint64_t>(static_cast<std::uint32_t>(time - 1000u)) * 1000u;
 }
 
 bool CTool::Plug() {
@@ -179,6 +194,15 @@ void CTool::ReadPort() {
         ssize_t n = read(m_port.Master(), buffer, sizeof(buffer));
         if (n <= 0) {
             return;  // nothing more waiting (EAGAIN), or nobody on the other side
+        }
+        // The printer's clock counts whole milliseconds, and an answer is due whole milliseconds
+        // after the request. So that it is due that long after the request's real arrival (not up to
+        // a millisecond less), the clock is set back to make this instant a whole millisecond: by
+        // less than one, never backwards, and only while no answer is on its way, whose due time
+        // would move.
+        std::uint32_t due = 0;
+        if (!m_printer.NextDue(due)) {
+            m_nShiftUs += (ElapsedUs() - m_nShiftUs) % 1000u;
         }
         m_printer.Write(reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(n), Now());
     }
@@ -246,9 +270,15 @@ void CTool::RunLines(CLineSplitter& splitter) {
 // Writes every byte that is due, in one write() for what is due together (a whole frame).
 void CTool::SendDue() {
     std::uint8_t buffer[4096];
+    std::uint32_t due = 0;
+    const bool queued = m_printer.NextDue(due);
     std::size_t n = m_printer.Read(buffer, sizeof(buffer), Now());
     if (n == 0 || !m_port.IsOpen()) {
         return;
+    }
+    if (m_options.verbose && queued) {
+        std::fprintf(stderr, "# answer late by %llu us\n",
+                     static_cast<unsigned long long>(ElapsedUs() - std::min(ElapsedUs(), DueUs(due))));
     }
     std::size_t done = 0;
     while (done < n) {
@@ -341,6 +371,8 @@ int CTool::Run() {
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // The kernel may otherwise let a timed wait run 50 us long, to batch wake-ups.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     if (!Plug()) {
         return 1;
     }
@@ -371,10 +403,10 @@ int CTool::Run() {
         timespec* timeout = nullptr;
         std::uint32_t due = 0;
         if (m_printer.NextDue(due)) {
-            std::int32_t left = static_cast<std::int32_t>(due - Now());
-            left = left < 0 ? 0 : left;
-            wait.tv_sec = left / 1000;
-            wait.tv_nsec = static_cast<long>(left % 1000) * 1000000L;
+            const std::uint64_t at = DueUs(due), now = ElapsedUs();
+            const std::uint64_t left = at > now ? at - now : 0;
+            wait.tv_sec = static_cast<time_t>(left / 1000000u);
+            wait.tv_nsec = static_cast<long>(left % 1000000u) * 1000L;
             timeout = &wait;
         }
         pollfd fds[3];

@@ -19,7 +19,7 @@ public:
         : clock(startTicks), pump(clock), serial(clock), windows(pump), m_platform{serial,  clock,   pump,
                                                                                    library, desktop, module,
                                                                                    windows, system} {
-        clock.Attach(&pump);
+        clock.Attach(&pump, &serial);
     }
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;

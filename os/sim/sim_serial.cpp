@@ -92,6 +92,15 @@ bool CSimSerial::SetupQueues(os::Handle device, std::uint32_t, std::uint32_t) {
     return Find(device) != nullptr;
 }
 
+void CSimSerial::Settle(Port& port) {
+    std::uint8_t byte = 0;
+    if (port.reading && !port.unplugged && port.printer != nullptr &&
+        port.printer->Read(&byte, 1, m_clock.Ticks()) == 1) {
+        port.held = byte;
+        port.reading = false;
+    }
+}
+
 bool CSimSerial::Purge(os::Handle device, std::uint32_t flags) {
     ++m_calls.purge;
     m_nLastPurge = flags;
@@ -99,8 +108,15 @@ bool CSimSerial::Purge(os::Handle device, std::uint32_t flags) {
     if (port == nullptr) {
         return false;
     }
-    if ((flags & os::kPurgeRxClear) != 0 && port->printer != nullptr && !port->unplugged) {
-        port->printer->PurgeReadable(m_clock.Ticks());
+    if ((flags & os::kPurgeRxClear) != 0) {
+        Settle(*port);
+        port->held = -1;
+        if (port->printer != nullptr && !port->unplugged) {
+            port->printer->PurgeReadable(m_clock.Ticks());
+        }
+    }
+    if ((flags & os::kPurgeRxAbort) != 0) {
+        port->reading = false;
     }
     return true;
 }
@@ -134,7 +150,8 @@ std::uint32_t CSimSerial::BytesWaiting(os::Handle device) {
     if (port == nullptr || port->unplugged || port->printer == nullptr) {
         return 0;
     }
-    return static_cast<std::uint32_t>(port->printer->Readable(m_clock.Ticks()));
+    Settle(*port);
+    return (port->held >= 0 ? 1u : 0u) + static_cast<std::uint32_t>(port->printer->Readable(m_clock.Ticks()));
 }
 
 bool CSimSerial::Read(os::Handle device, os::IoBlock&, void* buffer, std::uint32_t n, std::uint32_t& done) {
@@ -143,12 +160,50 @@ bool CSimSerial::Read(os::Handle device, os::IoBlock&, void* buffer, std::uint32
     if (port == nullptr || port->unplugged || port->printer == nullptr || m_faults.read) {
         return false;
     }
-    done = static_cast<std::uint32_t>(
-        port->printer->Read(static_cast<std::uint8_t*>(buffer), n, m_clock.Ticks()));
+    Settle(*port);
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    if (port->held >= 0 && n > 0) {
+        bytes[done++] = static_cast<std::uint8_t>(port->held);
+        port->held = -1;
+    }
+    done += static_cast<std::uint32_t>(port->printer->Read(bytes + done, n - done, m_clock.Ticks()));
     if (done > 0) {
         Log(false, buffer, done);
     }
     return true;
+}
+
+os::Handle CSimSerial::WakeHandle(os::Handle device) {
+    Port* port = Find(device);
+    if (port == nullptr || port->unplugged || port->printer == nullptr) {
+        return 0;
+    }
+    port->reading = port->reading || port->held < 0;
+    Settle(*port);
+    return device;
+}
+
+bool CSimSerial::Signalled(os::Handle wake) {
+    Port* port = Find(wake);
+    if (port == nullptr) {
+        return false;
+    }
+    Settle(*port);
+    return port->held >= 0;
+}
+
+bool CSimSerial::NextSignal(os::Handle wake, std::uint32_t& time) {
+    Port* port = Find(wake);
+    return port != nullptr && port->reading && !port->unplugged && port->printer != nullptr &&
+           port->printer->NextArrival(m_clock.Ticks(), time);
+}
+
+int CSimSerial::ReadsUnderWay() const {
+    int count = 0;
+    for (const auto& [handle, port] : m_open) {
+        count += port.reading ? 1 : 0;
+    }
+    return count;
 }
 
 bool CSimSerial::Write(os::Handle device, os::IoBlock&, const void* bytes, std::uint32_t n,

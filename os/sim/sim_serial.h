@@ -13,6 +13,13 @@ namespace sim {
 
 // Serial devices for tests: each device name can be wired to an emulated printer. Every call can
 // be made to fail, and every byte that crosses the wire is logged with its virtual time.
+//
+// The read-ahead behind WakeHandle is modelled as on Windows: a one-byte read under way takes the
+// first byte that arrives and holds it; a purge of the input drops the held byte but leaves a read
+// under way waiting; a purge with PURGE_RXABORT and Close cancel it. (Under Wine PURGE_RXABORT
+// leaves it under way, and a read that finds nothing within the device's read time-out ends empty
+// and is started again by the next wait; neither changes what a wait sees or when, so neither is
+// modelled.) The wake handle of a device is its device handle.
 class CSimSerial : public os::ISerial {
 public:
     explicit CSimSerial(os::IClock& clock) : m_clock(clock) {}
@@ -78,6 +85,15 @@ public:
     void Close(os::Handle device) override;
     bool Lost(os::Handle device) override;
 
+    os::Handle WakeHandle(os::Handle device) override;
+
+    // For the simulated clock: whether the wake handle is signalled at the time now (the read-ahead
+    // holds a byte), and when a read-ahead under way next takes one.
+    bool Signalled(os::Handle wake);
+    bool NextSignal(os::Handle wake, std::uint32_t& time);
+    // Read-aheads under way on open devices (none after Close).
+    int ReadsUnderWay() const;
+
     int LiveEvents() const { return m_nLiveEvents; }
 
 private:
@@ -86,8 +102,12 @@ private:
         emu::ISerialPeer* printer = nullptr;
         bool unplugged = false;
         os::LineSettings settings;
+        bool reading = false;  // a read-ahead is under way
+        int held = -1;         // the byte the read-ahead took, or -1
     };
     Port* Find(os::Handle device);
+    // A read-ahead under way takes the first byte that has arrived by now.
+    void Settle(Port& port);
     void Log(bool toPrinter, const void* bytes, std::uint32_t n);
 
     os::IClock& m_clock;

@@ -21,6 +21,9 @@ constexpr DWORD kCancelWaitMs = 500;
 }  // namespace
 
 CWin32Serial::~CWin32Serial() {
+    while (!m_readAheads.empty()) {
+        Close(m_readAheads.begin()->first);  // a device the driver left open
+    }
     while (!m_transfers.empty()) {
         CloseIoEvent(m_transfers.begin()->first);
     }
@@ -66,6 +69,14 @@ os::Handle CWin32Serial::Open(const char* deviceName) {
     if (device == INVALID_HANDLE_VALUE || device == nullptr) {
         return 0;
     }
+    // A device is opened with the event of its read-ahead; one that cannot have it is not opened.
+    auto ahead = std::make_unique<ReadAhead>();
+    ahead->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (ahead->event == nullptr) {
+        CloseHandle(device);
+        return 0;
+    }
+    m_readAheads[FromHandle(device)] = std::move(ahead);
     return FromHandle(device);
 }
 
@@ -78,7 +89,13 @@ bool CWin32Serial::SetupQueues(os::Handle device, std::uint32_t inBytes, std::ui
 }
 
 bool CWin32Serial::Purge(os::Handle device, std::uint32_t flags) {
-    return PurgeComm(ToHandle(device), flags) != FALSE;
+    const bool purged = PurgeComm(ToHandle(device), flags) != FALSE;
+    ReadAhead* ahead = FindReadAhead(device);
+    if ((flags & os::kPurgeRxClear) != 0 && ahead != nullptr) {
+        Settle(device, *ahead);
+        ahead->holding = false;  // a read under way stays so: it takes the first byte after the purge
+    }
+    return purged;
 }
 
 bool CWin32Serial::SetTimeouts(os::Handle device, const os::Timeouts& timeouts) {
@@ -154,7 +171,12 @@ std::uint32_t CWin32Serial::BytesWaiting(os::Handle device) {
         Failed(device, GetLastError());
         return 0;
     }
-    return stat.cbInQue;
+    // Looked at after the queue, so that a byte the read-ahead took meanwhile is counted too.
+    ReadAhead* ahead = FindReadAhead(device);
+    if (ahead != nullptr) {
+        Settle(device, *ahead);
+    }
+    return stat.cbInQue + (ahead != nullptr && ahead->holding ? 1 : 0);
 }
 
 bool CWin32Serial::IsHardFailure(DWORD error) {
@@ -235,18 +257,92 @@ bool CWin32Serial::Complete(os::Handle handle, Transfer& transfer, DWORD error, 
     return finished != FALSE;
 }
 
+CWin32Serial::ReadAhead* CWin32Serial::FindReadAhead(os::Handle device) {
+    auto it = m_readAheads.find(device);
+    return it == m_readAheads.end() ? nullptr : it->second.get();
+}
+
+void CWin32Serial::Settle(os::Handle device, ReadAhead& ahead) {
+    if (!ahead.underWay || !HasOverlappedIoCompleted(&ahead.overlapped)) {
+        return;
+    }
+    DWORD count = 0;
+    if (GetOverlappedResult(ToHandle(device), &ahead.overlapped, &count, FALSE)) {
+        ahead.holding = count == 1;
+    } else {
+        Failed(device, GetLastError());  // an empty end (Wine: ERROR_TIMEOUT) or a cancel is no failure
+    }
+    ahead.underWay = false;
+}
+
+bool CWin32Serial::Finish(os::Handle device, ReadAhead& ahead, DWORD waitMs) {
+    Settle(device, ahead);
+    if (ahead.underWay && WaitForSingleObject(ahead.event, waitMs) != WAIT_OBJECT_0) {
+        CancelIoEx(ToHandle(device), &ahead.overlapped);
+        WaitForSingleObject(ahead.event, kCancelWaitMs);
+    }
+    Settle(device, ahead);
+    return !ahead.underWay;
+}
+
+os::Handle CWin32Serial::WakeHandle(os::Handle device) {
+    ReadAhead* ahead = FindReadAhead(device);
+    if (ahead == nullptr || Lost(device)) {
+        return 0;
+    }
+    Settle(device, *ahead);
+    if (!ahead->underWay && !ahead->holding) {
+        ahead->overlapped = OVERLAPPED{};
+        ahead->overlapped.hEvent = ahead->event;
+        ahead->underWay = true;
+        const DWORD error = ReadFile(ToHandle(device), &ahead->byte, 1, nullptr, &ahead->overlapped)
+                                ? ERROR_SUCCESS
+                                : GetLastError();
+        if (error != ERROR_SUCCESS && error != ERROR_IO_PENDING) {
+            ahead->underWay = false;
+            Failed(device, error);
+            return 0;
+        }
+        Settle(device, *ahead);
+        if (!ahead->underWay && !ahead->holding) {
+            return 0;  // the read ended at once and empty: this device cannot wake a wait
+        }
+    }
+    return FromHandle(ahead->event);
+}
+
 bool CWin32Serial::Read(os::Handle device, os::IoBlock& block, void* buffer, std::uint32_t n,
                         std::uint32_t& done) {
     done = 0;
+    const os::Timeouts timeouts = TimeoutsOf(device);
+    auto* bytes = static_cast<char*>(buffer);
+    ReadAhead* ahead = FindReadAhead(device);
+    if (ahead != nullptr && n > 0) {
+        // Bytes are asked for while the read-ahead still waits for its byte: it takes the first of
+        // them, and is cancelled if it does not within the read time-out.
+        if (!Finish(device, *ahead, WaitBound(timeouts.readTotalMultiplier, timeouts.readTotalConstant, 1))) {
+            return false;
+        }
+        if (ahead->holding) {
+            bytes[done++] = ahead->byte;
+            ahead->holding = false;
+        }
+    }
+    if (done == n) {
+        return true;
+    }
     Transfer* transfer = Begin(block);
     if (transfer == nullptr) {
-        return false;
+        return done > 0;
     }
-    const os::Timeouts timeouts = TimeoutsOf(device);
-    BOOL started = ReadFile(ToHandle(device), buffer, n, nullptr, &transfer->overlapped);
+    BOOL started = ReadFile(ToHandle(device), bytes + done, n - done, nullptr, &transfer->overlapped);
     DWORD error = started ? ERROR_SUCCESS : GetLastError();
-    return Complete(device, *transfer, error,
-                    WaitBound(timeouts.readTotalMultiplier, timeouts.readTotalConstant, n), done);
+    std::uint32_t rest = 0;
+    const bool read =
+        Complete(device, *transfer, error,
+                 WaitBound(timeouts.readTotalMultiplier, timeouts.readTotalConstant, n - done), rest);
+    done += rest;
+    return read || done > 0;
 }
 
 bool CWin32Serial::Write(os::Handle device, os::IoBlock& block, const void* bytes, std::uint32_t n,
@@ -288,9 +384,23 @@ bool CWin32Serial::ClearDtr(os::Handle device) {
 }
 
 void CWin32Serial::Close(os::Handle device) {
+    auto it = m_readAheads.find(device);
+    if (it != m_readAheads.end()) {
+        ReadAhead& ahead = *it->second;
+        Finish(device, ahead, 0);  // a read under way is cancelled and seen to end
+        CloseHandle(ToHandle(device));
+        if (ahead.underWay && WaitForSingleObject(ahead.event, kCancelWaitMs) != WAIT_OBJECT_0) {
+            // The driver still owns the block and will signal the event: leave both to it.
+            (void)it->second.release();
+        } else {
+            CloseHandle(ahead.event);
+        }
+        m_readAheads.erase(it);
+    } else {
+        CloseHandle(ToHandle(device));
+    }
     m_timeouts.erase(device);
     m_lost.erase(device);
-    CloseHandle(ToHandle(device));
 }
 
 }  // namespace win32

@@ -1,7 +1,7 @@
 // win32-platform-test [COMn]: checks the Win32 platform where it can go wrong on a real system:
-// texts, module name, library loading, the clock's idle wait, the message pump, I/O events, and,
-// given a port with a family 0 printer behind it, the serial device itself. Prints each failed
-// check and exits with the number of failures.
+// texts, module name, library loading, the clock's pauses and waits, the message pump, I/O events,
+// and, given a port with a family 0 printer behind it, the serial device itself and the driver's
+// waits on it. Prints each failed check and exits with the number of failures.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/comm.h"
 #include "os/win32/win32_library.h"
 #include "os/win32/win32_platform.h"
 #include "os/win32/win32_text.h"
@@ -119,13 +120,28 @@ long long NowMs() {
     return now.QuadPart * 1000 / frequency.QuadPart;
 }
 
-// How long `passes` idle passes take.
-long long IdleMs(win32::CWin32Clock& clock, int passes) {
+// How long `passes` waits of up to `ms` each take.
+long long IdleMs(win32::CWin32Clock& clock, int passes, std::uint32_t ms, os::Handle wake = 0) {
     const long long begun = NowMs();
     for (int i = 0; i < passes; ++i) {
-        clock.Idle();
+        clock.IdleUntil(clock.Ticks() + ms, wake);
     }
     return NowMs() - begun;
+}
+
+// How long `passes` pauses of `ms` each take.
+long long PauseMs(win32::CWin32Clock& clock, int passes, std::uint32_t ms) {
+    const long long begun = NowMs();
+    for (int i = 0; i < passes; ++i) {
+        clock.Sleep(ms);
+    }
+    return NowMs() - begun;
+}
+
+DWORD WINAPI SetAfter50Ms(void* event) {
+    Sleep(50);
+    SetEvent(event);
+    return 0;
 }
 
 void TestClock(win32::CWin32Clock& clock, win32::CWin32Pump& pump, HWND window) {
@@ -134,18 +150,33 @@ void TestClock(win32::CWin32Clock& clock, win32::CWin32Pump& pump, HWND window) 
     clock.Sleep(100);
     CHECK_RANGE(NowMs() - begun, 99, 5000);
     CHECK_RANGE(clock.Ticks() - start, 100 - 17, 5000);
+    // Pauses end when they are due, not on a 15.6 ms tick (20 of them would take 312 ms at least);
+    // with a tick set, each ends on the next tick.
+    CHECK_RANGE(PauseMs(clock, 20, 2), 39, 299);
+    win32::CWin32Clock coarse(15625);
+    CHECK_RANGE(PauseMs(coarse, 5, 1), 70, 500);
 
-    // With nothing queued, each idle pass waits about a millisecond instead of spinning.
+    // With nothing queued and no wake handle, a wait lasts until its deadline.
     Drain(pump);
-    CHECK_RANGE(IdleMs(clock, 20), 10, 2000);
+    CHECK_RANGE(IdleMs(clock, 1, 50), 30, 2000);
 
-    // A message that is already in the queue, and has been seen there, ends every idle pass at
-    // once: 200 passes take far less than 200 ms.
+    // A message that is already in the queue, and has been seen there, ends every wait at once: 200
+    // waits of up to a second take less than one.
     PostMessageA(window, WM_APP, 0, 0);
     MSG seen;
     CHECK(PeekMessageA(&seen, nullptr, 0, 0, PM_NOREMOVE) != FALSE);
-    CHECK_RANGE(IdleMs(clock, 200), 0, 99);
+    CHECK_RANGE(IdleMs(clock, 200, 1000), 0, 999);
     Drain(pump);
+
+    // So does a wake handle that is signalled, and one that is signalled during the wait ends it then.
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    CHECK_RANGE(IdleMs(clock, 200, 1000, reinterpret_cast<os::Handle>(event)), 0, 999);
+    ResetEvent(event);
+    HANDLE setter = CreateThread(nullptr, 0, SetAfter50Ms, event, 0, nullptr);
+    CHECK_RANGE(IdleMs(clock, 1, 5000, reinterpret_cast<os::Handle>(event)), 40, 2000);
+    WaitForSingleObject(setter, 5000);
+    CloseHandle(setter);
+    CloseHandle(event);
 }
 
 void TestPump(win32::CWin32Pump& pump, HWND window) {
@@ -311,11 +342,99 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     CHECK(serial.Purge(device, os::kPurgeRxClear));
     CHECK_EQ(serial.BytesWaiting(device), 0);
 
+    // The wake handle is the event of a read-ahead: signalled when the reply's first byte arrives,
+    // which the read-ahead holds. It counts among the bytes waiting and is read first.
+    HANDLE wake = reinterpret_cast<HANDLE>(serial.WakeHandle(device));
+    CHECK(wake != nullptr);
+    CHECK_EQ(WaitForSingleObject(wake, 0), WAIT_TIMEOUT);
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
+    CHECK_EQ(WaitForSingleObject(wake, 2000), WAIT_OBJECT_0);
+    CHECK_EQ(AwaitBytes(serial, device, 5), 5);
+    std::memset(buffer, 0, sizeof(buffer));
+    CHECK(serial.Read(device, readBlock, buffer, 1, done) && done == 1 && buffer[0] == 0x02);
+    CHECK(serial.Read(device, readBlock, buffer + 1, 4, done) && done == 4 && buffer[2] == 'r' &&
+          buffer[4] == 0x03);
+    // Bytes that Wine leaves in the queue while the read-ahead still waits (it serves the read only
+    // while the thread waits, and this loop does not) are still read in order.
+    serial.WakeHandle(device);
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
+    for (const long long until = NowMs() + 2000; serial.BytesWaiting(device) < 5 && NowMs() < until;) {
+    }
+    std::memset(buffer, 0, sizeof(buffer));
+    CHECK(serial.Read(device, readBlock, buffer, 5, done) && done == 5 && buffer[0] == 0x02 &&
+          buffer[2] == 'r' && buffer[4] == 0x03);
+    // A purge of the input drops the byte the read-ahead holds.
+    wake = reinterpret_cast<HANDLE>(serial.WakeHandle(device));
+    CHECK(serial.Write(device, writeBlock, "\x1bj", 2, written));
+    CHECK_EQ(WaitForSingleObject(wake, 2000), WAIT_OBJECT_0);
+    Sleep(50);  // the rest of the reply arrives
+    CHECK(serial.Purge(device, os::kPurgeRxClear));
+    CHECK_EQ(serial.BytesWaiting(device), 0);
+
     serial.CloseIoEvent(readBlock.event);
     serial.CloseIoEvent(writeBlock.event);
+    // Closing with the read-ahead under way cancels it and sees it end, at once.
+    CHECK(serial.WakeHandle(device) != 0);
+    begun = NowMs();
     serial.Close(device);
+    CHECK_RANGE(NowMs() - begun, 0, 499);
     // A device that is gone is not mistaken for one without modem lines.
     CHECK(!serial.ModemStatus(device, status));
+}
+
+// The clock of the driver's waits, counting how often a wait ends.
+struct CountingClock : os::IClock {
+    explicit CountingClock(os::IClock& clock) : real(clock) {}
+    std::uint32_t Ticks() override { return real.Ticks(); }
+    void Sleep(std::uint32_t ms) override { real.Sleep(ms); }
+    void IdleUntil(std::uint32_t deadline, os::Handle wake) override {
+        ++wakeups;
+        real.IdleUntil(deadline, wake);
+    }
+    os::IClock& real;
+    long long wakeups = 0;
+};
+
+CComm* g_waiting = nullptr;
+
+void CALLBACK InterruptWait(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    g_waiting->InterruptWaits();
+}
+
+double CpuMs() {
+    FILETIME creation, exit, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                   time.dwLowDateTime);
+    };
+    return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// The driver's wait for a passbook on a family 0 printer with nothing in, for 10 s (a timer then
+// ends it, as closing the driver does): its waits end when the printer's answers arrive, about once
+// per status exchange (one every 100 ms), not once a millisecond.
+void TestPassbookWait(win32::CWin32Platform& real, const char* port) {
+    CountingClock clock(real.clock);
+    os::Platform platform{real.serial,  clock,       real.pump,    real.library,
+                          real.desktop, real.module, real.windows, real.system};
+    CComm comm(platform);
+    CHECK(comm.OpenPort(static_cast<std::uint8_t>(std::atoi(port + 3)), 9600, 8, 0, 0) != 0);
+    comm.m_nFamily = 0;
+    g_waiting = &comm;
+    SetTimer(nullptr, 0, 10000, InterruptWait);
+    const long long begun = NowMs();
+    const double cpu = CpuMs();
+    const int result = comm.PaperIn(0);
+    const long long elapsed = NowMs() - begun;
+    std::printf("passbook wait: %lld ms, %lld wake-ups, %.0f ms of processor time\n", elapsed, clock.wakeups,
+                CpuMs() - cpu);
+    CHECK(result == 242 || result == 27);  // ended by the timer
+    CHECK_RANGE(elapsed, 9900, 15000);
+    CHECK_RANGE(clock.wakeups, 20, 500);
+    CHECK_RANGE(CpuMs() - cpu, 0, elapsed / 20);  // no spinning
+    comm.ClosePort();
 }
 
 }  // namespace
@@ -346,6 +465,7 @@ int main(int argc, char** argv) {
     TestIoEvents(platform.serial);
     if (argc > 1) {
         TestSerialDevice(platform.serial, argv[1]);
+        TestPassbookWait(platform, argv[1]);
     }
     std::printf("%d failure(s)\n", g_failures);
     return g_failures == 0 ? 0 : 1;

@@ -56,7 +56,7 @@ struct Workstation {
             if (static_cast<std::int32_t>(sim.clock.Ticks() - end) >= 0) {
                 return;
             }
-            sim.clock.Idle();
+            sim.clock.IdleUntil(end, 0);
         }
     }
     int Shown(const char* kind) const { return sim.desktop.CountShown(kind); }
