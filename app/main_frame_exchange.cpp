@@ -15,6 +15,7 @@
 // device is closed and marked closed, with the re-open flag set: the next request, or the tray's
 // initialise, opens it again.
 #include <algorithm>
+#include <cstdio>
 
 #include "app/main_frame.h"
 #include "gate/gate.h"
@@ -24,9 +25,14 @@ void CMainFrame::CloseLostDevice() {
         return;
     }
     FrameTrace("LINK LOST", m_comm.DeviceName(m_comm.m_nPortNo).c_str());
+    char detail[400];
+    std::snprintf(detail, sizeof(detail), "%s family %d: %s", m_comm.DeviceName(m_comm.m_nPortNo).c_str(),
+                  m_comm.m_nFamily, m_comm.m_strError.c_str());
+    m_log.Write("LINK LOST", detail);
     m_comm.ClosePort();
     m_comm.m_bOpen = 0;
     m_bAutoReopen = 1;
+    DeviceLost();
 }
 
 void CMainFrame::EndOfExchange() {

@@ -24,6 +24,8 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
         case GATE_SHUTDOWN:
             Platform().windows.Post(m_hWnd, os::kWmClose);
             return 0;
+        case GATE_INFO:
+            return AnswerInfo(sender);
         default:
             return 0;
     }
