@@ -10,6 +10,7 @@ packages=(
     wine wine64 xvfb xauth
     locales fonts-nanum imagemagick
     nsis
+    mono-mcs
 )
 
 sudo=""
