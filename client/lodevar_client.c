@@ -57,6 +57,7 @@ static const lvc_status_entry lvc_status_table[] = {
     {LVC_E_TIMEOUT, "LVC_E_TIMEOUT", "no answer in time"},
     {LVC_E_SYSTEM, "LVC_E_SYSTEM", "a Windows call failed"},
     {LVC_E_QUIT, "LVC_E_QUIT", "the program is quitting"},
+    {LVC_E_BUSY, "LVC_E_BUSY", "an asynchronous request of this client has not ended"},
 };
 
 static const lvc_status_entry* lvc_find_status(int code) {

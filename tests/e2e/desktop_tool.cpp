@@ -20,6 +20,8 @@
 //   register                registers a client with the main window: "gate=<hex>"
 //   quit [MS]               sends WM_CLOSEQUIET (2023) and waits for the driver to end: "exit=<code>"
 //   ended PID [MS]          waits for process PID to end: "exit=<code>"
+//   watch PID [MS]          the same, once it holds the process: "watching" first, so that a script
+//                           can start it in the background before it makes the process end
 //   kill [PID...]           ends the given processes and every process that owns a main window
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
@@ -438,12 +440,15 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"memory" && argc == 3) {
         return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
     }
-    if (command == L"ended" && argc >= 3) {
+    if ((command == L"ended" || command == L"watch") && argc >= 3) {
         HANDLE process =
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, std::wcstoul(argv[2], nullptr, 10));
         if (process == nullptr) {
             Print("exit=unknown");  // gone before it could be opened
             return 0;
+        }
+        if (command == L"watch") {
+            Print("watching");
         }
         int result = Ended(process, MsArg(argc, argv, 3));
         CloseHandle(process);

@@ -145,10 +145,28 @@ start_driver() {
     e2e_check_match "$1: the main window is there, hidden" "$E2E_OUT" "^window=[0-9a-f]+ pid=$(e2e_driver_pid) visible=0 "
 }
 
-# driver_closed WHAT PID: the driver PID has ended with exit code 0 and its window is gone.
+# watch_driver PID: a desktop tool in the background holds the driver's process from now on, so that
+# its exit code can still be read when whatever ends it has finished (Wine forgets a process that
+# has ended once no handle to it is left).
+watch_driver() {
+    local out=$E2E_TMP/watch.out
+    : >"$out"
+    timeout -k 5 120 wine "$DESKTOP_TOOL" watch "$1" 90000 </dev/null >"$out" 2>/dev/null &
+    E2E_WATCH=$!
+    E2E_PIDS+=("$E2E_WATCH")
+    for _ in $(seq 100); do
+        grep -q . "$out" && return 0
+        sleep 0.1
+    done
+    e2e_fail "the desktop tool did not take hold of process $1 within 10 s"
+}
+
+# driver_closed WHAT: the driver watched by watch_driver has ended with exit code 0 and its window is
+# gone.
 driver_closed() {
-    e2e_tool ended "$2" 20000
-    e2e_check_eq "$1" "$E2E_OUT" "exit=0"
+    wait "$E2E_WATCH"
+    E2E_OUT=$(tr -d '\r' <"$E2E_TMP/watch.out")
+    e2e_check_eq "$1" "$E2E_OUT" "watching"$'\n'"exit=0"
     e2e_tool main 500
     e2e_check_eq "$1: no main window left" "$E2E_STATUS" 1
 }
@@ -220,9 +238,10 @@ case_options() {
     # An upgrade while that driver runs: the folder is the remembered one, the driver is closed,
     # the file's values stay unless an option changes them (TRACE=1 set by hand), the Run entry stays.
     sed -i 's/^TRACE=0/TRACE=1/' "$kBranchDir/User/CommData.ini"
+    [ -n "$pid" ] && watch_driver "$pid"
     setup /S /MODEL=alder
     e2e_check_eq "exit code of the upgrade" "$E2E_STATUS" 0
-    [ -n "$pid" ] && driver_closed "the upgrade closed the running driver" "$pid"
+    [ -n "$pid" ] && driver_closed "the upgrade closed the running driver"
     e2e_check_eq "the upgrade keeps the file's values and takes the option" \
         "$(ini_keys "$kBranchDir/User/CommData.ini")" "PORT=2 SPEED=19200 TRACE=1 MODEL=0 "
     check_programs "$kBranchDir"
@@ -245,8 +264,9 @@ case_options() {
     start_driver "the upgraded driver"
     pid=$(e2e_driver_pid)
     touch "$kBranchDir/VSK_ALL.dll"
+    watch_driver "$pid"
     uninstall "$kBranchDir" "./VSK_ALL.dll " /KEEPSETTINGS=0
-    driver_closed "the uninstaller closed the running driver" "$pid"
+    driver_closed "the uninstaller closed the running driver"
     check_no_reg "the Run entry is removed" "$kRunKey" Lodevar
     check_no_reg "the uninstall entry is removed" "$kUninstallKey"
     rm "$kBranchDir/VSK_ALL.dll"

@@ -76,7 +76,7 @@ pending after the end${kTab}0${kTab}NOTHING_DONE
 print row 3${kTab}1${kTab}DONE
 print row 4${kTab}1${kTab}DONE
 eject-async started${kTab}1${kTab}DONE
-eject-async${kTab}1${kTab}DONE${kTab}callback O 1, the window ticked through the wait
+eject-async${kTab}1${kTab}DONE${kTab}callback O 1
 read-stripe${kTab}1${kTab}DONE
 stripe${kTab}[1234-5678-9012-3]
 eject${kTab}1${kTab}DONE
@@ -97,8 +97,8 @@ case_info() {
     local alone=$E2E_OUT
     e2e_check_eq "the session alone" "$E2E_STATUS" 0
 
-    # Again, with pbclient info twice while its paper-in waits for the passbook (4 s).
-    e2e_emu com1 insert passbook 4000
+    # Again, with pbclient info twice while its paper-in waits for the passbook (8 s).
+    e2e_emu com1 insert passbook 8000
     client_start teller session "$session"
     sleep 2
     client info
@@ -109,9 +109,10 @@ case_info() {
         has_line "info during the session: $line" "$E2E_OUT" "$line"
     done
     e2e_check_match "info names the driver's file" "$(grep '^program=' <<<"$E2E_OUT")" '^program=Z:\\.*\\lodevar\.exe$'
-    client info
     e2e_tool main
     e2e_check_match "info added no gate" "$E2E_OUT" " gates=1$"
+    client info
+    has_line "info again: still busy with the one gate" "$E2E_OUT" "busy=1"
     client_wait teller
     e2e_check_eq "the session's exit code with info beside it" "$E2E_STATUS" 0
     e2e_check_eq "the session's output is the same with info beside it" "$E2E_OUT" "$alone"

@@ -163,6 +163,9 @@ TEST(ClientKit, TheStatusTableSaysWhatTheDriversSays) {
         EXPECT_STREQ(status::Name(code), name) << code;
     }
     EXPECT_EQ(LVC_CANCELLED, 27);
+    for (int code = LVC_E_BUSY; code <= LVC_E_ARGUMENT; ++code) {  // the kit's own, each named
+        EXPECT_EQ(std::string(lvc_status_name(code)).substr(0, 6), "LVC_E_") << code;
+    }
 
     // Copies for callers that cannot take a pointer: whole or refused, never cut.
     char out[32];
