@@ -271,8 +271,8 @@ int LVC_API lvc_send(lvc_client* client, const lvc_request* request);
 /* A queued request: the driver takes it at once (1) and runs it later, in arrival order, then sets
  * the wait event. The request must be built with LVC_QUEUED. */
 int LVC_API lvc_queue(lvc_client* client, const lvc_request* request);
-/* Sends a block as it is: `size` bytes (immediate: 9 to 1000), or for a queued request the first 108
- * bytes (a shorter block is filled with zeros up to 108). For trying the driver's refusals. */
+/* Sends a block as it is: `size` bytes (immediate: 9 to LVC_REQUEST_BYTES), or for a queued request the first
+ * 108 bytes (a shorter block is filled with zeros up to 108). For trying the driver's refusals. */
 int LVC_API lvc_send_block(lvc_client* client, int mode, const char* block, int size);
 /* Waits for the wait event. LVC_DONE or LVC_E_TIMEOUT. The event is one for every client of the
  * machine and keeps one signal, not a count: after several queued requests, one signal may stand for
