@@ -138,6 +138,8 @@ public:
     // The link was lost during an exchange: the tip and a warning balloon say so.
     void DeviceLost();
     void LogSettings(const char* event);
+    // A device event: "COM1 family 0: <text>".
+    void LogDevice(const char* event, int port, const std::string& text);
 
     // ---- fields -------------------------------------------------------------------------------
     os::Window m_hClientWnd = 0;

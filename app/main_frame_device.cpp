@@ -51,7 +51,6 @@ int CMainFrame::OpenAttempts() {
         }
         result =
             m_comm.OpenDevice(static_cast<std::uint8_t>(port), static_cast<std::uint32_t>(m_nSpeed), 8, 0, 0);
-        char detail[400];
         if (result != 0 && result != status::ERR_PBPROFF) {
             m_nPort = port;
             m_nModel = m_comm.m_nFamily;
@@ -59,18 +58,12 @@ int CMainFrame::OpenAttempts() {
             m_strStatus = text::kInitDone;
             m_comm.m_bOpen = 1;
             m_bAutoReopen = 0;
-            std::snprintf(detail, sizeof(detail), "%s family %d: %s",
-                          CComm::DeviceName(static_cast<std::uint8_t>(port)).c_str(), m_comm.m_nFamily,
-                          m_strStatus.c_str());
-            m_log.Write("OPEN", detail);
+            LogDevice("OPEN", port, m_strStatus);
             DeviceOpened();
             return status::DONE;
         }
         // The family as far as it is known: 242 when no printer answered the probe.
-        std::snprintf(detail, sizeof(detail), "%s family %d: %s",
-                      CComm::DeviceName(static_cast<std::uint8_t>(port)).c_str(), m_comm.m_nFamily,
-                      m_comm.m_strError.c_str());
-        m_log.Write("OPEN FAILED", detail);
+        LogDevice("OPEN FAILED", port, m_comm.m_strError);
         if (m_comm.LinkDown()) {
             // Interrupted by a quiet close: no second attempt and no question.
             return status::ERR_PBPROFF;
@@ -144,6 +137,13 @@ int CMainFrame::StatusName(int code) {
         SetTrayState(m_strStatus);
     }
     return 1;
+}
+
+void CMainFrame::LogDevice(const char* event, int port, const std::string& text) {
+    char detail[400];
+    std::snprintf(detail, sizeof(detail), "%s family %d: %s",
+                  CComm::DeviceName(static_cast<std::uint8_t>(port)).c_str(), m_comm.m_nFamily, text.c_str());
+    m_log.Write(event, detail);
 }
 
 void CMainFrame::FrameTrace(const char* tag, const char* detail) {

@@ -15,7 +15,6 @@
 // device is closed and marked closed, with the re-open flag set: the next request, or the tray's
 // initialise, opens it again.
 #include <algorithm>
-#include <cstdio>
 
 #include "app/main_frame.h"
 #include "gate/gate.h"
@@ -25,10 +24,7 @@ void CMainFrame::CloseLostDevice() {
         return;
     }
     FrameTrace("LINK LOST", m_comm.DeviceName(m_comm.m_nPortNo).c_str());
-    char detail[400];
-    std::snprintf(detail, sizeof(detail), "%s family %d: %s", m_comm.DeviceName(m_comm.m_nPortNo).c_str(),
-                  m_comm.m_nFamily, m_comm.m_strError.c_str());
-    m_log.Write("LINK LOST", detail);
+    LogDevice("LINK LOST", m_comm.m_nPortNo, m_comm.m_strError);
     m_comm.ClosePort();
     m_comm.m_bOpen = 0;
     m_bAutoReopen = 1;

@@ -2,9 +2,11 @@
 // its clients and the printer's state, sent back to the asking window. Answering reads state only:
 // no gate is made, the notice window stays, and the printer is not touched, so a teller session that
 // runs meanwhile (even one waiting inside a printer exchange) sees nothing of it.
+#include <algorithm>
 #include <cstdio>
 
 #include "app/main_frame.h"
+#include "gate/gate.h"
 
 namespace {
 
@@ -49,12 +51,17 @@ std::string CMainFrame::InfoText() {
 }
 
 std::intptr_t CMainFrame::AnswerInfo(os::Window sender) {
-    if (sender == 0 || !Platform().windows.IsWindow(sender)) {
+    // Never to the driver's own windows: the main window would ask itself again, and a gate would
+    // take the state for a request to run.
+    auto gateWindow = [sender](const std::unique_ptr<CGate>& gate) { return gate->m_hWnd == sender; };
+    if (sender == 0 || sender == m_hWnd || !Platform().windows.IsWindow(sender) ||
+        std::any_of(m_gates.begin(), m_gates.end(), gateWindow) ||
+        std::any_of(m_releasedGates.begin(), m_releasedGates.end(), gateWindow)) {
         return 0;
     }
     std::string text = InfoText();
     if (text.size() > kInfoBytes) {
-        text.resize(kInfoBytes);
+        text.resize(text.rfind('\n', kInfoBytes - 1) + 1);  // whole lines only
     }
     Platform().windows.SendCopyData(sender, m_hWnd, GATE_INFO, text.data(),
                                     static_cast<std::uint32_t>(text.size()));
