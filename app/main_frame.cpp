@@ -1,10 +1,13 @@
 // The main window: construction, creation, and the dispatch of its messages and commands.
 #include "app/main_frame.h"
 
+#include <cstdio>
+
 #include "app/dialogs.h"
 #include "gate/gate.h"
 
-CMainFrame::CMainFrame(os::Platform& platform) : m_comm(platform), m_pPlatform(&platform) {}
+CMainFrame::CMainFrame(os::Platform& platform)
+    : m_comm(platform), m_log(platform.system), m_pPlatform(&platform) {}
 
 CMainFrame::~CMainFrame() {
     // The window normally goes before its object; if it has not, it goes now, so that no message
@@ -70,6 +73,13 @@ os::MessageResult CMainFrame::OnMessage(os::Window self, const os::Message& mess
 
 int CMainFrame::OnCreate() {
     LoadSettings();
+    if (m_log.Enabled()) {
+        char detail[400];
+        std::snprintf(detail, sizeof(detail), "Lodevar %s pid %u %s", LODEVAR_VERSION,
+                      Platform().system.ProcessId(), Platform().module.FileName(260).c_str());
+        m_log.Write("START", detail);
+        LogSettings("SETTINGS");
+    }
     AddTrayIcon();
     os::IWindows& windows = Platform().windows;
     windows.Show(m_hWnd, os::kShowMinimize);

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/diag_log.h"
 #include "comm/comm.h"
+#include "lodevar_version.h"
 #include "os/platform.h"
 #include "res/resource.h"
 
@@ -35,6 +37,10 @@ constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 constexpr std::uintptr_t GATE_REGISTER = 1;
 constexpr std::uintptr_t GATE_RELEASE = 2;
 constexpr std::uintptr_t GATE_SHUTDOWN = 3;
+// The driver's state for a diagnostic program (pbclient info, the kit's health check): answered with
+// a copy-data block to the sender's window, without a gate and without touching the printer.
+constexpr std::uintptr_t GATE_INFO = 4;
+inline constexpr char kInfoSignature[] = "LODEVAR_INFO\n";
 
 // A registration block carries no data: its size field names the window for end-of-print notices.
 // Under Wine the size of a block without data does not survive the way between processes, so the
@@ -78,6 +84,10 @@ public:
     void OnCommand(int command);
     std::intptr_t OnCopyData(os::Window sender, const os::Message& message);
     void OnTaskbarCreated();
+    // The answer to GATE_INFO: 1 when the state was sent to `sender`, 0 when it is no window.
+    std::intptr_t AnswerInfo(os::Window sender);
+    // The state as "key=value" lines.
+    std::string InfoText();
     // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
     void OnExchangeDone();
     // Arms the retry timer: a post was refused, and what it was to start must not be lost.
@@ -135,9 +145,25 @@ public:
 
     void FrameTrace(const char* tag, const char* detail);
 
+    // ---- what the operator and branch IT see of the printer's state ---------------------------
+    // The tray tip: m_strTip, and on a second line the printer's state (the status text after an
+    // open or a failure, the link's error after a failed open or a lost link).
+    std::string TrayTip() const;
+    void SetTrayState(const std::string& state);
+    // The open succeeded: the tip says so, with a balloon when the printer had been lost or had not
+    // opened before.
+    void DeviceOpened();
+    void DeviceOpenFailed();
+    // The link was lost during an exchange: the tip and a warning balloon say so.
+    void DeviceLost();
+    void LogSettings(const char* event);
+    // A device event: "COM1 family 0: <text>".
+    void LogDevice(const char* event, int port, const std::string& text);
+
     // ---- fields -------------------------------------------------------------------------------
     os::Window m_hClientWnd = 0;
-    std::string m_strTip = "Banking Printer Driver V1.0";
+    // "Banking Printer Driver V1.0": the major and minor version of the one version source.
+    std::string m_strTip = "Banking Printer Driver V" LODEVAR_VERSION_SHORT;
     int m_nTrace = 0;
     std::string m_strHomeDir;
     std::vector<CGate*> m_listGate;
@@ -153,6 +179,10 @@ public:
     // The font code whose operations a gate ran last: the printer's font, which every gate's print
     // request compares with its own (Myoungjo, normal size until then).
     int m_nPrinterFont = '3';
+    CDiagLog m_log;
+    // The state the tray tip shows, and whether the printer is open (1), down (2) or not yet opened (0).
+    std::string m_strTrayState;
+    int m_nLinkState = 0;
     char m_szClassName[128] = "QRVA Bank Driver";
     char m_szWindowName[128] = "QRVA Bank Driver";
     os::Window m_hWnd = 0;

@@ -38,6 +38,7 @@ void CMainFrame::OnCloseQuiet() {
     if (!WindowAlive()) {
         return;
     }
+    m_log.Write("QUIET CLOSE", ExchangeRunning() ? "during a printer exchange" : "");
     if (ExchangeRunning()) {
         // The running exchange may wait without end (a passbook wait): it is interrupted, answers
         // 242, and the close runs as soon as it has returned.
@@ -50,6 +51,7 @@ void CMainFrame::OnCloseQuiet() {
 
 void CMainFrame::ClosingSteps() {
     os::IWindows& windows = Platform().windows;
+    m_log.Write("END", "");
     if (m_bMsrWait != 0) {
         windows.KillTimer(m_hWnd, kMsrTimerId);
         m_bMsrWait = 0;

@@ -58,8 +58,12 @@ int CMainFrame::OpenAttempts() {
             m_strStatus = text::kInitDone;
             m_comm.m_bOpen = 1;
             m_bAutoReopen = 0;
+            LogDevice("OPEN", port, m_strStatus);
+            DeviceOpened();
             return status::DONE;
         }
+        // The family as far as it is known: 242 when no printer answered the probe.
+        LogDevice("OPEN FAILED", port, m_comm.m_strError);
         if (m_comm.LinkDown()) {
             // Interrupted by a quiet close: no second attempt and no question.
             return status::ERR_PBPROFF;
@@ -67,12 +71,15 @@ int CMainFrame::OpenAttempts() {
         port = port == 1 ? 2 : 1;
     }
 
+    DeviceOpenFailed();
     NotifyPrintEnd(result);
     CMsgDlg question(Platform().desktop, m_hWnd);
     question.m_strMessage = text::kRetryQuestion;
     if (question.DoModal() != os::kIdOk) {
         m_bAutoReopen = 0;
     }
+    m_log.Write("QUESTION", m_bAutoReopen != 0 ? "yes: the next request opens the printer again"
+                                               : "no: no open until the tray's initialise or the settings");
     return status::ERR_PBPROFF;
 }
 
@@ -84,6 +91,7 @@ void CMainFrame::OnInitPrinter() {
     if (m_bMsrWait != 0) {
         StopMsrAdvise(m_pMsrGate);
     }
+    m_log.Write("INIT", m_comm.m_bOpen == 0 ? "open" : "initialise command");
     if (m_comm.m_bOpen == 0) {
         m_bAutoReopen = 1;
         OpenPrinter(0);
@@ -113,14 +121,29 @@ int CMainFrame::StatusName(int code) {
     }
     m_strStatus = m_comm.GetErrorText();
     const char* name = status::Name(code);
+    char tag[16];
     if (name != nullptr) {
         FrameTrace(name, m_strStatus.c_str());
     } else {
-        char tag[16];
         std::snprintf(tag, sizeof(tag), "0x%02x", static_cast<unsigned>(code));
         FrameTrace(tag, "NO Define Msg");
     }
+    // The status and the driver's own text: never data of the request that failed.
+    char detail[400];
+    std::snprintf(detail, sizeof(detail), "%d %s: %s", code, name != nullptr ? name : tag,
+                  m_strStatus.c_str());
+    m_log.Write("STATUS", detail);
+    if (!m_strStatus.empty()) {
+        SetTrayState(m_strStatus);
+    }
     return 1;
+}
+
+void CMainFrame::LogDevice(const char* event, int port, const std::string& text) {
+    char detail[400];
+    std::snprintf(detail, sizeof(detail), "%s family %d: %s",
+                  CComm::DeviceName(static_cast<std::uint8_t>(port)).c_str(), m_comm.m_nFamily, text.c_str());
+    m_log.Write(event, detail);
 }
 
 void CMainFrame::FrameTrace(const char* tag, const char* detail) {

@@ -30,9 +30,11 @@ void CMainFrame::CloseLostDevice() {
         return;
     }
     FrameTrace("LINK LOST", m_comm.DeviceName(m_comm.m_nPortNo).c_str());
+    LogDevice("LINK LOST", m_comm.m_nPortNo, m_comm.m_strError);
     m_comm.ClosePort();
     m_comm.m_bOpen = 0;
     m_bAutoReopen = 1;
+    DeviceLost();
 }
 
 void CMainFrame::EndOfExchange() {

@@ -27,6 +27,8 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
                 RetryLater();
             }
             return 0;
+        case GATE_INFO:
+            return AnswerInfo(sender);
         default:
             return 0;
     }

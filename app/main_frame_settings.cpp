@@ -46,8 +46,9 @@ void CMainFrame::LoadSettings() {
     os::IModule& module = Platform().module;
     os::ISystem& system = Platform().system;
     std::string folder = CComm::GetModuleFolder(module);
+    std::string user;
     if (ModuleNameFits(module, kModuleNameChars)) {
-        std::string user = BuildPath(folder, "\\User");
+        user = BuildPath(folder, "\\User");
         if (!user.empty()) {
             system.CreateFolder(user.c_str());  // an existing folder or a failure is fine
         }
@@ -63,6 +64,15 @@ void CMainFrame::LoadSettings() {
     m_nSpeed = system.ProfileInt(kSection, "SPEED", 9600, path.c_str());
     m_nTrace = system.ProfileInt(kSection, "TRACE", 0, path.c_str());
     m_nModel = system.ProfileInt(kSection, "MODEL", 242, path.c_str());
+    // The diagnostics log is switched on here only, by hand: nothing the driver writes touches LOG.
+    m_log.Open(user, system.ProfileInt(kSection, "LOG", 0, path.c_str()) != 0);
+}
+
+void CMainFrame::LogSettings(const char* event) {
+    char detail[160];
+    std::snprintf(detail, sizeof(detail), "PORT=%d SPEED=%d TRACE=%d MODEL=%d", m_nPort, m_nSpeed, m_nTrace,
+                  m_nModel);
+    m_log.Write(event, detail);
 }
 
 void CMainFrame::StoreSettings(const std::string& path) {
@@ -135,6 +145,7 @@ void CMainFrame::ApplySettingsAndOpen(const SettingsChoice& choice) {
     m_nSpeed = choice.speed;
     m_nTrace = choice.trace;
     m_nModel = choice.model;
+    LogSettings("SETTINGS DIALOG");
     m_bAutoReopen = 1;
     OpenPrinter(0);
 }

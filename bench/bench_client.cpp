@@ -49,13 +49,13 @@ double Quantile(std::vector<double> samples, double fraction) {
     return samples[rank];
 }
 
-int Teller(lvc_client& client) {
+int Teller(lvc_client* client) {
     bool allDone = true;
     const double begin = NowUs();
     for (const bench::Step& step : bench::kTellerTransaction) {
         const lvc_request request = bench::Request(step);
         const double start = NowUs();
-        int result = lvc_send(&client, &request);
+        int result = lvc_send(client, &request);
         std::printf("step\t%.9s\t%d\t%.3f\n", request.text, result, (NowUs() - start) / 1000.0);
         allDone = allDone && result == LVC_DONE;
     }
@@ -63,12 +63,13 @@ int Teller(lvc_client& client) {
     return allDone ? 0 : 1;
 }
 
-// One WM_COPYDATA to `target`, sent as lvc_send sends it; the window's answer, or -1.
-LRESULT SendBlock(const lvc_client& client, HWND target, const lvc_request& request) {
+// One WM_COPYDATA to `target` from `from`, sent as lvc_send sends it; the window's answer, or -1.
+LRESULT SendBlock(HWND from, HWND target, const lvc_request& request) {
     COPYDATASTRUCT copy{0, static_cast<DWORD>(request.size), const_cast<char*>(request.text)};
     DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(client.window),
-                            reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, client.timeout_ms, &answer) == 0) {
+    if (SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
+                            reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, LVC_DEFAULT_TIMEOUT_MS,
+                            &answer) == 0) {
         return -1;
     }
     return static_cast<LRESULT>(answer);
@@ -78,24 +79,27 @@ LRESULT SendBlock(const lvc_client& client, HWND target, const lvc_request& requ
 // to the driver's gate, to its main window (which ignores a block with tag 0, answering 0) and to the
 // bare window, after a warm-up; then what the driver's own steps cost here: one pass of its waits
 // (os/win32/win32_clock.cpp), the MSR poll's timer set and killed as 'A' and 'U' do, one trace record
-// (the gate writes one per 'A' and one per 'U').
-int Roundtrip(lvc_client& client, int pairs) {
+// (the gate writes one per 'A' and one per 'U'). The blocks to the main and the bare window come from
+// a message window of the bench's own, as the kit's come from the client's.
+int Roundtrip(lvc_client* client, int pairs) {
     HWND bare = FindWindowA(kBareWindow, kBareWindow);
     if (bare == nullptr) {
         std::fprintf(stderr, "bench-client: no bare window program is running\n");
         return 1;
     }
+    HWND own = CreateWindowExA(0, "STATIC", "bench", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND driver = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(lvc_driver_window(client)));
     const lvc_request blocks[] = {bench::Request({'A', 0, 0, '0', ""}), bench::Request({'U', 0, 0, '0', ""})};
     const std::function<bool(const lvc_request&)> targets[] = {
-        [&](const lvc_request& block) { return lvc_send(&client, &block) == LVC_DONE; },
-        [&](const lvc_request& block) { return SendBlock(client, client.driver, block) == 0; },
-        [&](const lvc_request& block) { return SendBlock(client, bare, block) == 1; },
+        [&](const lvc_request& block) { return lvc_send(client, &block) == LVC_DONE; },
+        [&](const lvc_request& block) { return SendBlock(own, driver, block) == 0; },
+        [&](const lvc_request& block) { return SendBlock(own, bare, block) == 1; },
     };
     // A wait of the driver that its wake handle ends at once (the printer's byte has come).
     HANDLE wake = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     const std::function<void()> steps[] = {
         [&] { MsgWaitForMultipleObjectsEx(1, &wake, 1000, QS_ALLINPUT, MWMO_INPUTAVAILABLE); },
-        [&] { SetTimer(client.window, 1, 1000, nullptr), KillTimer(client.window, 1); },
+        [&] { SetTimer(own, 1, 1000, nullptr), KillTimer(own, 1); },
         [] { OutputDebugStringA("Lodevar gate [GATE]BANK_ADVISE_MSR: ADVISE OK\n"); },
     };
     std::vector<double> times[6];  // those of the targets, then those of the steps
@@ -158,19 +162,19 @@ int main(int argc, char** argv) {
         std::fputs("usage: bench-client teller | roundtrip N | close-bare\n", stderr);
         return 2;
     }
-    lvc_client client;
+    lvc_client* client = nullptr;
     if (lvc_open(&client) != LVC_DONE) {
-        std::fprintf(stderr, "bench-client: cannot open the client (%lu)\n", client.os_error);
+        std::fprintf(stderr, "bench-client: cannot open the client (%lu)\n", GetLastError());
         return 1;
     }
     int status = 1;
-    int registered = lvc_register(&client);
+    int registered = lvc_register(client);
     if (registered != LVC_DONE) {
         std::fprintf(stderr, "bench-client: no registration with the driver (%d %s)\n", registered,
                      lvc_status_name(registered));
     } else {
         status = teller ? Teller(client) : Roundtrip(client, std::atoi(argv[2]));
     }
-    lvc_close(&client);
+    lvc_close(client);
     return status;
 }

@@ -3,6 +3,7 @@
 //
 //   pbclient [--timeout SECONDS] [--queued [--nowait]] COMMAND [ARG...]
 //   pbclient [--timeout SECONDS] session FILE|-
+//   pbclient --help | --version
 //
 // One command registers with the driver when it needs a gate, runs, and releases the gate. A session
 // runs one command per line (blank lines and lines starting with '#' are skipped) on one
@@ -15,13 +16,15 @@
 // result's name and DETAIL its text. Other lines: "register" and "find" give the gate or the driver
 // window as "gate N" / "driver N" (decimal); an advise reply is "advise-reply 1 DONE LLL DATA" (LLL
 // the stripe's full length); an end-of-print notice is "print-end STATUS NAME driver N M" (N the
-// driver's window, M the value the driver puts before the status, -1). Texts are UTF-8 when the
-// output is a file or a pipe, and go to a Windows console as Unicode (WriteConsoleW), so they read
-// right whatever the console's code page.
+// driver's window, M the value the driver puts before the status, -1). "info" prints the driver's
+// state as "key=value" lines and changes nothing in the driver (no registration, no printer work);
+// "health" is the kit's health check, its state lines and then its result line. Texts are UTF-8 when
+// the output is a file or a pipe, and go to a Windows console as Unicode (WriteConsoleW), so they
+// read right whatever the console's code page.
 //
 // Exit code: 0 when every request succeeded (result 1, or 0 for a print of an empty text), 1 when
-// one did not (a driver status, or a failure of the kit: no driver, time-out, a limit broken), 2 for
-// a command line or session line that is not understood.
+// one did not (a driver status, or a failure of the kit: time-out, a limit broken), 2 for a command
+// line or session line that is not understood, 3 when no driver answered (none is running).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -32,13 +35,17 @@
 #include <vector>
 
 #include "client/lodevar_client.h"
+#include "lodevar_version.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: pbclient [--timeout SECONDS] [--queued [--nowait]] COMMAND [ARG...]\n"
     "       pbclient [--timeout SECONDS] session FILE|-\n"
+    "       pbclient --help | --version\n"
     "commands:\n"
+    "  info                     the driver's state (changes nothing in the driver)\n"
+    "  health                   find, register, the driver's state, release\n"
     "  find                     the driver's main window\n"
     "  register                 register and show the gate\n"
     "  release                  release the gate\n"
@@ -56,11 +63,13 @@ const char kUsage[] =
     "  wait-event SECONDS       wait for the signal of queued requests\n"
     "  wait-notice SECONDS      wait for an end-of-print notice\n"
     "  wait-file FILE SECONDS   wait until FILE exists (to pace a session from a script)\n"
-    "  sleep MILLISECONDS       pause, dispatching messages\n";
+    "  sleep MILLISECONDS       pause, dispatching messages\n"
+    "exit code: 0 done, 1 a request failed, 2 not understood, 3 no driver answered\n";
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNoDriver = 3;
 
 // ---- text --------------------------------------------------------------------------------------
 
@@ -197,7 +206,7 @@ void Pause(DWORD ms) {
 class CSession {
 public:
     explicit CSession(DWORD timeoutMs) : m_nTimeoutMs(timeoutMs) {}
-    ~CSession() { lvc_close(&m_client); }
+    ~CSession() { lvc_close(m_client); }
     CSession(const CSession&) = delete;
     CSession& operator=(const CSession&) = delete;
 
@@ -205,16 +214,17 @@ public:
         int result = lvc_open(&m_client);
         if (result != LVC_DONE) {
             EmitResult("open", result,
-                       std::string(lvc_status_text(result)) + " (" + std::to_string(m_client.os_error) + ")");
+                       std::string(lvc_status_text(result)) + " (" + std::to_string(GetLastError()) + ")");
             return false;
         }
-        m_client.timeout_ms = m_nTimeoutMs;
+        lvc_set_timeout(m_client, m_nTimeoutMs);
         return true;
     }
     // Runs one command line; false when it is not understood.
     bool Run(const CLine& line);
     void ShowArrivals();
     bool Failed() const { return m_bFailed; }
+    bool NoDriver() const { return m_bNoDriver; }
 
 private:
     int EnsureGate();
@@ -222,19 +232,25 @@ private:
                  char option, const std::string& data);
     void Raw(const std::string& text, bool queued, bool wait);
     void Advise(long waitSeconds);
+    void State(bool health);
+    void EmitAdvise(const lvc_advise_reply& reply);
     void Note(char letter, int result) {
         if (!lvc_succeeded(letter, result)) {
             m_bFailed = true;
         }
+        if (result == LVC_E_NO_DRIVER) {
+            m_bNoDriver = true;
+        }
     }
 
-    lvc_client m_client = {};
+    lvc_client* m_client = nullptr;
     DWORD m_nTimeoutMs;
     bool m_bFailed = false;
+    bool m_bNoDriver = false;
 };
 
 int CSession::EnsureGate() {
-    return m_client.gate != nullptr ? LVC_DONE : lvc_register(&m_client);
+    return lvc_gate_window(m_client) != 0 ? LVC_DONE : lvc_register(m_client);
 }
 
 void CSession::Request(const std::string& shown, bool queued, bool wait, char letter, int field1, int field2,
@@ -249,7 +265,7 @@ void CSession::Request(const std::string& shown, bool queued, bool wait, char le
         result = EnsureGate();
     }
     if (result == LVC_DONE) {
-        result = lvc_submit(&m_client, mode, wait ? m_nTimeoutMs : 0, letter, field1, field2, option,
+        result = lvc_submit(m_client, mode, wait ? m_nTimeoutMs : 0, letter, field1, field2, option,
                             data.data(), static_cast<int>(data.size()));
     }
     EmitResult(queued ? "queued " + what : what, result);
@@ -259,22 +275,18 @@ void CSession::Request(const std::string& shown, bool queued, bool wait, char le
 void CSession::Raw(const std::string& text, bool queued, bool wait) {
     char bytes[LVC_REQUEST_BYTES];
     int length = lvc_utf8_to_cp949(text.c_str(), bytes, sizeof(bytes));
-    lvc_request request = {};
     int result = LVC_E_ARGUMENT;
     const int limit = queued ? LVC_QUEUED_BLOCK : LVC_REQUEST_BYTES - 1;
     if (length >= LVC_HEADER_BYTES && length <= limit) {
-        std::memcpy(request.text, bytes, static_cast<std::size_t>(length));
-        request.size = queued ? LVC_QUEUED_BLOCK : length + 1;
         result = EnsureGate();
     }
     if (result == LVC_DONE && queued) {
-        ResetEvent(m_client.wait_event);
-        result = lvc_queue(&m_client, &request);
+        result = lvc_send_block(m_client, LVC_QUEUED, bytes, length);
         if (result == LVC_DONE && wait) {
-            result = lvc_wait_queued(&m_client, m_nTimeoutMs);
+            result = lvc_wait_queued(m_client, m_nTimeoutMs);
         }
     } else if (result == LVC_DONE) {
-        result = lvc_send(&m_client, &request);
+        result = lvc_send_block(m_client, LVC_IMMEDIATE, bytes, length + 1);  // with the terminating zero
     }
     EmitResult(queued ? "queued " + text : text, result);
     Note(length > 0 ? bytes[0] : '\0', result);
@@ -283,7 +295,7 @@ void CSession::Raw(const std::string& text, bool queued, bool wait) {
 void CSession::Advise(long waitSeconds) {
     int result = EnsureGate();
     if (result == LVC_DONE) {
-        result = lvc_advise(&m_client);
+        result = lvc_advise(m_client);
     }
     EmitResult("A00000000", result);
     Note('A', result);
@@ -291,34 +303,52 @@ void CSession::Advise(long waitSeconds) {
         return;
     }
     lvc_advise_reply reply;
-    result = lvc_wait_advise(&m_client, static_cast<DWORD>(waitSeconds) * 1000u, &reply);
+    result = lvc_wait_advise(m_client, static_cast<DWORD>(waitSeconds) * 1000u, &reply);
     if (result == LVC_DONE) {
-        char length[8];
-        std::snprintf(length, sizeof(length), "%03d", reply.declared_length);
-        EmitResult(
-            "advise-reply", result,
-            std::string(length) + " " + DisplayCp949(reply.data, static_cast<std::size_t>(reply.length)));
+        EmitAdvise(reply);
     } else {
         EmitResult("advise-reply", result);
     }
     Note('A', result);
 }
 
+void CSession::EmitAdvise(const lvc_advise_reply& reply) {
+    char length[8];
+    std::snprintf(length, sizeof(length), "%03d", reply.declared_length);
+    EmitResult("advise-reply", LVC_DONE,
+               std::string(length) + " " + DisplayCp949(reply.data, static_cast<std::size_t>(reply.length)));
+}
+
+// The driver's state ("info"), or the health check with it ("health").
+void CSession::State(bool health) {
+    std::string text(16384, '\0');
+    int result = health ? lvc_check_health(m_client, text.data(), static_cast<int>(text.size()))
+                        : lvc_driver_info(m_client, text.data(), static_cast<int>(text.size()));
+    text.resize(std::strlen(text.c_str()));
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        Emit(text.substr(at, end - at));
+        at = end + 1;
+    }
+    if (health || result != LVC_DONE) {
+        EmitResult(health ? "health" : "info", result);
+    }
+    Note('\0', result);
+}
+
 // What came without being asked for: a notice (the driver failed to open the printer) or a stripe.
 void CSession::ShowArrivals() {
-    if (m_client.print_end_pending) {
-        m_client.print_end_pending = 0;
-        const lvc_print_end& notice = m_client.print_end;
+    lvc_print_end notice;
+    if (lvc_take_print_end(m_client, &notice)) {
         EmitResult("print-end", notice.status,
                    "driver " + std::to_string(notice.driver_window) + " " + std::to_string(notice.minus_one));
     }
-    if (m_client.advise_pending) {
-        m_client.advise_pending = 0;
-        char length[8];
-        std::snprintf(length, sizeof(length), "%03d", m_client.advise.declared_length);
-        EmitResult("advise-reply", LVC_DONE,
-                   std::string(length) + " " +
-                       DisplayCp949(m_client.advise.data, static_cast<std::size_t>(m_client.advise.length)));
+    lvc_advise_reply reply;
+    if (lvc_take_advise(m_client, &reply)) {
+        EmitAdvise(reply);
     }
 }
 
@@ -344,25 +374,28 @@ bool CSession::Run(const CLine& line) {
     long a = 0;
     long b = 0;
 
-    if (command == "find" && args == 0) {
-        int result = lvc_find_driver(&m_client);
+    if (command == "info" && args == 0 && !queued) {
+        State(false);
+    } else if (command == "health" && args == 0 && !queued) {
+        State(true);
+    } else if (command == "find" && args == 0) {
+        int result = lvc_find_driver(m_client);
         EmitResult("find", result,
-                   result == LVC_DONE
-                       ? "driver " + std::to_string(reinterpret_cast<ULONG_PTR>(m_client.driver))
-                       : lvc_status_text(result));
+                   result == LVC_DONE ? "driver " + std::to_string(lvc_driver_window(m_client))
+                                      : lvc_status_text(result));
         Note('\0', result);
     } else if (command == "register" && args == 0) {
         int result = EnsureGate();
         EmitResult("register", result,
-                   result == LVC_DONE ? "gate " + std::to_string(reinterpret_cast<ULONG_PTR>(m_client.gate))
+                   result == LVC_DONE ? "gate " + std::to_string(lvc_gate_window(m_client))
                                       : lvc_status_text(result));
         Note('\0', result);
     } else if (command == "release" && args == 0) {
-        int result = lvc_release(&m_client);
+        int result = lvc_release(m_client);
         EmitResult("release", result);
         Note('\0', result);
     } else if (command == "shutdown" && args == 0) {
-        int result = lvc_shutdown(&m_client);
+        int result = lvc_shutdown(m_client);
         EmitResult("shutdown", result);
         Note('\0', result);
     } else if (command == "paper-in" && args == 1 && (word(0) == "passbook" || word(0) == "chit")) {
@@ -401,18 +434,19 @@ bool CSession::Run(const CLine& line) {
     } else if (command == "raw" && args >= 1) {
         Raw(line.Rest(at + 1), queued, wait);
     } else if (command == "wait-event" && args == 1 && Number(word(0), 86400, a)) {
-        int result = lvc_wait_queued(&m_client, static_cast<DWORD>(a) * 1000u);
+        int result = lvc_wait_queued(m_client, static_cast<DWORD>(a) * 1000u);
         EmitResult("wait-event", result);
         Note('\0', result);
     } else if (command == "wait-notice" && args == 1 && Number(word(0), 86400, a)) {
-        if (!m_client.print_end_pending) {
-            int result = lvc_wait_print_end(&m_client, static_cast<DWORD>(a) * 1000u, nullptr);
-            if (result == LVC_DONE) {
-                m_client.print_end_pending = 1;  // shown below
-            } else {
-                EmitResult("print-end", result);
-                Note('\0', result);
-            }
+        lvc_print_end notice;
+        int result = lvc_wait_print_end(m_client, static_cast<DWORD>(a) * 1000u, &notice);
+        if (result == LVC_DONE) {
+            EmitResult(
+                "print-end", notice.status,
+                "driver " + std::to_string(notice.driver_window) + " " + std::to_string(notice.minus_one));
+        } else {
+            EmitResult("print-end", result);
+            Note('\0', result);
         }
     } else if (command == "sleep" && args == 1 && Number(word(0), 3600000, a)) {
         Pause(static_cast<DWORD>(a));
@@ -495,6 +529,12 @@ int Main(const std::vector<std::string>& args) {
         std::fputs(kUsage, at >= args.size() ? stderr : stdout);
         return at >= args.size() ? kExitUsage : kExitOk;
     }
+    if (args[at] == "--version" && at + 1 == args.size()) {
+        char kit[32];
+        lvc_version(kit, sizeof(kit));
+        Emit(std::string("pbclient ") + LODEVAR_VERSION + " (client kit " + kit + ")");
+        return kExitOk;
+    }
     std::vector<std::string> lines;
     if (args[at] == "session") {
         std::string text;
@@ -530,7 +570,9 @@ int Main(const std::vector<std::string>& args) {
             }
         }
     }
-    if (exitCode == kExitOk && session.Failed()) {
+    if (exitCode == kExitOk && session.NoDriver()) {
+        exitCode = kExitNoDriver;
+    } else if (exitCode == kExitOk && session.Failed()) {
         exitCode = kExitFailed;
     }
     return exitCode;

@@ -4,8 +4,11 @@
  * in Myoungjo), ejects the passbook and releases its gate, printing each step's result: the code,
  * its name and its text. It ends with 0 when every step succeeded.
  *
- * Build it from the repository's top folder, for example with mingw-w64:
- *   x86_64-w64-mingw32-gcc -I. -o teller_example.exe examples/teller_example.c client/lodevar_client.c
+ * Build it with the kit's source (a static build), for example with mingw-w64 from the repository's
+ * top folder (lodevar_version.h is made by the build, and is in the developers' zip):
+ *   x86_64-w64-mingw32-gcc -I. -Ibuild/mingw-x64/generated -o teller_example.exe \
+ *       examples/teller_example.c client/lodevar_client.c
+ * or against the DLL: the same program linked with lodevar_client.dll instead of the .c.
  */
 #include <stdio.h>
 
@@ -19,7 +22,7 @@ static int show(const char* step, int result) {
 }
 
 int main(void) {
-    lvc_client client;
+    lvc_client* client = NULL;
     char korean[LVC_PRINT_MAX + 1];
     int result;
 
@@ -30,30 +33,30 @@ int main(void) {
     result = show("open", lvc_open(&client));
     if (result == LVC_DONE) {
         /* A paper-in waits until the teller puts the passbook in: give each request 30 s. */
-        client.timeout_ms = 30000;
-        result = show("register", lvc_register(&client));
+        lvc_set_timeout(client, 30000);
+        result = show("register", lvc_register(client));
     }
     if (result == LVC_DONE) {
-        result = show("paper in", lvc_paper_in(&client, 0));
+        result = show("paper in", lvc_paper_in(client, LVC_PASSBOOK));
     }
-    /* Row 3, column 2, font '1' (Godic, normal size). */
+    /* Row 3, column 2, Godic at normal size. */
     if (result == LVC_DONE) {
-        result = show("print row 3", lvc_print(&client, 3, 2, '1', "2026-12-06  DEPOSIT      150,000"));
+        result = show("print row 3", lvc_print(client, 3, 2, LVC_FONT_GODIC, "2026-12-06  DEPOSIT      150,000"));
     }
-    /* The driver prints code page 949: convert the UTF-8 text first. Font '3' is Myoungjo. */
+    /* The driver prints code page 949: convert the UTF-8 text first. */
     if (result == LVC_DONE) {
         result = lvc_utf8_to_cp949("2026-12-06  급여 입금  2,350,000", korean, (int)sizeof(korean));
         if (result >= 0) {
-            result = lvc_print(&client, 4, 2, '3', korean);
+            result = lvc_print(client, 4, 2, LVC_FONT_MYOUNGJO, korean);
         }
         result = show("print row 4", result);
     }
     if (result == LVC_DONE) {
-        result = show("eject", lvc_eject(&client));
+        result = show("eject", lvc_eject(client));
     }
-    if (client.gate != NULL) {
-        show("release", lvc_release(&client));
+    if (lvc_gate_window(client) != 0) {
+        show("release", lvc_release(client));
     }
-    lvc_close(&client);
+    lvc_close(client);
     return result == LVC_DONE ? 0 : 1;
 }

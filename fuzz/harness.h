@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/main_frame.h"
 #include "comm/timing.h"
@@ -143,7 +144,8 @@ struct CFuzzPump : os::IMessagePump {
 };
 
 // A teller application's window: fails on any record the driver sends it that is neither an MSR
-// advise reply nor an end-of-print notice of the documented shape.
+// advise reply, an end-of-print notice nor an answer to a state query (copy-data tag 4) of the
+// documented shape.
 struct CClientWindow : os::IWindowProc {
     os::MessageResult OnMessage(os::Window, const os::Message& message) override {
         if (message.id != os::kWmCopyData) {
@@ -158,6 +160,11 @@ struct CClientWindow : os::IWindowProc {
             }
             Expect(strnlen(bytes + 9, 99) <= 98,
                    "the MSR advise reply's text is not terminated within its 99 bytes");
+        } else if (message.copyTag == GATE_INFO) {
+            const std::string_view text(bytes, message.copySize);
+            Expect(text.substr(0, sizeof(kInfoSignature) - 1) == kInfoSignature && text.size() <= 4096 &&
+                       text.back() == '\n',
+                   "the driver's state is not its signature and whole lines within 4096 bytes");
         } else {
             Expect(message.copySize == kPrintEndBytes,
                    "a client received a record of %u bytes that is neither reply nor notice",

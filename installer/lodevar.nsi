@@ -1,8 +1,11 @@
 ; Lodevar's Windows installer, made on the build machine by installer/CMakeLists.txt:
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DTARGET=amd64-unicode|x86-unicode -DVERSION=1.0.0
-;            -DLODEVAR_EXE=... -DPBCLIENT_EXE=... -DPORTCHECK_EXE=... -DICON=... -DOUTFILE=... lodevar.nsi
+;            -DLODEVAR_EXE=... -DPBCLIENT_EXE=... -DPORTCHECK_EXE=... -DCLIENT_DLL_X86=... -DCLIENT_DLL_X64=...
+;            -DCLIENT_DIR=... -DVERSION_H=... -DGUIDE=... -DICON=... -DOUTFILE=... lodevar.nsi
 ;
-; It installs lodevar.exe, pbclient.exe and portcheck.exe into a folder the operator can write
+; It installs lodevar.exe, pbclient.exe and portcheck.exe, and in "client" the client kit for teller
+; applications (lodevar_client.dll for x86 and x64, its header, .def and source, the C# wrapper with its
+; sample, the developer guide), into a folder the operator can write
 ; (C:\Lodevar unless chosen otherwise: the driver keeps its settings in "User\CommData.ini" beside
 ; itself), writes that file from the settings page, can start the driver when the user logs on
 ; (the user's Run key), and registers an uninstaller. Everything is per user: nothing needs
@@ -442,6 +445,21 @@ Section "-Lodevar"
     File "/oname=lodevar.exe" "${LODEVAR_EXE}"
     File "/oname=pbclient.exe" "${PBCLIENT_EXE}"
     File "/oname=portcheck.exe" "${PORTCHECK_EXE}"
+    ; The client kit: a teller application takes the DLL of its own bitness.
+    SetOutPath "$INSTDIR\client\x86"
+    File "/oname=lodevar_client.dll" "${CLIENT_DLL_X86}"
+    SetOutPath "$INSTDIR\client\x64"
+    File "/oname=lodevar_client.dll" "${CLIENT_DLL_X64}"
+    SetOutPath "$INSTDIR\client\dotnet"
+    File "${CLIENT_DIR}\dotnet\Lodevar.cs"
+    File "${CLIENT_DIR}\dotnet\Sample.cs"
+    SetOutPath "$INSTDIR\client"
+    File "${CLIENT_DIR}\lodevar_client.h"
+    File "${CLIENT_DIR}\lodevar_client.c"
+    File "${CLIENT_DIR}\lodevar_client.def"
+    File "${VERSION_H}"
+    File "${GUIDE}"
+    SetOutPath "$INSTDIR"
 
     ; The keys in the order the driver writes them back.
     CreateDirectory "$INSTDIR\User"
@@ -494,6 +512,19 @@ Section "un.$(SecProgram)" SecProgram
     Delete "$INSTDIR\lodevar.exe"
     Delete "$INSTDIR\pbclient.exe"
     Delete "$INSTDIR\portcheck.exe"
+    Delete "$INSTDIR\client\x86\lodevar_client.dll"
+    Delete "$INSTDIR\client\x64\lodevar_client.dll"
+    Delete "$INSTDIR\client\dotnet\Lodevar.cs"
+    Delete "$INSTDIR\client\dotnet\Sample.cs"
+    Delete "$INSTDIR\client\lodevar_client.h"
+    Delete "$INSTDIR\client\lodevar_client.c"
+    Delete "$INSTDIR\client\lodevar_client.def"
+    Delete "$INSTDIR\client\lodevar_version.h"
+    Delete "$INSTDIR\client\developer-guide.md"
+    RMDir "$INSTDIR\client\x86"
+    RMDir "$INSTDIR\client\x64"
+    RMDir "$INSTDIR\client\dotnet"
+    RMDir "$INSTDIR\client"
 SectionEnd
 
 Section /o "un.$(SecSettings)" SecSettings

@@ -92,6 +92,11 @@ public:
     virtual bool AddTrayIcon(Window owner, std::uint32_t id, std::uint32_t callbackMessage,
                              const char* tip) = 0;
     virtual void DeleteTrayIcon(Window owner, std::uint32_t id) = 0;
+    // Changes the tip of the icon (at most 127 characters are shown).
+    virtual bool SetTrayTip(Window owner, std::uint32_t id, const char* tip) = 0;
+    // Shows a balloon at the icon with a title and a text, with the warning sign or the information one.
+    virtual bool ShowTrayBalloon(Window owner, std::uint32_t id, const char* title, const char* text,
+                                 bool warning) = 0;
     // Shows the tray menu (menu resource 132) at the cursor; the item chosen reaches `owner` as
     // WM_COMMAND.
     virtual void ShowTrayMenu(Window owner) = 0;

@@ -15,6 +15,7 @@ packages=(
     wine wine64 xvfb xauth
     locales fonts-nanum imagemagick
     nsis
+    mono-mcs
 )
 
 sudo=""

@@ -75,11 +75,15 @@ int CSimSystem::ProfileInt(const char* section, const char* key, int defaultValu
     return static_cast<int>(negative ? -number : number);
 }
 
+bool CSimSystem::FolderOf(const std::string& path) const {
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos || folders.count(path.substr(0, slash)) != 0;
+}
+
 bool CSimSystem::WriteProfileValue(const char* section, const char* key, const char* value,
                                    const char* file) {
     std::string path = Lower(file);
-    std::size_t slash = path.rfind('\\');
-    if (slash != std::string::npos && folders.count(path.substr(0, slash)) == 0) {
+    if (!FolderOf(path)) {
         return false;  // the folder does not exist
     }
     m_files[path][Lower(section)][Lower(key)] = value;
@@ -108,6 +112,40 @@ void CSimSystem::SetProfileValue(const std::string& file, const std::string& sec
 
 bool CSimSystem::ProfileFileExists(const std::string& file) const {
     return m_files.count(Lower(file)) != 0;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+long long CSimSystem::FileSize(const char* path) {
+    auto it = m_plainFiles.find(Lower(path));
+    return it == m_plainFiles.end() ? -1 : static_cast<long long>(it->second.size());
+}
+
+bool CSimSystem::AppendText(const char* path, const char* text) {
+    std::string lower = Lower(path);
+    if (failAppend || !FolderOf(lower)) {
+        return false;
+    }
+    m_plainFiles[lower] += text;
+    return true;
+}
+
+bool CSimSystem::RenameFile(const char* from, const char* to) {
+    auto it = m_plainFiles.find(Lower(from));
+    if (failReplace || it == m_plainFiles.end()) {
+        return false;
+    }
+    std::string bytes = std::move(it->second);
+    m_plainFiles.erase(it);
+    m_plainFiles[Lower(to)] = std::move(bytes);
+    return true;
+}
+
+std::string CSimSystem::FileText(const std::string& path) const {
+    auto it = m_plainFiles.find(Lower(path));
+    return it == m_plainFiles.end() ? "<missing>" : it->second;
 }
 
 }  // namespace sim

@@ -23,6 +23,10 @@ public:
     int ProfileInt(const char* section, const char* key, int defaultValue, const char* file) override;
     bool WriteProfileValue(const char* section, const char* key, const char* value,
                            const char* file) override;
+    long long FileSize(const char* path) override;
+    bool AppendText(const char* path, const char* text) override;
+    bool RenameFile(const char* from, const char* to) override;
+    os::LocalTime Now() override { return now; }
     void DebugOutput(const char* text) override { debugLines.emplace_back(text); }
 
     // ---- the test's side ----------------------------------------------------------------------
@@ -53,6 +57,13 @@ public:
     std::vector<std::string> profileWrites;
     std::vector<std::string> debugLines;
 
+    // Plain files (the diagnostics log), kept as the bytes given; "<missing>" for none. A file can
+    // only be made inside a folder that exists.
+    std::string FileText(const std::string& path) const;
+    bool failAppend = false;
+    bool failReplace = false;
+    os::LocalTime now = {2026, 12, 6, 9, 30, 0, 0};
+
 private:
     using Section = std::map<std::string, std::string>;  // lower-case key -> value
     using File = std::map<std::string, Section>;         // lower-case section -> keys
@@ -64,7 +75,9 @@ private:
     std::map<std::string, Event> m_events;
     std::map<os::Handle, std::string> m_handles;
     os::Handle m_hNext = 0x7000;
-    std::map<std::string, File> m_files;  // lower-case path -> contents
+    std::map<std::string, File> m_files;              // lower-case path -> contents
+    std::map<std::string, std::string> m_plainFiles;  // lower-case path -> bytes
+    bool FolderOf(const std::string& path) const;
 };
 
 }  // namespace sim

@@ -204,6 +204,25 @@ void CSimWindows::DeleteTrayIcon(os::Window owner, std::uint32_t id) {
     ++m_tray.deletes;
 }
 
+bool CSimWindows::SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) {
+    (void)owner;
+    if (!m_tray.shown || id != m_tray.id) {
+        return false;
+    }
+    m_tray.tip = tip;
+    return true;
+}
+
+bool CSimWindows::ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
+                                  bool warning) {
+    (void)owner;
+    if (!m_tray.shown || id != m_tray.id) {
+        return false;
+    }
+    m_tray.balloons.push_back(std::string(warning ? "!" : "") + title + "|" + text);
+    return true;
+}
+
 void CSimWindows::ShowTrayMenu(os::Window owner) {
     ++m_tray.menusShown;
     if (trayMenuChoices.empty()) {

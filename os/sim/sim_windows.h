@@ -38,6 +38,9 @@ public:
     bool AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
                      const char* tip) override;
     void DeleteTrayIcon(os::Window owner, std::uint32_t id) override;
+    bool SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) override;
+    bool ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
+                         bool warning) override;
     void ShowTrayMenu(os::Window owner) override;
 
     // ---- the test's side ----------------------------------------------------------------------
@@ -76,6 +79,8 @@ public:
         int adds = 0;
         int deletes = 0;
         int menusShown = 0;
+        // Every balloon shown, as "title|text", with "!" before the title for a warning.
+        std::vector<std::string> balloons;
     };
     const Tray& TrayIcon() const { return m_tray; }
     // The operator's pick the next times the tray menu is shown (0: clicks away).

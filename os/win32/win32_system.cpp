@@ -4,7 +4,10 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "os/win32/win32_handle.h"
+#include "os/win32/win32_text.h"
 
 namespace win32 {
 
@@ -43,6 +46,55 @@ int CWin32System::ProfileInt(const char* section, const char* key, int defaultVa
 bool CWin32System::WriteProfileValue(const char* section, const char* key, const char* value,
                                      const char* file) {
     return WritePrivateProfileStringA(section, key, value, file) != FALSE;
+}
+
+long long CWin32System::FileSize(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes)) {
+        return -1;
+    }
+    return static_cast<long long>((static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) |
+                                  attributes.nFileSizeLow);
+}
+
+bool CWin32System::AppendText(const char* path, const char* text) {
+    std::string utf8 = Utf8FromCp949(text);
+    if (utf8.empty() && text != nullptr) {
+        utf8 = text;  // not code page 949 after all: kept as it is rather than lost
+    }
+    // Shared with readers, writers and a rename, so that branch IT can open the file while the driver
+    // runs, and the driver's rotation works while they do.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        utf8.insert(0, "\xEF\xBB\xBF");
+    }
+    DWORD written = 0;
+    bool done = WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) != FALSE &&
+                written == utf8.size();
+    ::CloseHandle(file);
+    return done;
+}
+
+bool CWin32System::RenameFile(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+os::LocalTime CWin32System::Now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    os::LocalTime time;
+    time.year = now.wYear;
+    time.month = now.wMonth;
+    time.day = now.wDay;
+    time.hour = now.wHour;
+    time.minute = now.wMinute;
+    time.second = now.wSecond;
+    time.millisecond = now.wMilliseconds;
+    return time;
 }
 
 void CWin32System::DebugOutput(const char* text) {

@@ -18,6 +18,10 @@ public:
     int ProfileInt(const char* section, const char* key, int defaultValue, const char* file) override;
     bool WriteProfileValue(const char* section, const char* key, const char* value,
                            const char* file) override;
+    long long FileSize(const char* path) override;
+    bool AppendText(const char* path, const char* text) override;
+    bool RenameFile(const char* from, const char* to) override;
+    os::LocalTime Now() override;
     void DebugOutput(const char* text) override;
 };
 

@@ -23,6 +23,15 @@ NOTIFYICONDATAW IconData(os::Window owner, std::uint32_t id) {
     return data;
 }
 
+// Copies code page 949 text into a fixed wide field, cut so that the field keeps its terminator.
+template <std::size_t N>
+void CopyWide(wchar_t (&field)[N], const char* text) {
+    std::wstring wide = WideFromCp949(text);
+    std::size_t length = std::min<std::size_t>(wide.size(), N - 1);
+    std::copy_n(wide.c_str(), length, field);
+    field[length] = L'\0';
+}
+
 }  // namespace
 
 bool CWin32Windows::AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
@@ -34,10 +43,8 @@ bool CWin32Windows::AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_
     data.hIcon =
         static_cast<HICON>(LoadImageW(m_hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    std::wstring wideTip = WideFromCp949(tip);
     // At most 127 characters, so the tip field keeps its terminator.
-    std::size_t length = std::min<std::size_t>(wideTip.size(), std::size(data.szTip) - 1);
-    std::copy_n(wideTip.c_str(), length, data.szTip);
+    CopyWide(data.szTip, tip);
     bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
     if (data.hIcon != nullptr) {
         DestroyIcon(data.hIcon);
@@ -48,6 +55,23 @@ bool CWin32Windows::AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_
 void CWin32Windows::DeleteTrayIcon(os::Window owner, std::uint32_t id) {
     NOTIFYICONDATAW data = IconData(owner, id);
     Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+bool CWin32Windows::SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) {
+    NOTIFYICONDATAW data = IconData(owner, id);
+    data.uFlags = NIF_TIP;
+    CopyWide(data.szTip, tip);
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+bool CWin32Windows::ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
+                                    bool warning) {
+    NOTIFYICONDATAW data = IconData(owner, id);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
+    CopyWide(data.szInfoTitle, title);
+    CopyWide(data.szInfo, text);
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
 void CWin32Windows::ShowTrayMenu(os::Window owner) {

@@ -33,6 +33,9 @@ public:
     bool AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
                      const char* tip) override;
     void DeleteTrayIcon(os::Window owner, std::uint32_t id) override;
+    bool SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) override;
+    bool ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
+                         bool warning) override;
     void ShowTrayMenu(os::Window owner) override;
 
 private:

@@ -27,11 +27,15 @@
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
 //   memory PID              the private memory process PID has committed (its committed private regions)
 //                           and its working set: "committed=<bytes> workingset=<bytes>"
+//   tray                    the tips of the notification-area icons and the balloons shown, as the
+//                           shell keeps them in its tooltip windows: "tip=<text>" per icon, then
+//                           "balloon=<text>" per balloon on the screen
 // DIALOG is one of: settings, question, about, box (the driver's message boxes), error (the printer
 // library's and the power message boxes).
 // Exit code: 0 done, 1 not found or not in time, 2 usage.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -303,6 +307,75 @@ int Memory(DWORD pid) {
     return 0;
 }
 
+// The texts of a tooltip window's tools. The window belongs to the shell's process: the tool record
+// and its text buffer are made in that process's memory, where the tooltip writes them.
+std::vector<std::wstring> ToolTexts(HWND tooltip) {
+    std::vector<std::wstring> texts;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tooltip, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) {
+        return texts;
+    }
+    constexpr SIZE_T kTextChars = 1024;
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr,
+                                                     sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t),
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD_PTR count = 0;
+    if (remote != nullptr &&
+        SendMessageTimeoutW(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count) != 0) {
+        auto* remoteText = reinterpret_cast<wchar_t*>(remote + sizeof(TTTOOLINFOW));
+        for (DWORD_PTR i = 0; i < count; ++i) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.lpszText = remoteText;
+            std::vector<wchar_t> text(kTextChars, L'\0');
+            SIZE_T done = 0;
+            DWORD_PTR answer = 0;
+            if (!WriteProcessMemory(process, remoteText, text.data(), kTextChars * sizeof(wchar_t), &done) ||
+                !WriteProcessMemory(process, remote, &tool, sizeof(tool), &done) ||
+                SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote),
+                                    SMTO_ABORTIFHUNG, 5000, &answer) == 0 ||
+                !ReadProcessMemory(process, remoteText, text.data(), (kTextChars - 1) * sizeof(wchar_t),
+                                   &done)) {
+                continue;
+            }
+            texts.emplace_back(text.data());
+        }
+    }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return texts;
+}
+
+BOOL CALLBACK ListTooltip(HWND window, LPARAM balloons) {
+    if (_wcsicmp(ClassOf(window).c_str(), TOOLTIPS_CLASSW) != 0) {
+        return TRUE;
+    }
+    auto* shown = reinterpret_cast<std::vector<std::string>*>(balloons);
+    // A balloon on the screen carries its text as the window's text.
+    if (IsWindowVisible(window) && (GetWindowLongPtrW(window, GWL_STYLE) & TTS_BALLOON) != 0) {
+        shown->push_back("balloon=" + Utf8(TextOf(window)));
+    }
+    for (const std::wstring& text : ToolTexts(window)) {
+        if (!text.empty()) {
+            Print("tip=" + Utf8(text));
+        }
+    }
+    return TRUE;
+}
+
+int Tray() {
+    std::vector<std::string> balloons;
+    EnumWindows(ListTooltip, reinterpret_cast<LPARAM>(&balloons));
+    for (const std::string& line : balloons) {
+        Print(line);
+    }
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 2) {
         return Usage();
@@ -317,6 +390,9 @@ int Run(int argc, wchar_t** argv) {
     }
     if (command == L"kill") {
         return Kill(argc, argv);
+    }
+    if (command == L"tray") {
+        return Tray();
     }
     if (command == L"codepage") {
         Print("acp=" + std::to_string(GetACP()));

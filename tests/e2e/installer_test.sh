@@ -145,7 +145,8 @@ start_driver() {
     e2e_check_match "$1: the main window is there, hidden" "$E2E_OUT" "^window=[0-9a-f]+ pid=$(e2e_driver_pid) visible=0 "
 }
 
-# driver_closed WHAT PID: the driver PID has ended with exit code 0 and its window is gone.
+# driver_closed WHAT PID: the driver PID (watched since it started) has ended with exit code 0 and its
+# window is gone.
 driver_closed() {
     e2e_ended "$2" 20000
     e2e_check_eq "$1" "$E2E_OUT" "exit=0"
@@ -153,11 +154,16 @@ driver_closed() {
     e2e_check_eq "$1: no main window left" "$E2E_STATUS" 1
 }
 
+# What the installer puts in "client", as files_in lists it.
+readonly kClientKit="./client ./client/developer-guide.md ./client/dotnet ./client/dotnet/Lodevar.cs \
+./client/dotnet/Sample.cs ./client/lodevar_client.c ./client/lodevar_client.def ./client/lodevar_client.h \
+./client/lodevar_version.h ./client/x64 ./client/x64/lodevar_client.dll ./client/x86 ./client/x86/lodevar_client.dll "
+
 case_defaults() {
     setup /S
     e2e_check_eq "exit code of the silent install" "$E2E_STATUS" 0
     e2e_check_eq "the installed files" "$(files_in "$kDefaultDir")" \
-        "./User ./User/CommData.ini ./lodevar.exe ./pbclient.exe ./portcheck.exe ./uninstall.exe "
+        "./User ./User/CommData.ini $kClientKit./lodevar.exe ./pbclient.exe ./portcheck.exe ./uninstall.exe "
     check_programs "$kDefaultDir"
     e2e_check_eq "the settings file holds the defaults" "$(ini_keys "$kDefaultDir/User/CommData.ini")" \
         "PORT=1 SPEED=9600 TRACE=0 MODEL=242 "
@@ -188,7 +194,7 @@ case_options() {
     setup /S /PORT=2 /SPEED=19200 /MODEL=auto /STARTUP=1 "/D=$kBranchDirWin"
     e2e_check_eq "exit code of the silent install with options" "$E2E_STATUS" 0
     e2e_check_eq "the installed files" "$(files_in "$kBranchDir")" \
-        "./User ./User/CommData.ini ./lodevar.exe ./pbclient.exe ./portcheck.exe ./uninstall.exe "
+        "./User ./User/CommData.ini $kClientKit./lodevar.exe ./pbclient.exe ./portcheck.exe ./uninstall.exe "
     e2e_check_eq "the settings file holds the choices" "$(ini_keys "$kBranchDir/User/CommData.ini")" \
         "PORT=2 SPEED=19200 TRACE=0 MODEL=242 "
     check_reg "the Run entry names the installed driver" "$kRunKey" Lodevar "\"$kBranchDirWin\\lodevar.exe\""

@@ -10,6 +10,7 @@
 #include "device/texts.h"
 #include "gate/request.h"
 #include "gate_fixture.h"
+#include "lodevar_version.h"
 
 TEST(StatusCodes, EveryCodeHasItsNameAndTextInCodePage949) {
     // clang-format off
@@ -145,6 +146,37 @@ TEST(ClientKit, TheStatusTableSaysWhatTheDriversSays) {
     }
     EXPECT_EQ(std::tuple(std::string(lvc_status_name(27)), std::string(lvc_status_name(LVC_E_TIMEOUT))),
               std::tuple("CANCELLED", "LVC_E_TIMEOUT"));
+    // Each named constant is the driver's code of that name.
+    // clang-format off
+    const std::tuple<int, const char*> constants[] = {
+        {LVC_ERR_ROWOVER, "ERR_ROWOVER"}, {LVC_ERR_DATOVER, "ERR_DATOVER"}, {LVC_ERR_RCUNITS, "ERR_RCUNITS"},
+        {LVC_ERR_PGSENSE, "ERR_PGSENSE"}, {LVC_ERR_CRIBBON, "ERR_CRIBBON"}, {LVC_ERR_COLOVER, "ERR_COLOVER"},
+        {LVC_ERR_PAPERJM, "ERR_PAPERJM"}, {LVC_ERR_NOPAPER, "ERR_NOPAPER"}, {LVC_ERR_NOEXIST, "ERR_NOEXIST"},
+        {LVC_ERR_COMMAND, "ERR_COMMAND"}, {LVC_BANK_TONGJN, "BANK_TONGJN"}, {LVC_BANK_JUNPYO, "BANK_JUNPYO"},
+        {LVC_BANK_CHITIN, "BANK_CHITIN"}, {LVC_BANK_NORMAL, "BANK_NORMAL"}, {LVC_BANK_LASTOK, "BANK_LASTOK"},
+        {LVC_BANK_ACTING, "BANK_ACTING"}, {LVC_ERR_PAPOVER, "ERR_PAPOVER"}, {LVC_ERR_RCVOVER, "ERR_RCVOVER"},
+        {LVC_ERR_MSRRDWR, "ERR_MSRRDWR"}, {LVC_ERR_MSRREAD, "ERR_MSRREAD"}, {LVC_ERR_UFORMAT, "ERR_UFORMAT"},
+        {LVC_BANK_MSR_NO, "BANK_MSR_NO"}, {LVC_BANK_MSR_OK, "BANK_MSR_OK"}, {LVC_BANK_END_DETECT, "BANK_END_DETECT"},
+        {LVC_ERR_GARBAGE, "ERR_GARBAGE"}, {LVC_ERR_UNKNOWN, "ERR_UNKNOWN"}, {LVC_ERR_PBPROFF, "ERR_PBPROFF"}};
+    // clang-format on
+    for (const auto& [code, name] : constants) {
+        EXPECT_STREQ(status::Name(code), name) << code;
+    }
+    EXPECT_EQ(LVC_CANCELLED, 27);
+    for (int code = LVC_E_BUSY; code <= LVC_E_ARGUMENT; ++code) {  // the kit's own, each named
+        EXPECT_EQ(std::string(lvc_status_name(code)).substr(0, 6), "LVC_E_") << code;
+    }
+
+    // Copies for callers that cannot take a pointer: whole or refused, never cut.
+    char out[32];
+    EXPECT_EQ(lvc_status_copy(242, LVC_TEXT_NAME, out, 12), 11);
+    EXPECT_STREQ(out, "ERR_PBPROFF");
+    EXPECT_EQ(lvc_status_copy(242, LVC_TEXT_NAME, out, 11), LVC_E_ARGUMENT);
+    EXPECT_EQ(lvc_status_copy(242, LVC_TEXT_UTF8, out, sizeof(out)), 18);  // "Response가 없다"
+    EXPECT_EQ(lvc_status_copy(242, 7, out, sizeof(out)), LVC_E_ARGUMENT);
+    char version[4];
+    EXPECT_EQ(lvc_version(version, sizeof(version)), LODEVAR_VERSION_NUMBER);
+    EXPECT_EQ(std::string(version), std::string(LODEVAR_VERSION).substr(0, 3));
     EXPECT_EQ(std::tuple(lvc_succeeded('L', 0), lvc_succeeded('M', 0), lvc_succeeded('I', 65)),
               std::tuple(true, false, false));
 }

@@ -1,0 +1,188 @@
+// What branch IT and support see of an incident: the diagnostics log, the tray's tip and balloons,
+// and the state a diagnostic program asks for.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <tuple>
+
+#include "cp949.h"
+#include "gate_fixture.h"
+
+namespace {
+
+constexpr char kLog[] = "C:\\Lodevar\\User\\Lodevar.log";
+constexpr char kOldLog[] = "C:\\Lodevar\\User\\Lodevar.log.1";
+
+// The log's lines without their time stamps ("2026-12-06 09:30:00.000 ").
+std::vector<std::string> LogEvents(const std::string& text) {
+    std::vector<std::string> events;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.back(), '\r') << line;
+        EXPECT_EQ(line.substr(0, 24), "2026-12-06 09:30:00.000 ") << line;
+        events.push_back(line.substr(24, line.size() - 25));
+    }
+    return events;
+}
+
+}  // namespace
+
+class DiagnosticsTest : public GateTest {};
+
+TEST_F(DiagnosticsTest, TheLogTellsStartFailedOpensTheAnswerTheOpenALostLinkAndTheEndInOrder) {
+    SetIni("LOG", "1");
+    SetIni("MODEL", "0");
+    Create();
+    sim.desktop.defaultQuestionAnswer = os::kIdOk;
+    EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer on either port
+    // A printer that answers the open, then falls silent and goes during an eject that waits for it.
+    com1.Answer(FrameA('P'), kStatusRequestA);
+    Plug("COM1", com1);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    sim.pump.Post(
+        0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 2000);
+    EXPECT_EQ(frame->PAPEROUT(), 242);
+    frame->OnMessage(Main(), os::Message{WM_CLOSEQUIET});
+
+    EXPECT_EQ(
+        LogEvents(sim.system.FileText(kLog)),
+        (Names{"START Lodevar " LODEVAR_VERSION " pid 4242 C:\\Lodevar\\lodevar.exe",
+               "SETTINGS PORT=1 SPEED=9600 TRACE=0 MODEL=0", "OPEN FAILED COM1 family 0: Create File Error",
+               "OPEN FAILED COM2 family 0: Create File Error",
+               "QUESTION yes: the next request opens the printer again",
+               "OPEN COM1 family 0: " + Cp949("통장인쇄기 초기화 완료"),
+               "STATUS 242 ERR_PBPROFF: " + Cp949("Response가 없다"),
+               "LINK LOST COM1 family 0: " + Cp949("Response가 없다"), "QUIET CLOSE", "END"}));
+}
+
+TEST_F(DiagnosticsTest, NeitherStripeDataNorPrintedTextReachTheLogEvenWithTraceOn) {
+    SetIni("LOG", "1");
+    SetIni("TRACE", "1");
+    library.writeAnswer = 113;
+    library.stripe = "XSECRET-STRIPE-READ";
+    OpenLibrary();
+    Join(a);
+    EXPECT_EQ(Send(a, "M00000014SECRET-WRITTEN"), 113);
+    EXPECT_EQ(Send(a, "L01011012SECRET-PRINT"), 1);
+    EXPECT_EQ(Send(a, "R00000000" + std::string(80, '\0')), 1);
+    EXPECT_EQ(Send(a, "A00000000"), 1);
+    Pump(1500);
+    ASSERT_EQ(a.proc.received.size(), 1u);  // the stripe went to the client
+
+    const std::string log = sim.system.FileText(kLog);
+    EXPECT_NE(log.find("STATUS 113 ERR_MSRRDWR: MS READ/WRITE ERROR\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("SECRET"), std::string::npos) << log;
+    // The trace records, which go to the debugger channel, do carry them.
+    std::string traces;
+    for (const std::string& line : sim.system.debugLines) {
+        traces += line;
+    }
+    EXPECT_NE(traces.find("SECRET-WRITTEN"), std::string::npos);
+}
+
+TEST_F(DiagnosticsTest, TheLogIsOffWithoutTheKeyAndAFailingWriteChangesNoAnswer) {
+    for (const char* value : {"", "0", "1"}) {
+        SCOPED_TRACE(value);
+        Workstation w;
+        if (*value != '\0') {
+            w.SetIni("LOG", value);
+        }
+        w.Plug("COM1", w.com1, 0);
+        w.sim.system.failAppend = std::string(value) == "1";
+        w.Create();
+        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
+        EXPECT_EQ(w.sim.system.FileText(kLog), "<missing>");
+        EXPECT_EQ(w.frame->InfoText().find("log=off\n") != std::string::npos, std::string(value) != "1");
+    }
+}
+
+TEST(DiagnosticsLog, ALineThatWouldPassTheBoundPutsTheFileAsideFirstAndIsDroppedWhenThatFails) {
+    sim::CSimSystem system;
+    system.folders.insert("c:\\lodevar\\user");
+    CDiagLog log(system);
+    log.Open("C:\\Lodevar\\User", true);
+    const std::string filler(100, 'x');
+    while (system.FileSize(kLog) + 2 * 140 <= CDiagLog::kFileBytes) {
+        log.Write("FILL", filler.c_str());
+    }
+    const long long full = system.FileSize(kLog);
+    EXPECT_EQ(system.FileText(kOldLog), "<missing>");
+    // A detail is one line of at most 400 bytes, never cut inside a double-byte character.
+    log.Write("NEXT", (std::string(399, 'y') + "\xc5\xeb" + "\nforged line").c_str());
+    EXPECT_EQ(system.FileSize(kOldLog), full);
+    EXPECT_EQ(LogEvents(system.FileText(kLog)), Names{"NEXT " + std::string(399, 'y')});
+
+    while (system.FileSize(kLog) + 2 * 140 <= CDiagLog::kFileBytes) {
+        log.Write("FILL", filler.c_str());
+    }
+    // Another program holds the full file: it cannot be put aside, and the line is not written.
+    system.failReplace = true;
+    const long long size = system.FileSize(kLog);
+    log.Write("DROPPED", filler.c_str());
+    EXPECT_EQ(system.FileSize(kLog), size);
+    EXPECT_LE(size, CDiagLog::kFileBytes);
+}
+
+TEST_F(DiagnosticsTest, TheTrayTipShowsThePrinterStateAndBalloonsTellALostAndARefoundPrinter) {
+    SetIni("MODEL", "0");
+    Create();
+    const std::string head = "Banking Printer Driver V" LODEVAR_VERSION_SHORT;
+    EXPECT_EQ(sim.windows.TrayIcon().tip, head);
+    EXPECT_EQ(frame->OpenPrinter(0), 242);
+    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\nCreate File Error");
+
+    com1.Answer(FrameA('P'), kStatusRequestA);  // the open, then silence
+    Plug("COM1", com1);
+    ASSERT_EQ(frame->OpenPrinter(0), 1);
+    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\n" + Cp949("통장인쇄기 초기화 완료"));
+    EXPECT_EQ(sim.windows.TrayIcon().balloons, Names{"Lodevar|" + Cp949("통장인쇄기 초기화 완료")});
+
+    sim.pump.Post(
+        0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 1000);
+    EXPECT_EQ(frame->PAPEROUT(), 242);
+    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\n" + Cp949("통장인쇄기 연결이 끊어졌습니다."));
+    EXPECT_EQ(sim.windows.TrayIcon().balloons.back(), "!Lodevar|" + Cp949("통장인쇄기 연결이 끊어졌습니다."));
+
+    // Back after the shell restarted: the icon comes back with the state in its tip.
+    frame->OnMessage(Main(), os::Message{os::kWmTaskbarCreated});
+    EXPECT_EQ(std::tuple(sim.windows.TrayIcon().adds, sim.windows.TrayIcon().tip),
+              std::tuple(2, head + "\n" + Cp949("통장인쇄기 연결이 끊어졌습니다.")));
+}
+
+TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesNoticesNorPrinter) {
+    OpenFamilyZero('P');
+    Join(a);
+    const os::Window noticeWindow = frame->m_hClientWnd;
+    ClientWindow asker;
+    const os::Window window = sim.windows.CreateClientWindow(asker);
+    const std::size_t sent = com1.Received().size();
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), window, GATE_INFO, nullptr, 0), 1);
+    ASSERT_EQ(asker.received.size(), 1u);
+    const std::string& info = asker.received[0];
+    EXPECT_EQ(info.substr(0, 13), "LODEVAR_INFO\n");
+    for (const char* line : {"\nversion=" LODEVAR_VERSION "\n", "\npid=4242\n", "\nPORT=1\n", "\nMODEL=0\n",
+                             "\ngates=1\n", "\ndevice=open\n", "\nport=COM1\n", "\nfamily=0\n", "\nbusy=0\n",
+                             "\nlog=off\n", "\nsettings=C:\\Lodevar\\User\\CommData.ini\n"}) {
+        EXPECT_NE(info.find(line), std::string::npos) << line << " in " << info;
+    }
+    EXPECT_EQ(std::tuple(frame->m_hClientWnd, frame->m_listGate.size(), com1.Received().size()),
+              std::tuple(noticeWindow, 1u, sent));
+    // Inside a printer exchange (a status query whose answer takes 300 ms) the state says so.
+    com1.Answer(FrameA('P'), kStatusRequestA, 300);
+    int during = 0;
+    sim.pump.Post(0, 0, [&] {
+        during = static_cast<int>(sim.windows.SendCopyData(Main(), window, GATE_INFO, nullptr, 0));
+    });
+    frame->GETSTATUS();
+    EXPECT_EQ(during, 1);
+    ASSERT_EQ(asker.received.size(), 2u);
+    EXPECT_NE(asker.received[1].find("\nbusy=1\n"), std::string::npos);
+    // No window to answer, or one of the driver's own (which would ask again, or run the state as a
+    // request): nothing is sent.
+    const std::size_t before = com1.Received().size();
+    for (os::Window sender : {os::Window{0}, Main(), a.gate->m_hWnd}) {
+        EXPECT_EQ(sim.windows.SendCopyData(Main(), sender, GATE_INFO, nullptr, 0), 0) << sender;
+    }
+    Pump(500);
+    EXPECT_EQ(std::tuple(asker.received.size(), com1.Received().size()), std::tuple(2u, before));
+}
