@@ -83,7 +83,7 @@ TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
 
 // Windows refuses a post while 10,000 posted messages wait for the thread: with every post failing,
 // and with one at a time getting through, each record still runs exactly once and in its gate's
-// order, and a quiet close that came during an exchange still closes.
+// order, and a close that came during an exchange still runs when it ends.
 TEST_F(GateTest, WithPostsFailingEveryRecordRunsOnceInOrderAndADeferredCloseStillCloses) {
     Ready();
     Join(b);
@@ -113,7 +113,16 @@ TEST_F(GateTest, WithPostsFailingEveryRecordRunsOnceInOrderAndADeferredCloseStil
         EXPECT_EQ(Events(), events) << limit;
     }
 
-    // b's record comes up during a's paper-in, then the close: the close goes first and drops it.
+    // A close during an exchange, with every post refused: its question still comes at the end.
+    sim.windows.postLimit = 0;
+    sim.desktop.yesNoAnswers = {false};
+    com1.Answer(FrameA('A'), kStatusRequestA, 300);
+    sim.pump.Post(0, 0, [&] { sim.windows.Send(Main(), os::Message{os::kWmClose}); });
+    EXPECT_EQ(Send(a, "I00000000"), 1);
+    Pump(1000);
+    EXPECT_EQ(std::tuple(Shown("yesno"), Alive(Main())), std::tuple(1, true));
+
+    // b's record comes up during a's paper-in, then a quiet close: the close goes first and drops it.
     sim.windows.postLimit = 1;
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
     sim.pump.Post(0, 0, [&] {
