@@ -58,12 +58,17 @@ public:
     int OnCreate();
     void OnClose();
     void OnCloseQuiet();
+    // Log-off: the session may end (answered yes), and then ends.
+    bool OnQueryEndSession();
+    void OnEndSession(bool ending);
     void OnDestroy();
     void OnTimer();
     void OnTrayNotify(std::intptr_t mouseMessage);
     void OnCommand(int command);
     std::intptr_t OnCopyData(os::Window sender, const os::Message& message);
     void OnTaskbarCreated();
+    // The answer of the settings dialog or the close question (kWmOperatorAnswer).
+    void OnOperatorAnswer(std::uintptr_t ui);
     // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
     void OnExchangeDone();
 
@@ -152,6 +157,8 @@ private:
     };
 
     void ClosingSteps();
+    void OnCloseAnswer(bool yes);
+    void OnSettingsAnswer(const os::OperatorAnswer& answer);
     void EndOfExchange();
     // Steps the device operations share (device/device_operations.cpp).
     int DeviceBusy();
@@ -188,9 +195,10 @@ private:
     int m_bInitDeferred = 0;
     int m_bOpenDeferred = 0;
     int m_bCloseDeferred = 0;
+    // The closing steps, without a question: a quiet close, or a close the operator confirmed.
     int m_bQuietCloseDeferred = 0;
     SettingsChoice m_pendingSettings;
-    // The close question is up: a further WM_CLOSE is answered by it.
+    // The close question is open: a further WM_CLOSE is answered by it.
     int m_bAskingClose = 0;
 };
 

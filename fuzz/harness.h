@@ -171,7 +171,10 @@ struct CClientWindow : os::IWindowProc {
 
 // The simulated workstation of one fuzz input.
 struct CFuzzPlatform {
-    CFuzzPlatform() { clock.pump = &queue; }
+    CFuzzPlatform() {
+        clock.pump = &queue;
+        desktop.Attach(windows, queue);
+    }
     CFuzzPlatform(const CFuzzPlatform&) = delete;
     CFuzzPlatform& operator=(const CFuzzPlatform&) = delete;
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +34,6 @@ public:
     bool AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
                      const char* tip) override;
     void DeleteTrayIcon(os::Window owner, std::uint32_t id) override;
-    void ShowTrayMenu(os::Window owner) override;
 
     // ---- the test's side ----------------------------------------------------------------------
     // A top-level window of another program, such as a teller application's.
@@ -72,11 +70,8 @@ public:
         std::string tip;
         int adds = 0;
         int deletes = 0;
-        int menusShown = 0;
     };
     const Tray& TrayIcon() const { return m_tray; }
-    // The operator's pick the next times the tray menu is shown (0: clicks away).
-    std::deque<int> trayMenuChoices;
 
     bool QuitPosted() const { return m_bQuit; }
     bool failRegisterClass = false;

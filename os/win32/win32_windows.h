@@ -33,7 +33,6 @@ public:
     bool AddTrayIcon(os::Window owner, std::uint32_t id, std::uint32_t callbackMessage,
                      const char* tip) override;
     void DeleteTrayIcon(os::Window owner, std::uint32_t id) override;
-    void ShowTrayMenu(os::Window owner) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
