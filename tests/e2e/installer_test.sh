@@ -11,6 +11,9 @@
 #             back; an upgrade without /D goes to the same folder, closes the running driver, and
 #             keeps what the file holds unless an option says otherwise; an option not understood
 #             changes nothing; /KEEPSETTINGS=0 closes a running driver and removes everything
+#   unanswered  a workstation whose printer is off: the installed driver's question is up and
+#             nobody answers it; a silent upgrade still closes the driver and installs, and a
+#             silent uninstall still closes it and removes the programs
 # Needs INSTALLER, LAUNCHER, DESKTOP_TOOL, LODEVAR_EXE, PBCLIENT, SERIAL_PROBE (portcheck.exe) and
 # what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
@@ -145,10 +148,19 @@ start_driver() {
     e2e_check_match "$1: the main window is there, hidden" "$E2E_OUT" "^window=[0-9a-f]+ pid=$(e2e_driver_pid) visible=0 "
 }
 
-# driver_closed WHAT PID: the driver PID has ended with exit code 0 and its window is gone.
+# watch_driver PID: watches the driver PID from outside from now on, so that its exit code is seen
+# however soon it ends (an installer waits for the process and releases it: once it has ended,
+# nobody can open it any more). driver_closed reports.
+watch_driver() {
+    timeout -k 5 90 wine "$DESKTOP_TOOL" ended "${1:-0}" 60000 </dev/null >"$E2E_TMP/watch.out" 2>&1 &
+    E2E_WATCH=$!
+    E2E_PIDS+=("$E2E_WATCH")
+}
+
+# driver_closed WHAT: the driver watched has ended with exit code 0 and its window is gone.
 driver_closed() {
-    e2e_tool ended "$2" 20000
-    e2e_check_eq "$1" "$E2E_OUT" "exit=0"
+    wait "$E2E_WATCH"
+    e2e_check_eq "$1" "$(tr -d '\r' <"$E2E_TMP/watch.out")" "exit=0"
     e2e_tool main 500
     e2e_check_eq "$1: no main window left" "$E2E_STATUS" 1
 }
@@ -215,9 +227,10 @@ case_options() {
     # An upgrade while that driver runs: the folder is the remembered one, the driver is closed,
     # the file's values stay unless an option changes them (TRACE=1 set by hand), the Run entry stays.
     sed -i 's/^TRACE=0/TRACE=1/' "$kBranchDir/User/CommData.ini"
+    watch_driver "$pid"
     setup /S /MODEL=alder
     e2e_check_eq "exit code of the upgrade" "$E2E_STATUS" 0
-    [ -n "$pid" ] && driver_closed "the upgrade closed the running driver" "$pid"
+    driver_closed "the upgrade closed the running driver"
     e2e_check_eq "the upgrade keeps the file's values and takes the option" \
         "$(ini_keys "$kBranchDir/User/CommData.ini")" "PORT=2 SPEED=19200 TRACE=1 MODEL=0 "
     check_programs "$kBranchDir"
@@ -238,15 +251,48 @@ case_options() {
     # folder goes.
     use_installation "$kBranchDir"
     start_driver "the upgraded driver"
-    pid=$(e2e_driver_pid)
+    watch_driver "$(e2e_driver_pid)"
     touch "$kBranchDir/VSK_ALL.dll"
     uninstall "$kBranchDir" "./VSK_ALL.dll " /KEEPSETTINGS=0
-    driver_closed "the uninstaller closed the running driver" "$pid"
+    driver_closed "the uninstaller closed the running driver"
     check_no_reg "the Run entry is removed" "$kRunKey" Lodevar
     check_no_reg "the uninstall entry is removed" "$kUninstallKey"
     rm "$kBranchDir/VSK_ALL.dll"
     setup /S "/D=$kBranchDirWin"
     uninstall "$kBranchDir" "(no folder)" /KEEPSETTINGS=0
+}
+
+# asking_driver WHAT: starts the installed driver, which finds no printer and asks its question,
+# and watches it.
+asking_driver() {
+    e2e_launch
+    e2e_tool wait question 20000
+    e2e_check_eq "$1: the driver asks its question" "$E2E_STATUS" 0
+    local pid=""
+    e2e_tool main 5000
+    [[ "$E2E_OUT" =~ pid=([0-9]+) ]] && pid=${BASH_REMATCH[1]} && E2E_DRIVER_PIDS+=("$pid")
+    watch_driver "$pid"
+}
+
+case_unanswered() {
+    setup /S
+    e2e_check_eq "exit code of the silent install" "$E2E_STATUS" 0
+    use_installation "$kDefaultDir"
+
+    asking_driver "before the upgrade"
+    setup /S /MODEL=alder
+    e2e_check_eq "the silent upgrade succeeds while nobody answers the question" "$E2E_STATUS" 0
+    driver_closed "the upgrade closed the asking driver"
+    e2e_launched
+    e2e_check_eq "the launcher is released when the question ends" "$E2E_LAUNCH" signalled
+    e2e_check_eq "the upgrade took the option" "$(ini_keys "$kDefaultDir/User/CommData.ini")" \
+        "PORT=1 SPEED=9600 TRACE=0 MODEL=0 "
+    check_programs "$kDefaultDir"
+
+    asking_driver "before the uninstall"
+    uninstall "$kDefaultDir" "./User ./User/CommData.ini "
+    driver_closed "the uninstaller closed the asking driver"
+    e2e_launched
 }
 
 e2e_locale "${1:?LOCALE}"
@@ -255,6 +301,7 @@ remove_installation
 case "${2:-}" in
 defaults) case_defaults ;;
 options) case_options ;;
+unanswered) case_unanswered ;;
 *) e2e_abort "unknown case '${2:-}'" ;;
 esac
 e2e_finish
