@@ -15,7 +15,6 @@
 // Only the questions of a printer open (the retry question and the library's boxes) stay modal on
 // the main window's thread: the open waits for their answer anyway. A quiet close or the end of the
 // session ends them as "no" (app/main_frame_close.cpp).
-#include "app/dialogs.h"
 #include "app/main_frame.h"
 #include "device/bounded_text.h"
 

@@ -30,7 +30,8 @@ void CWin32Desktop::MessageBoxOk(const char* text, const char* caption) {
 }
 
 bool AskYesNo(HWND owner, const char* text, const char* caption) {
-    return Box(owner, text, caption, MB_YESNO) == IDYES;
+    // On a thread of its own, which the system does not make the foreground one by itself.
+    return Box(owner, text, caption, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
 
 namespace {

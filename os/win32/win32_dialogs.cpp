@@ -82,6 +82,14 @@ void CenterOnScreen(HWND dialog) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A dialog of the tray runs on a thread of its own, which the system does not make the foreground
+// one by itself: it is brought to the front, as far as the system lets the driver (it does after a
+// click on the icon).
+void PlaceInFront(HWND dialog) {
+    CenterOnScreen(dialog);
+    SetForegroundWindow(dialog);
+}
+
 INT_PTR EndWith(HWND dialog, int result) {
     EndDialog(dialog, result);
     return TRUE;
@@ -125,7 +133,7 @@ INT_PTR CALLBACK PropertyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
         case WM_INITDIALOG:
             UseHangulFont(dialog);
-            CenterOnScreen(dialog);
+            PlaceInFront(dialog);
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
             FillProperty(dialog, *reinterpret_cast<const os::PropertyFields*>(lParam));
             return TRUE;
@@ -183,7 +191,7 @@ INT_PTR CALLBACK MessageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     if (message == WM_INITDIALOG) {
         UseHangulFont(dialog);
-        CenterOnScreen(dialog);
+        PlaceInFront(dialog);
         return TRUE;
     }
     if (message == WM_DESTROY) {
