@@ -23,7 +23,7 @@
 //   quit [MS]               sends WM_CLOSEQUIET (2023) and waits for the driver to end: "exit=<code>"
 //   endsession [MS]         ends the session for the driver as a log-off does: sends it
 //                           WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE), and waits for it to end:
-//                           "query=<answer> exit=<code>"
+//                           "query=<answer> window=<gone|kept once answered> exit=<code>"
 //   ended PID [MS]          waits for process PID to end: "exit=<code>"
 //   kill [PID...]           ends the given processes and every process that owns a main window
 //   windows                 lists the top-level windows of the driver's process, one a line:
@@ -307,6 +307,8 @@ int EndSession(DWORD ms) {
     }
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+    // Windows may end the process as soon as it has answered: its window must be gone by then.
+    line += IsWindow(main) ? " window=kept" : " window=gone";
     DWORD code = 0;
     if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) {
         line += " exit=" + std::to_string(code);
