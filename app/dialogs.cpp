@@ -9,7 +9,7 @@ int RadioOrNone(int value, int buttons) {
 
 }  // namespace
 
-int CProperty::DoModal() {
+bool CProperty::Open() {
     os::PropertyFields fields;
     fields.portRadio = RadioOrNone(m_nPortRadio, 2);
     fields.speed = m_strSpeed;
@@ -17,14 +17,13 @@ int CProperty::DoModal() {
     fields.msrWait = m_strMsrWait;
     fields.users = m_nUsers;
     fields.modelRadio = RadioOrNone(m_nModelRadio, 3);
-    int result = m_desktop.RunPropertyDialog(m_hParent, fields);
-    if (result != os::kIdOk) {
-        return os::kIdCancel;
-    }
+    return m_desktop.OpenSettings(m_hParent, fields);
+}
+
+void CProperty::Read(const os::PropertyFields& fields) {
     m_nPortRadio = RadioOrNone(fields.portRadio, 2);
     m_strSpeed = fields.speed;
     m_bTrace = fields.trace;
     m_nModelRadio = RadioOrNone(fields.modelRadio, 3);
     // The users and MSR-wait boxes are read-only: what they showed is not taken back.
-    return os::kIdOk;
 }

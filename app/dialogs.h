@@ -7,15 +7,18 @@
 #include "os/desktop.h"
 
 // The settings dialog (template 130): the fields its controls show, filled by the main window
-// before it runs and read back after OK.
+// before it opens and read back from the answer of an OK.
 class CProperty {
 public:
     CProperty(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
 
-    // Runs the dialog modally: kIdOk with the fields as the operator left them, else kIdCancel and
-    // the fields unchanged. A port or model value no button stands for shows no button checked and
-    // reads back as -1.
-    int DoModal();
+    // Opens the dialog with the fields as they are. It runs beside the driver's work; its answer
+    // reaches the parent later as kWmOperatorAnswer. False when it is open already. A port or model
+    // value no button stands for shows no button checked.
+    bool Open();
+    // Takes the fields back from the dialog's fields after OK; a radio group with no button
+    // checked reads as -1.
+    void Read(const os::PropertyFields& fields);
 
     int m_nPortRadio = -1;
     std::string m_strSpeed;
@@ -44,12 +47,12 @@ private:
     os::Window m_hParent;
 };
 
-// The About box (template 100).
+// The About box (template 100), beside the driver's work.
 class CAboutDlg {
 public:
     CAboutDlg(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
 
-    void DoModal() { m_desktop.RunAboutDialog(m_hParent); }
+    void Open() { m_desktop.OpenAbout(m_hParent); }
 
 private:
     os::IDesktop& m_desktop;

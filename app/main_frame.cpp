@@ -42,6 +42,11 @@ os::MessageResult CMainFrame::OnMessage(os::Window self, const os::Message& mess
         case WM_CLOSEQUIET:
             OnCloseQuiet();
             return {true, 0};
+        case os::kWmQueryEndSession:
+            return {true, OnQueryEndSession() ? 1 : 0};
+        case os::kWmEndSession:
+            OnEndSession(message.wParam != 0);
+            return {true, 0};
         case os::kWmDestroy:
             OnDestroy();
             return {false, 0};
@@ -65,6 +70,9 @@ os::MessageResult CMainFrame::OnMessage(os::Window self, const os::Message& mess
             return {true, 0};
         case WM_EXCHANGEDONE:
             OnExchangeDone();
+            return {true, 0};
+        case os::kWmOperatorAnswer:
+            OnOperatorAnswer(message.wParam);
             return {true, 0};
         default:
             return {};
@@ -103,7 +111,7 @@ void CMainFrame::OnCommand(int command) {
             OnClose();
             break;
         case ID_APP_ABOUT:
-            CAboutDlg(Platform().desktop, m_hWnd).DoModal();
+            CAboutDlg(Platform().desktop, m_hWnd).Open();
             break;
         default:
             break;

@@ -78,6 +78,9 @@ public:
     int OnCreate();
     void OnClose();
     void OnCloseQuiet();
+    // Log-off: the session may end (answered yes), and then ends.
+    bool OnQueryEndSession();
+    void OnEndSession(bool ending);
     void OnDestroy();
     void OnTimer();
     void OnTrayNotify(std::intptr_t mouseMessage);
@@ -88,6 +91,8 @@ public:
     std::intptr_t AnswerInfo(os::Window sender);
     // The state as "key=value" lines.
     std::string InfoText();
+    // The answer of the settings dialog or the close question (kWmOperatorAnswer).
+    void OnOperatorAnswer(std::uintptr_t ui);
     // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
     void OnExchangeDone();
     // Arms the retry timer: a post was refused, and what it was to start must not be lost.
@@ -201,6 +206,8 @@ private:
     };
 
     void ClosingSteps();
+    void OnCloseAnswer(bool yes);
+    void OnSettingsAnswer(const os::OperatorAnswer& answer);
     void EndOfExchange();
     void PostExchangeDone();
     void RunDeferredWork();
@@ -246,11 +253,12 @@ private:
     int m_bInitDeferred = 0;
     int m_bOpenDeferred = 0;
     int m_bCloseDeferred = 0;
+    // The closing steps, without a question: a quiet close, or a close the operator confirmed.
     int m_bQuietCloseDeferred = 0;
     SettingsChoice m_pendingSettings;
     int m_bExchangeDonePosted = 0;
     int m_bRetryTimer = 0;
-    // The close question is up: a further WM_CLOSE is answered by it.
+    // The close question is open: a further WM_CLOSE is answered by it.
     int m_bAskingClose = 0;
 };
 

@@ -1,16 +1,17 @@
-// Re-entrancy. Everything runs on one thread, but the link's waits and the modal dialogs dispatch
-// window messages, so a tray command, a settings OK, a close or a timer tick can arrive in the
-// middle of a printer exchange. Each exchange the main window runs (an open, a device operation, the
-// initialise of the tray menu, an MSR poll) is marked with CExchange. While one runs:
+// Re-entrancy. The driver's work runs on one thread, but the link's waits and the questions of an
+// open dispatch window messages, so a tray command, a settings OK, a close or a timer tick can
+// arrive in the middle of a printer exchange. Each exchange the main window runs (an open, a device
+// operation, the initialise of the tray menu, an MSR poll) is marked with CExchange. While one runs:
 //   - OpenPrinter does not start: it answers 242 and leaves the device to the running exchange;
 //   - a timer tick does not poll;
-//   - the tray's initialise, a settings OK and a close are noted and run once the exchange has
-//     ended, from the message loop (WM_EXCHANGEDONE), closes first;
+//   - the tray's initialise, a settings OK and a close (confirmed, or without clients) are noted
+//     and run once the exchange has ended, from the message loop (WM_EXCHANGEDONE), closes first;
 //   - a released gate object is kept until then;
 //   - a gate's queued requests wait, and their messages are posted again then (gate/gate.cpp has
 //     the gates' side of the rule);
-//   - a WM_CLOSEQUIET interrupts it: its waits end at once and its request answers 242, so that the
-//     close is not held up by a wait without end (a passbook that never comes).
+//   - a WM_CLOSEQUIET interrupts it: its waits end at once, a question of the open ends as "no" and
+//     its request answers 242, so that the close is not held up by a wait without end (a passbook
+//     that never comes, an operator who does not answer).
 // When the outermost exchange ends on a link that was lost (the device reported a hard failure), the
 // device is closed and marked closed, with the re-open flag set: the next request, or the tray's
 // initialise, opens it again.

@@ -114,6 +114,7 @@ void CMainFrame::StartMonitor() {
 }
 
 void CMainFrame::OnTrayConfig() {
+    // One settings dialog at a time: the desktop brings an open one to the front instead.
     CProperty dialog(Platform().desktop, m_hWnd);
     dialog.m_nPortRadio = m_nPort == 1 ? 0 : 1;
     dialog.m_strSpeed = std::to_string(m_nSpeed);
@@ -121,18 +122,24 @@ void CMainFrame::OnTrayConfig() {
     dialog.m_nUsers = static_cast<int>(m_listGate.size());
     dialog.m_strMsrWait = m_bMsrWait != 0 ? "ON" : "OFF";
     dialog.m_nModelRadio = m_nModel;
-    if (dialog.DoModal() != os::kIdOk) {
+    dialog.Open();
+}
+
+void CMainFrame::OnSettingsAnswer(const os::OperatorAnswer& answer) {
+    if (answer.result != os::kIdOk || !WindowAlive()) {
         return;
     }
+    CProperty dialog(Platform().desktop, m_hWnd);
+    dialog.Read(answer.fields);
     SettingsChoice choice;
     choice.port = dialog.m_nPortRadio == 0 ? 1 : 2;
     choice.speed = ParseDecimal(dialog.m_strSpeed.c_str());
     choice.trace = dialog.m_bTrace;
     choice.model = dialog.m_nModelRadio;
     if (ExchangeRunning()) {
-        // The dialog was opened from inside a printer exchange. The running exchange reads the
-        // settings and an open stores its own port and family, so the new settings are taken over
-        // only when it has ended, together with their open.
+        // The OK came in the middle of a printer exchange. The running exchange reads the settings
+        // and an open stores its own port and family, so the new settings are taken over only when
+        // it has ended, together with their open.
         m_pendingSettings = choice;
         m_bOpenDeferred = 1;
         return;

@@ -181,6 +181,7 @@ struct CFuzzPlatform {
     CFuzzPlatform() {
         clock.pump = &queue;
         clock.serial = &serial;
+        desktop.Attach(windows, queue);
     }
     CFuzzPlatform(const CFuzzPlatform&) = delete;
     CFuzzPlatform& operator=(const CFuzzPlatform&) = delete;

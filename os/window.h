@@ -13,6 +13,8 @@ using Window = std::uintptr_t;
 constexpr std::uint32_t kWmCreate = 0x0001;
 constexpr std::uint32_t kWmDestroy = 0x0002;
 constexpr std::uint32_t kWmClose = 0x0010;
+constexpr std::uint32_t kWmQueryEndSession = 0x0011;
+constexpr std::uint32_t kWmEndSession = 0x0016;
 constexpr std::uint32_t kWmCopyData = 0x004A;
 constexpr std::uint32_t kWmCommand = 0x0111;
 constexpr std::uint32_t kWmTimer = 0x0113;
@@ -29,6 +31,11 @@ constexpr std::uint32_t kWmTaskbarCreated = 0x8FFF;
 constexpr std::uint32_t kWmTrayNotify = 1324;
 constexpr std::uint32_t kWmCloseQuiet = 2023;
 constexpr std::uint32_t kWmGateRequest = 2025;
+
+// The answer of the operator's settings dialog or close question (os/desktop.h): sent to the main
+// window by the platform, from within the driver's own process, and not let through from programs
+// of a lower integrity level.
+constexpr std::uint32_t kWmOperatorAnswer = 2030;
 
 // Show commands.
 constexpr int kShowHide = 0;      // SW_HIDE
@@ -97,9 +104,6 @@ public:
     // Shows a balloon at the icon with a title and a text, with the warning sign or the information one.
     virtual bool ShowTrayBalloon(Window owner, std::uint32_t id, const char* title, const char* text,
                                  bool warning) = 0;
-    // Shows the tray menu (menu resource 132) at the cursor; the item chosen reaches `owner` as
-    // WM_COMMAND.
-    virtual void ShowTrayMenu(Window owner) = 0;
 };
 
 }  // namespace os

@@ -20,6 +20,7 @@ public:
                                                                                    library, desktop, module,
                                                                                    windows, system} {
         clock.Attach(&pump, &serial);
+        desktop.Attach(windows, pump);
     }
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;

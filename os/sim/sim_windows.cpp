@@ -223,18 +223,6 @@ bool CSimWindows::ShowTrayBalloon(os::Window owner, std::uint32_t id, const char
     return true;
 }
 
-void CSimWindows::ShowTrayMenu(os::Window owner) {
-    ++m_tray.menusShown;
-    if (trayMenuChoices.empty()) {
-        return;
-    }
-    int choice = trayMenuChoices.front();
-    trayMenuChoices.pop_front();
-    if (choice != 0) {
-        Post(owner, os::kWmCommand, static_cast<std::uintptr_t>(choice), 0);
-    }
-}
-
 os::Window CSimWindows::CreateClientWindow(os::IWindowProc& proc) {
     return NewWindow(&proc, 0, "client", false);
 }

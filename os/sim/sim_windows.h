@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,7 +40,6 @@ public:
     bool SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) override;
     bool ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
                          bool warning) override;
-    void ShowTrayMenu(os::Window owner) override;
 
     // ---- the test's side ----------------------------------------------------------------------
     // A top-level window of another program, such as a teller application's.
@@ -78,13 +76,10 @@ public:
         std::string tip;
         int adds = 0;
         int deletes = 0;
-        int menusShown = 0;
         // Every balloon shown, as "title|text", with "!" before the title for a warning.
         std::vector<std::string> balloons;
     };
     const Tray& TrayIcon() const { return m_tray; }
-    // The operator's pick the next times the tray menu is shown (0: clicks away).
-    std::deque<int> trayMenuChoices;
 
     bool QuitPosted() const { return m_bQuit; }
     // Posted messages that may wait at once; Windows' default per thread.

@@ -29,8 +29,34 @@ void CWin32Desktop::MessageBoxOk(const char* text, const char* caption) {
     Box(nullptr, text, caption, MB_OK);
 }
 
-bool CWin32Desktop::MessageBoxYesNo(os::Window owner, const char* text, const char* caption) {
-    return Box(reinterpret_cast<HWND>(owner), text, caption, MB_YESNO) == IDYES;
+bool AskYesNo(HWND owner, const char* text, const char* caption) {
+    // On a thread of its own, which the system does not make the foreground one by itself.
+    return Box(owner, text, caption, MB_YESNO | MB_SETFOREGROUND) == IDYES;
+}
+
+namespace {
+
+BOOL CALLBACK EndDialogOf(HWND window, LPARAM /*unused*/) {
+    wchar_t kind[16] = {};
+    GetClassNameW(window, kind, 16);
+    // Message boxes are dialogs too.
+    if (lstrcmpW(kind, L"#32770") == 0) {
+        EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void EndThreadsModalUi() {
+    EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), EndDialogOf, 0);
+}
+
+void CWin32Desktop::CancelModal() {
+    // Called from a message that the loop of a box dispatched: each box ends once control is back
+    // in its loop.
+    EndThreadsModalUi();
 }
 
 }  // namespace win32

@@ -1,5 +1,6 @@
 // The driver's dialogs, from the templates in the resource script: the settings dialog (130), the
-// question about the printer (132) and the About box (100).
+// question about the printer (132) and the About box (100). Each runs modally on the calling
+// thread: the question on the driver's, the other two on threads of their own.
 #include <windows.h>
 
 #include <cwchar>
@@ -66,8 +67,8 @@ int GetRadio(HWND dialog, int first, int last) {
     return -1;
 }
 
-// The owner of the driver's dialogs is the hidden main window: a dialog is put in the middle of
-// the screen's work area rather than where the hidden window happens to be.
+// The owner of the driver's dialogs is a hidden window: a dialog is put in the middle of the
+// screen's work area rather than where the hidden window happens to be.
 void CenterOnScreen(HWND dialog) {
     RECT area{};
     RECT place{};
@@ -79,6 +80,14 @@ void CenterOnScreen(HWND dialog) {
     SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A dialog of the tray runs on a thread of its own, which the system does not make the foreground
+// one by itself: it is brought to the front, as far as the system lets the driver (it does after a
+// click on the icon).
+void PlaceInFront(HWND dialog) {
+    CenterOnScreen(dialog);
+    SetForegroundWindow(dialog);
 }
 
 INT_PTR EndWith(HWND dialog, int result) {
@@ -124,7 +133,7 @@ INT_PTR CALLBACK PropertyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
         case WM_INITDIALOG:
             UseHangulFont(dialog);
-            CenterOnScreen(dialog);
+            PlaceInFront(dialog);
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
             FillProperty(dialog, *reinterpret_cast<const os::PropertyFields*>(lParam));
             return TRUE;
@@ -182,7 +191,7 @@ INT_PTR CALLBACK MessageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     if (message == WM_INITDIALOG) {
         UseHangulFont(dialog);
-        CenterOnScreen(dialog);
+        PlaceInFront(dialog);
         return TRUE;
     }
     if (message == WM_DESTROY) {
@@ -195,7 +204,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lP
     return FALSE;
 }
 
-INT_PTR Run(int templateId, os::Window parent, DLGPROC proc, LPARAM parameter) {
+INT_PTR RunDialog(int templateId, os::Window parent, DLGPROC proc, LPARAM parameter) {
     return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(templateId), reinterpret_cast<HWND>(parent), proc,
                            parameter);
 }
@@ -203,24 +212,25 @@ INT_PTR Run(int templateId, os::Window parent, DLGPROC proc, LPARAM parameter) {
 }  // namespace
 
 int CWin32Desktop::RunMessageDialog(os::Window parent, const char* message) {
-    INT_PTR result =
-        Run(IDD_MSGDLG, parent, MessageProc, reinterpret_cast<LPARAM>(message != nullptr ? message : ""));
+    INT_PTR result = RunDialog(IDD_MSGDLG, parent, MessageProc,
+                               reinterpret_cast<LPARAM>(message != nullptr ? message : ""));
     return result == IDOK ? os::kIdOk : os::kIdCancel;
 }
 
-int CWin32Desktop::RunPropertyDialog(os::Window parent, os::PropertyFields& fields) {
+INT_PTR RunSettingsDialog(HWND owner, os::PropertyFields& fields) {
     // The dialog works on a copy: Cancel leaves the caller's fields as they were.
     os::PropertyFields edited = fields;
-    INT_PTR result = Run(IDD_PROPERTY, parent, PropertyProc, reinterpret_cast<LPARAM>(&edited));
+    INT_PTR result = RunDialog(IDD_PROPERTY, reinterpret_cast<os::Window>(owner), PropertyProc,
+                               reinterpret_cast<LPARAM>(&edited));
     if (result != IDOK) {
-        return os::kIdCancel;
+        return IDCANCEL;
     }
     fields = edited;
-    return os::kIdOk;
+    return IDOK;
 }
 
-void CWin32Desktop::RunAboutDialog(os::Window parent) {
-    Run(IDD_ABOUTBOX, parent, AboutProc, 0);
+void RunAboutBox(HWND owner) {
+    RunDialog(IDD_ABOUTBOX, reinterpret_cast<os::Window>(owner), AboutProc, 0);
 }
 
 }  // namespace win32

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "os/win32/win32_desktop.h"
 #include "os/win32/win32_hangul_font.h"
 #include "os/win32/win32_text.h"
 #include "os/win32/win32_windows.h"
@@ -74,23 +75,26 @@ bool CWin32Windows::ShowTrayBalloon(os::Window owner, std::uint32_t id, const ch
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
-void CWin32Windows::ShowTrayMenu(os::Window owner) {
-    HMENU menu = LoadMenuW(m_hInstance, MAKEINTRESOURCEW(IDR_TRAYMENU));
+int TrackTrayMenu(HWND owner) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU));
     if (menu == nullptr) {
-        return;  // the click does nothing
+        return 0;  // the click does nothing
     }
     POINT cursor{};
     GetCursorPos(&cursor);
     // The menu closes when the operator clicks elsewhere only if its owner is the foreground
     // window; the empty message afterwards lets a second click on the icon work at once.
-    HWND window = ToHwnd(owner);
-    SetForegroundWindow(window);
-    // Without TPM_RETURNCMD the chosen item is posted to the owner as WM_COMMAND.
+    SetForegroundWindow(owner);
     HMENU popup = GetSubMenu(menu, 0);
-    CHangulMenu hangul(popup);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-    PostMessageW(window, WM_NULL, 0, 0);
+    int command = 0;
+    {
+        CHangulMenu hangul(popup);
+        command = static_cast<int>(
+            TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, 0, owner, nullptr));
+    }
+    PostMessageW(owner, WM_NULL, 0, 0);
     DestroyMenu(menu);
+    return command;
 }
 
 }  // namespace win32

@@ -1,6 +1,5 @@
 #include "os/win32/win32_windows.h"
 
-#include "os/win32/win32_hangul_font.h"
 #include "os/win32/win32_text.h"
 #include "res/resource.h"
 
@@ -41,10 +40,6 @@ LRESULT CALLBACK CWin32Windows::WindowProc(HWND window, UINT message, WPARAM wPa
         // The last message of the window: nothing reaches the logic after it.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         proc = nullptr;
-    }
-    // The tray menu's items, when they draw themselves with a Hangul font.
-    if (LRESULT menuResult = 0; HangulMenuMessage(message, wParam, lParam, menuResult)) {
-        return menuResult;
     }
     // The fixed number the logic knows the shell's broadcast by is not taken from anyone else.
     if (proc == nullptr || message == os::kWmTaskbarCreated) {

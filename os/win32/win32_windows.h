@@ -36,7 +36,6 @@ public:
     bool SetTrayTip(os::Window owner, std::uint32_t id, const char* tip) override;
     bool ShowTrayBalloon(os::Window owner, std::uint32_t id, const char* title, const char* text,
                          bool warning) override;
-    void ShowTrayMenu(os::Window owner) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -12,17 +12,24 @@
 //   press DIALOG ID         clicks button ID of the dialog
 //   close DIALOG            clicks the dialog's close box
 //   escape DIALOG           presses Escape in the dialog
+//                           (these three wait, for a dialog of the tray, until its answer has reached
+//                           the driver: its hidden owner window goes then)
 //   set DIALOG ID TEXT      sets the text of control ID
 //   post MSG [WPARAM [LPARAM]]  posts a message to the main window
-//   key VK                  posts a key press (WM_KEYDOWN) to the main window's thread, as a key
-//                           pressed while its tray menu is open
+//   key VK                  posts a key press (WM_KEYDOWN) to the open tray menu, as a key pressed
+//                           while it is open (to the main window when no menu is open)
 //   cursor X Y              moves the mouse pointer to X, Y
 //   register                registers a client with the main window: "gate=<hex>"
 //   quit [MS]               sends WM_CLOSEQUIET (2023) and waits for the driver to end: "exit=<code>"
+//   endsession [MS]         ends the session for the driver as a log-off does: sends it
+//                           WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE), and waits for it to end:
+//                           "query=<answer> window=<gone|kept once answered> exit=<code>"
 //   ended PID [MS]          waits for process PID to end: "exit=<code>"
 //   watch PID [MS]          as ended, but first prints "watching" once it holds the process: from then
 //                           on its exit code outlives it (a process nobody holds takes it along)
 //   kill [PID...]           ends the given processes and every process that owns a main window
+//   windows                 lists the top-level windows of the driver's process, one a line:
+//                           "<hwnd> thread=<id> visible=<0|1> enabled=<0|1> class=<class> text=<text>"
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
 //   memory PID              the private memory process PID has committed (its committed private regions)
@@ -31,7 +38,7 @@
 //                           shell keeps them in its tooltip windows: "tip=<text>" per icon, then
 //                           "balloon=<text>" per balloon on the screen
 // DIALOG is one of: settings, question, about, box (the driver's message boxes), error (the printer
-// library's and the power message boxes).
+// library's and the power message boxes), menu (an open popup menu: the tray menu).
 // Exit code: 0 done, 1 not found or not in time, 2 usage.
 #include <windows.h>
 
@@ -58,7 +65,7 @@ struct DialogName {
 };
 constexpr DialogName kDialogs[] = {
     {L"settings", L"등록정보"}, {L"question", L"통장 인쇄기 메시지"}, {L"about", L"Lodevar 정보"},
-    {L"box", L"Lodevar"},       {L"error", L"통장인쇄기 오류!!"},
+    {L"box", L"Lodevar"},       {L"error", L"통장인쇄기 오류!!"},     {L"menu", L""},
 };
 
 std::string Utf8(const std::wstring& text) {
@@ -135,9 +142,9 @@ const wchar_t* CaptionOf(const wchar_t* key) {
 }
 
 // A dialog counts once it is visible: a dialog is shown only after its controls exist and its
-// initialisation has run.
+// initialisation has run. A popup menu has no caption: the class is enough.
 HWND FindDialog(const wchar_t* caption) {
-    HWND dialog = FindWindowW(L"#32770", caption);
+    HWND dialog = caption[0] != L'\0' ? FindWindowW(L"#32770", caption) : FindWindowW(L"#32768", nullptr);
     return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
@@ -188,6 +195,18 @@ void Describe(HWND dialog) {
                       checked, limit);
         Print(head + Utf8(TextOf(child)));
     }
+}
+
+// The dialogs of the tray (the settings, the About box, the close question) run on threads of
+// their own, owned by a hidden window of the driver's that goes only once the answer has reached the
+// main window. Waits for that (bounded), so that the next step finds the answer taken; true unless
+// the owner stays.
+bool AnswerTaken(HWND dialog) {
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    if (owner == nullptr || ClassOf(owner) != L"Lodevar:Operator") {
+        return true;
+    }
+    return WaitFor(kDefaultMs, [owner] { return IsWindow(owner) ? nullptr : owner; }) != nullptr;
 }
 
 int Ended(HANDLE process, DWORD ms) {
@@ -272,6 +291,61 @@ int Menu(const wchar_t* exe) {
     }
     DestroyMenu(menu);
     FreeLibrary(module);
+    return 0;
+}
+
+int EndSession(DWORD ms) {
+    HWND main = FindMain();
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process =
+        main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+    if (process == nullptr) {
+        return 1;
+    }
+    DWORD_PTR answer = 0;
+    std::string line = "query=";
+    if (SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                            &answer)) {
+        line += std::to_string(answer);
+    } else {
+        line += "none";
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+    // Windows may end the process as soon as it has answered: its window must be gone by then.
+    line += IsWindow(main) ? " window=kept" : " window=gone";
+    DWORD code = 0;
+    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) {
+        line += " exit=" + std::to_string(code);
+    } else {
+        line += " still running";
+    }
+    CloseHandle(process);
+    Print(line);
+    return 0;
+}
+
+BOOL CALLBACK ListWindow(HWND window, LPARAM process) {
+    DWORD pid = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &pid);
+    if (pid == static_cast<DWORD>(process)) {
+        char head[128];
+        std::snprintf(head, sizeof(head), "%llx thread=%lu visible=%d enabled=%d class=",
+                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)), thread,
+                      IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0);
+        Print(head + Utf8(ClassOf(window)) + " text=" + Utf8(TextOf(window)));
+    }
+    return TRUE;
+}
+
+int Windows() {
+    HWND main = FindMain();
+    DWORD pid = 0;
+    if (main == nullptr || GetWindowThreadProcessId(main, &pid) == 0) {
+        return 1;
+    }
+    EnumWindows(ListWindow, static_cast<LPARAM>(pid));
     return 0;
 }
 
@@ -394,6 +468,9 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"tray") {
         return Tray();
     }
+    if (command == L"windows") {
+        return Windows();
+    }
     if (command == L"codepage") {
         Print("acp=" + std::to_string(GetACP()));
         return 0;
@@ -411,9 +488,11 @@ int Run(int argc, wchar_t** argv) {
                    : 1;
     }
     if (command == L"key" && argc == 3) {
-        HWND main = FindMain();
-        return main != nullptr &&
-                       PostMessageW(main, WM_KEYDOWN, std::wcstoul(argv[2], nullptr, 10), 0x00010001)
+        // The key goes to the thread whose loop tracks the menu.
+        HWND target = FindDialog(L"");
+        target = target != nullptr ? target : FindMain();
+        return target != nullptr &&
+                       PostMessageW(target, WM_KEYDOWN, std::wcstoul(argv[2], nullptr, 10), 0x00010001)
                    ? 0
                    : 1;
     }
@@ -436,6 +515,9 @@ int Run(int argc, wchar_t** argv) {
         int result = Ended(process, MsArg(argc, argv, 2));
         CloseHandle(process);
         return result;
+    }
+    if (command == L"endsession") {
+        return EndSession(MsArg(argc, argv, 2));
     }
     if (command == L"memory" && argc == 3) {
         return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
@@ -486,23 +568,23 @@ int Run(int argc, wchar_t** argv) {
     if (dialog == nullptr) {
         return 1;
     }
+    bool posted = false;
     if (command == L"press" && argc == 4) {
         int id = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
-        return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)))
-                   ? 0
-                   : 1;
-    }
-    if (command == L"close") {
-        return PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
-    }
-    if (command == L"escape") {
+        posted = PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                              reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))) != FALSE;
+    } else if (command == L"close") {
+        posted = PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+    } else if (command == L"escape") {
         // To the control that has the focus, through the dialog's own loop, as a key press goes.
         GUITHREADINFO info{};
         info.cbSize = sizeof(info);
         DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
         HWND focus = GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : dialog;
-        return PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) ? 0 : 1;
+        posted = PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != FALSE;
+    }
+    if (command == L"press" || command == L"close" || command == L"escape") {
+        return posted && AnswerTaken(dialog) ? 0 : 1;
     }
     if (command == L"set" && argc == 5) {
         HWND control = GetDlgItem(dialog, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));

@@ -10,6 +10,13 @@
 #              open on OK; a client makes the tray's exit ask, "No" keeps the driver, "Yes" ends it
 #   printer    a family 1 printer emulator on COM2 with PORT=1 configured: the open falls back to
 #              COM2 and stores PORT=2 and the probed MODEL=1; with /noinit nothing is opened
+#   unanswered no printer and nobody answers the question: with the settings dialog, the About box,
+#              the close question and the tray menu open over it as well, WM_CLOSEQUIET ends the
+#              driver; so does the end of the session (WM_QUERYENDSESSION answered yes, then
+#              WM_ENDSESSION)
+#   busy       a family 0 printer emulator on COM1 and a teller waiting for a passbook: with the
+#              settings dialog, the About box and the tray menu open, the passbook put in is taken
+#              at once and the teller's session goes on; the dialogs stay open
 # Needs LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, KOVASK and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
@@ -20,6 +27,9 @@ readonly kIdTrayInit=32775
 readonly kIdTrayConfig=32776
 readonly kIdTrayExit=32773
 readonly kIdAppAbout=57664
+readonly kWmTrayNotify=1324
+readonly kWmRButtonUp=517
+readonly kTab=$'\t'
 
 # control ID: the line of control ID in the last dialog description (E2E_OUT of "wait").
 control() {
@@ -41,6 +51,12 @@ readonly kStatic="Static visible=1 enabled=1 checked=-1 limit=-1 text="
 wait_dialog() {
     e2e_tool wait "$1" 10000
     e2e_check_eq "the $1 dialog appears" "$E2E_STATUS" 0
+    if [ "$E2E_STATUS" -ne 0 ]; then
+        local found=$E2E_OUT
+        e2e_tool windows
+        e2e_log "the driver's windows:"$'\n'"$E2E_OUT"
+        E2E_OUT=$found
+    fi
 }
 
 press() {
@@ -258,6 +274,96 @@ case_printer() {
     quit_driver
 }
 
+# open_operator_ui: the settings dialog, the About box, the close question (a client registers
+# first) and the tray menu, opened one after the other; each must appear while the others stay.
+open_operator_ui() {
+    e2e_tool post "$kWmCommand" "$kIdTrayConfig"
+    wait_dialog settings
+    e2e_tool post "$kWmCommand" "$kIdAppAbout"
+    wait_dialog about
+    e2e_tool register
+    e2e_check_match "a client registers" "$E2E_OUT" '^gate=[0-9a-f]+$'
+    e2e_tool post "$kWmCommand" "$kIdTrayExit"
+    wait_dialog box
+    e2e_tool post "$kWmTrayNotify" 0 "$kWmRButtonUp"
+    wait_dialog menu
+}
+
+# none_left WHAT DIALOG...: none of the dialogs is on the screen.
+none_left() {
+    local dialog
+    for dialog in "${@:2}"; do
+        e2e_tool gone "$dialog" 2000
+        e2e_check_eq "$1: no $dialog left" "$E2E_STATUS" 0
+    done
+}
+
+case_unanswered() {
+    e2e_install_driver
+    e2e_launch
+    wait_dialog question
+    open_operator_ui
+    e2e_tool quit 10000
+    e2e_check_eq "WM_CLOSEQUIET ends the driver while nobody answers" "$E2E_OUT" "exit=0"
+    none_left "after WM_CLOSEQUIET" question settings about box menu
+    e2e_launched
+    e2e_check_eq "the launcher is released when the question ends" "$E2E_LAUNCH" signalled
+
+    # A log-off: the session may end, and when it ends the driver goes, question and all.
+    e2e_launch
+    wait_dialog question
+    open_operator_ui
+    e2e_tool endsession 10000
+    e2e_check_eq "the end of the session ends the driver before it answers" "$E2E_OUT" \
+        "query=1 window=gone exit=0"
+    none_left "after the end of the session" question settings about box menu
+    e2e_launched
+    e2e_check_eq "a failed open stores nothing" "$(files_left)" "./User ./lodevar.exe "
+}
+
+case_busy() {
+    e2e_install_driver
+    mkdir -p "$E2E_APP/User"
+    printf '[Lodevar]\r\nPORT=1\r\nMODEL=0\r\n' >"$E2E_APP/User/CommData.ini"
+    e2e_start_emu com1 0
+    e2e_launch
+    e2e_launched
+    e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
+    client_start teller --timeout 30 session "$(session_file register "paper-in passbook" eject)"
+    await_output teller "^register$kTab"
+    sleep 1  # the teller's paper-in waits for the passbook
+    e2e_tool post "$kWmCommand" "$kIdTrayConfig"
+    wait_dialog settings
+    e2e_tool post "$kWmCommand" "$kIdAppAbout"
+    wait_dialog about
+    e2e_tool post "$kWmTrayNotify" 0 "$kWmRButtonUp"
+    wait_dialog menu
+    local inserted
+    inserted=$(now_ms)
+    e2e_emu com1 insert passbook
+    await_output teller "^O00000000$kTab" 20
+    e2e_check_range "milliseconds from the passbook to the end of the teller's session" \
+        "$(($(now_ms) - inserted))" 0 5000
+    client_wait teller
+    has_line "the paper-in takes the passbook" "I00000000${kTab}1${kTab}DONE${kTab}done"
+    has_line "the eject follows" "O00000000${kTab}1${kTab}DONE${kTab}done"
+    e2e_tool wait settings 100
+    e2e_check_eq "the settings dialog is still open" "$E2E_STATUS" 0
+    e2e_tool wait about 100
+    e2e_check_eq "the About box is still open" "$E2E_STATUS" 0
+    e2e_tool key 27  # Escape closes the menu
+    e2e_tool gone menu 5000
+    e2e_check_eq "Escape closes the tray menu" "$E2E_STATUS" 0
+    # Only one settings dialog: a second 구성정보 opens no other.
+    e2e_tool post "$kWmCommand" "$kIdTrayConfig"
+    sleep 1
+    press settings 2
+    e2e_tool absent settings 1000
+    e2e_check_eq "one settings dialog at a time" "$E2E_STATUS" 0
+    press about 1
+    quit_driver
+}
+
 e2e_locale "${1:?LOCALE}"
 e2e_setup
 e2e_tool codepage
@@ -270,6 +376,8 @@ startup) case_startup ;;
 noprinter) case_noprinter ;;
 settings) case_settings ;;
 printer) case_printer ;;
+unanswered) case_unanswered ;;
+busy) case_busy ;;
 *) e2e_abort "unknown case '${2:-}'" ;;
 esac
 e2e_finish

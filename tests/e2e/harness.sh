@@ -246,6 +246,17 @@ client_wait() {
         cat "$E2E_TMP/$1.err" >&2
     fi
 }
+# await_output NAME PATTERN [SECONDS]: waits for a line of client NAME's output to match PATTERN
+# (20 s unless given).
+await_output() {
+    local tries=$((${3:-20} * 10))
+    for _ in $(seq "$tries"); do
+        grep -Eq -- "$2" "$E2E_TMP/$1.out" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    e2e_fail "no line matching '$2' from client $1 within ${3:-20} s"
+    return 1
+}
 client_pid() {
     # timeout's child is the Wine loader, which becomes the Windows process.
     ps -o pid= --ppid "${CLIENT_JOB[$1]}" | tr -d ' ' | head -n 1

@@ -11,6 +11,9 @@
 #             back; an upgrade without /D goes to the same folder, closes the running driver, and
 #             keeps what the file holds unless an option says otherwise; an option not understood
 #             changes nothing; /KEEPSETTINGS=0 closes a running driver and removes everything
+#   unanswered  a workstation whose printer is off: the installed driver's question is up and
+#             nobody answers it; a silent upgrade still closes the driver and installs, and a
+#             silent uninstall still closes it and removes the programs
 # Needs INSTALLER, LAUNCHER, DESKTOP_TOOL, LODEVAR_EXE, PBCLIENT, SERIAL_PROBE (portcheck.exe) and
 # what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
@@ -255,12 +258,46 @@ case_options() {
     uninstall "$kBranchDir" "(no folder)" /KEEPSETTINGS=0
 }
 
+# asking_driver WHAT: starts the installed driver, which finds no printer and asks its question,
+# and watches it; E2E_ASKING_PID is its process.
+asking_driver() {
+    e2e_launch
+    e2e_tool wait question 20000
+    e2e_check_eq "$1: the driver asks its question" "$E2E_STATUS" 0
+    E2E_ASKING_PID=""
+    e2e_tool main 5000
+    [[ "$E2E_OUT" =~ pid=([0-9]+) ]] && E2E_ASKING_PID=${BASH_REMATCH[1]} && E2E_DRIVER_PIDS+=("$E2E_ASKING_PID") &&
+        e2e_watch "$E2E_ASKING_PID"
+}
+
+case_unanswered() {
+    setup /S
+    e2e_check_eq "exit code of the silent install" "$E2E_STATUS" 0
+    use_installation "$kDefaultDir"
+
+    asking_driver "before the upgrade"
+    setup /S /MODEL=alder
+    e2e_check_eq "the silent upgrade succeeds while nobody answers the question" "$E2E_STATUS" 0
+    driver_closed "the upgrade closed the asking driver" "$E2E_ASKING_PID"
+    e2e_launched
+    e2e_check_eq "the launcher is released when the question ends" "$E2E_LAUNCH" signalled
+    e2e_check_eq "the upgrade took the option" "$(ini_keys "$kDefaultDir/User/CommData.ini")" \
+        "PORT=1 SPEED=9600 TRACE=0 MODEL=0 "
+    check_programs "$kDefaultDir"
+
+    asking_driver "before the uninstall"
+    uninstall "$kDefaultDir" "./User ./User/CommData.ini "
+    driver_closed "the uninstaller closed the asking driver" "$E2E_ASKING_PID"
+    e2e_launched
+}
+
 e2e_locale "${1:?LOCALE}"
 e2e_setup
 remove_installation
 case "${2:-}" in
 defaults) case_defaults ;;
 options) case_options ;;
+unanswered) case_unanswered ;;
 *) e2e_abort "unknown case '${2:-}'" ;;
 esac
 e2e_finish

@@ -30,10 +30,14 @@ public:
         std::printf("box=%s|%s\n", win32::Utf8FromCp949(caption).c_str(), shown.c_str());
     }
     // The link shows only OK boxes; the driver's dialogs are not part of this probe.
-    bool MessageBoxYesNo(os::Window, const char*, const char*) override { return false; }
     int RunMessageDialog(os::Window, const char*) override { return os::kIdCancel; }
-    int RunPropertyDialog(os::Window, os::PropertyFields&) override { return os::kIdCancel; }
-    void RunAboutDialog(os::Window) override {}
+    void CancelModal() override {}
+    bool OpenTrayMenu(os::Window) override { return false; }
+    bool OpenAbout(os::Window) override { return false; }
+    bool OpenSettings(os::Window, const os::PropertyFields&) override { return false; }
+    bool OpenCloseQuestion(os::Window, const char*, const char*) override { return false; }
+    bool TakeAnswer(os::OperatorUi, os::OperatorAnswer&) override { return false; }
+    void CloseOperatorUi() override {}
 };
 
 bool ParsePort(const char* text, std::uint8_t& port) {

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "cp949.h"
 #include "device/texts.h"
+#include "emu/printer_emulator.h"
 
 TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStoresWhatWorked) {
     struct Case {
@@ -152,6 +153,47 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
     EXPECT_EQ(std::tuple(frame->m_nPort, Ini("PORT")), std::tuple(2, "2"));
 }
 
+// The operator's UI opened in the middle of a passbook wait holds nothing up: the wait takes the
+// passbook at the moment it goes in, while the About box, the settings dialog and the close
+// question stay open. A settings OK given during the wait is taken over when it has ended.
+TEST(OperatorUi, APassbookWaitTakesThePassbookWhenItComesWhileTheMenuAndTheDialogsAreOpen) {
+    emu::CPrinterEmulator printer(0);
+    Workstation w;
+    w.SetIni("MODEL", "0");
+    w.sim.serial.Attach("COM1", &printer);
+    w.Create();
+    ClientWindow teller;
+    w.Register(teller);
+    ASSERT_EQ(w.frame->OpenPrinter(0), 1);
+    auto at = [&](std::uint32_t ms, std::function<void()> step) {
+        w.sim.pump.Post(0, 0, std::move(step), ms);
+    };
+    auto click = [&] {
+        w.sim.windows.Send(w.Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, os::kWmRButtonUp});
+    };
+    auto choose = [&](int command) { return [&w, command] { w.sim.desktop.ChooseFromTrayMenu(command); }; };
+    at(500, click);
+    at(1000, choose(ID_TRAY_CONFIG));
+    at(1500, click);
+    at(2000, choose(ID_APP_ABOUT));
+    at(2500, click);
+    at(3000, choose(ID_TRAY_EXIT));  // a client is registered: the close question
+    at(3500, click);                 // and the menu stays open over the passbook's arrival
+    at(4000, [&] { w.sim.desktop.AnswerSettings(os::kIdOk, [](os::PropertyFields& f) { f.trace = 1; }); });
+    const std::uint32_t start = w.sim.clock.Ticks();
+    printer.InsertAt(emu::Medium::Passbook, start + 5000);
+    EXPECT_EQ(w.frame->PAPERIN(0), 1);
+    EXPECT_LE(w.sim.clock.Ticks() - start, 5000u + 200u);  // one status pass after it came
+    const auto& desktop = w.sim.desktop;
+    EXPECT_TRUE(desktop.IsOpen(os::OperatorUi::kTrayMenu) && desktop.IsOpen(os::OperatorUi::kAbout) &&
+                desktop.IsOpen(os::OperatorUi::kCloseQuestion) && !desktop.IsOpen(os::OperatorUi::kSettings));
+    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE")), std::tuple(0, "0"));
+    w.Pump();
+    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE"), w.frame->m_comm.m_bOpen), std::tuple(1, "1", 1));
+    EXPECT_TRUE(w.Alive(w.Main()));
+}
+
+// The close question is asked at once, during the open; the close it confirms waits for the open.
 TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) {
     for (std::uint32_t close : {os::kWmClose, WM_CLOSEQUIET}) {
         const bool quiet = close == WM_CLOSEQUIET;
@@ -161,14 +203,15 @@ TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) 
         w.Create();
         ClientWindow client;
         w.Register(client);
+        w.sim.desktop.yesNoAnswers = {true};
         w.sim.windows.Post(w.Main(), close, 0, 0);
         const std::uint32_t start = w.sim.clock.Ticks();
         EXPECT_EQ(w.frame->OpenPrinter(0), quiet ? 242 : 1);
         EXPECT_EQ(w.sim.clock.Ticks() - start < 300u, quiet);  // the probe's answer was not waited for
-        // No second attempt, the window still there, nothing asked yet.
+        // No second attempt, the window still there; only WM_CLOSE asked, and was answered.
         EXPECT_EQ(std::tuple(w.sim.serial.Count().open, w.frame->m_comm.m_bOpen, w.Alive(w.Main()),
-                             w.Shown("yesno") + w.Shown("question")),
-                  std::tuple(1, quiet ? 0 : 1, true, 0));
+                             w.Shown("yesno"), w.Shown("question")),
+                  std::tuple(1, quiet ? 0 : 1, true, quiet ? 0 : 1, 0));
         w.Pump();
         EXPECT_EQ(std::tuple(w.Shown("yesno"), w.Alive(w.Main()), w.sim.windows.QuitPosted()),
                   std::tuple(quiet ? 0 : 1, false, true));

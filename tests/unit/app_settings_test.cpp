@@ -80,10 +80,9 @@ TEST(Monitor, OnlyIsUseOneOrNoneStartsKovaskByFullPathWithTheProcessIdWhenThePat
 class SettingsDialogTest : public FrameTest {
 protected:
     void SetUp() override { Plug("COM2", com2, 0); }
-    void Confirm(std::function<void(os::PropertyFields&)> edit, int answer = os::kIdOk) {
-        sim.desktop.propertyAnswer = answer;
-        sim.desktop.propertyEdit = std::move(edit);
+    void Confirm(const std::function<void(os::PropertyFields&)>& edit, int answer = os::kIdOk) {
         frame->OnCommand(ID_TRAY_CONFIG);
+        ASSERT_TRUE(sim.desktop.AnswerSettings(answer, edit));
     }
 };
 

@@ -8,6 +8,8 @@
 #include "app/lodevar_app.h"
 #include "app_fixture.h"
 #include "device/texts.h"
+#include "emu/printer_emulator.h"
+#include "tests/fake_printer_library/fake_printer_native.h"
 
 TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
     // A later non-match does not undo a match; the program name is not an argument.
@@ -77,15 +79,17 @@ TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconCom
 
 TEST_F(FrameTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
     Create();
-    sim.windows.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
+    sim.desktop.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
     for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
         EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, mouse}), 1);
         Pump();
     }
-    // The initialise found no printer and asked; exit, with no client, asked nothing.
-    EXPECT_EQ(std::tuple(sim.windows.TrayIcon().menusShown, Shown("about"), Shown("property"),
-                         Shown("question"), sim.serial.OpenedNames().size(), Shown("yesno")),
+    // The initialise found no printer and asked; exit, with no client, asked nothing and closed the
+    // About box and the settings dialog, which were still open.
+    EXPECT_EQ(std::tuple(Shown("menu"), Shown("about"), Shown("property"), Shown("question"),
+                         sim.serial.OpenedNames().size(), Shown("yesno")),
               std::tuple(5, 1, 1, 1, 2u, 0));
+    EXPECT_FALSE(sim.desktop.IsOpen(os::OperatorUi::kAbout) || sim.desktop.IsOpen(os::OperatorUi::kSettings));
     EXPECT_FALSE(Alive(Main()));
     EXPECT_TRUE(sim.windows.QuitPosted());
 }
@@ -111,21 +115,27 @@ TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
     ASSERT_EQ(Shown("yesno"), 1);
     const auto& q = sim.desktop.AllShown().back();
     EXPECT_EQ(std::tuple(q.text, q.caption, q.owner), std::tuple(text::kCloseQuestion, "Lodevar", Main()));
+    sim.windows.Send(Main(), os::Message{os::kWmClose});  // the question already open answers it
+    EXPECT_EQ(Shown("yesno"), 1);
+    EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(true));
     EXPECT_FALSE(Alive(Main()) || Alive(windowA) || sim.windows.TrayIcon().shown);
     EXPECT_TRUE(sim.windows.QuitPosted());
 }
 
-// A declined close leaves a running MSR wait alone, during the question too.
+// A declined close leaves a running MSR wait alone, while the question is open too.
 TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     Plug("COM1", com1, 0);
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
-    sim.desktop.yesNoAnswers = {false};
-    sim.desktop.whileModal = [&] { Pump(1500); };  // a tick comes while the question is up
     std::size_t before = com1.Received().size();
     sim.windows.Send(Main(), os::Message{os::kWmClose});
-    sim.desktop.whileModal = nullptr;
+    Pump(1500);  // a tick comes while the question is open
     EXPECT_NE(com1.Received().find(kStatusRequestA, before), std::string::npos);  // it polled
+    // An answer that is not the desktop's does nothing.
+    sim.windows.Send(Main(), os::Message{os::kWmOperatorAnswer,
+                                         static_cast<std::uintptr_t>(os::OperatorUi::kCloseQuestion)});
+    EXPECT_TRUE(sim.desktop.IsOpen(os::OperatorUi::kCloseQuestion) && Alive(Main()));
+    EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(false));
     EXPECT_TRUE(Alive(Main()) && Alive(windowA) && sim.windows.TrayIcon().shown);
     EXPECT_EQ(std::tuple(frame->m_listGate.size(), frame->m_bMsrWait), std::tuple(2u, 1));
     EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
@@ -136,6 +146,8 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     ASSERT_EQ(clientA.received.size(), 1u);
     EXPECT_EQ(clientA.received[0].substr(0, 25), std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef");
     EXPECT_FALSE(frame->m_bMsrWait != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
+    sim.windows.Send(Main(), os::Message{os::kWmClose});  // asked again
+    EXPECT_EQ(Shown("yesno"), 2);
 }
 
 TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothingAndCloseQuietAsksNothingAndSkipsAClosedGate) {
@@ -150,6 +162,115 @@ TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothingAndCloseQuietAsksNothi
     EXPECT_EQ(Shown("yesno"), 0);
     EXPECT_FALSE(Alive(Main()) || Alive(windowB));
     EXPECT_TRUE(sim.windows.QuitPosted());
+}
+
+namespace {
+
+// Opens the tray menu, the About box, the settings dialog and the close question (a client is
+// registered) on `w`; true when all four are open.
+bool OpenAllOperatorUi(Workstation& w) {
+    w.sim.windows.Send(w.Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, os::kWmRButtonUp});
+    w.frame->OnCommand(ID_APP_ABOUT);
+    w.frame->OnCommand(ID_TRAY_CONFIG);
+    w.sim.windows.Send(w.Main(), os::Message{os::kWmClose});
+    const auto& desktop = w.sim.desktop;
+    return desktop.IsOpen(os::OperatorUi::kTrayMenu) && desktop.IsOpen(os::OperatorUi::kAbout) &&
+           desktop.IsOpen(os::OperatorUi::kSettings) && desktop.IsOpen(os::OperatorUi::kCloseQuestion);
+}
+
+// Every box and dialog shown, as "kind" or "kind:cancelled" when the driver ended it unanswered.
+Names ShownWithEnds(const Workstation& w) {
+    Names shown;
+    for (const auto& one : w.sim.desktop.AllShown()) {
+        shown.push_back(one.kind + (one.cancelled ? ":cancelled" : ""));
+    }
+    return shown;
+}
+
+}  // namespace
+
+// However long an operator leaves a question of the open up, a quiet close (an installer's upgrade)
+// ends it as "no", makes no second attempt, and closes the driver without asking, closing the
+// operator's open UI with it.
+TEST(QuietClose, EndsTheRetryQuestionOrTheLibrarysBoxAsNoAndTheOperatorsUiAndClosesWithoutAsking) {
+    struct Case {
+        const char* model;
+        int power;  // the library's answer to the power check; -1: no library at all
+        const char* box;
+    } cases[] = {{"242", -1, "question"}, {"2", -1, "ok"}, {"2", 0, "ok"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.power));
+        fake::CFakePrinterLibrary library;
+        fake::Install(&library);
+        Workstation w;
+        w.SetIni("MODEL", c.model);
+        if (c.power >= 0) {
+            fake::Register(w.sim.library, "C:\\Lodevar\\VSK_ALL.dll");
+            library.powerAnswer = c.power;
+        }
+        w.Create();
+        ClientWindow client;
+        w.Register(client);
+        ASSERT_TRUE(OpenAllOperatorUi(w));
+        w.sim.desktop.defaultQuestionAnswer = os::kIdOk;  // had the operator answered, it was yes
+        w.sim.desktop.whileModal = [&] { w.sim.windows.Send(w.Main(), os::Message{WM_CLOSEQUIET}); };
+        EXPECT_EQ(w.frame->OpenPrinter(0), 242);
+        EXPECT_EQ(ShownWithEnds(w),
+                  (Names{"menu", "about", "property", "yesno", std::string(c.box) + ":cancelled"}));
+        EXPECT_EQ(w.frame->m_bAutoReopen, std::string(c.box) == "question" ? 0 : 1);  // "no" to the question
+        w.Pump();
+        EXPECT_EQ(ShownWithEnds(w), (Names{"menu:cancelled", "about:cancelled", "property:cancelled",
+                                           "yesno:cancelled", std::string(c.box) + ":cancelled"}));
+        EXPECT_FALSE(w.Alive(w.Main()) || w.sim.windows.TrayIcon().shown || !w.sim.windows.QuitPosted());
+        fake::Install(nullptr);
+    }
+}
+
+// At log-off the session may end; when it ends, the closing steps run before the message is
+// answered, in the middle of a passbook wait or of the retry question too: the process may be
+// ended as soon as the answer is given.
+TEST(EndSession, TheClosingStepsRunAtOnceAlsoDuringAPassbookWaitOrTheRetryQuestion) {
+    for (bool waiting : {true, false}) {
+        SCOPED_TRACE(waiting ? "passbook wait" : "question");
+        emu::CPrinterEmulator printer(0);  // no passbook ever comes
+        Workstation w;
+        if (waiting) {
+            w.SetIni("MODEL", "0");
+            w.sim.serial.Attach("COM1", &printer);
+        }
+        w.Create();
+        ClientWindow client;
+        CGate* gate = w.Register(client);
+        ASSERT_TRUE(OpenAllOperatorUi(w));
+        std::tuple<std::intptr_t, bool, bool> before{};    // query answered, window alive, port open
+        std::tuple<bool, bool, bool, bool, bool> after{};  // window, gate, icon, port, quit posted
+        auto endSession = [&] {
+            before = {w.sim.windows.Send(w.Main(), os::Message{os::kWmQueryEndSession}), w.Alive(w.Main()),
+                      w.sim.serial.IsOpen(w.frame->m_comm.m_hPort)};
+            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 0});  // the session goes on after all
+            std::get<1>(before) = w.Alive(w.Main());
+            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 1});
+            after = {w.Alive(w.Main()), w.Alive(gate->m_hWnd), w.sim.windows.TrayIcon().shown,
+                     w.sim.serial.IsOpen(w.frame->m_comm.m_hPort), w.sim.windows.QuitPosted()};
+        };
+        if (waiting) {
+            ASSERT_EQ(w.frame->OpenPrinter(0), 1);
+            const std::uint32_t start = w.sim.clock.Ticks();
+            w.sim.pump.Post(0, 0, endSession, 2000);
+            EXPECT_EQ(w.frame->PAPERIN(0), 242);
+            EXPECT_LT(w.sim.clock.Ticks() - start, 2000u + 200u);  // the wait ended with the session
+        } else {
+            w.sim.desktop.whileModal = endSession;
+            EXPECT_EQ(w.frame->OpenPrinter(0), 242);
+        }
+        EXPECT_EQ(before, std::tuple(1, true, waiting));
+        EXPECT_EQ(after, std::tuple(false, false, false, false, true));
+        Names ended = {"menu:cancelled", "about:cancelled", "property:cancelled", "yesno:cancelled"};
+        if (!waiting) {
+            ended.push_back("question:cancelled");
+        }
+        EXPECT_EQ(ShownWithEnds(w), ended);
+    }
 }
 
 TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWithIt) {
