@@ -127,7 +127,7 @@ int LVC_API lvc_version(char* out, int size) {
 /* ---- requests -------------------------------------------------------------------------------- */
 
 static int lvc_is_request_letter(int letter) {
-    return letter > 0 && letter < 0x80 && strchr("ACILMORSU", letter) != NULL;
+    return letter > 0 && letter < 0x80 && strchr(LVC_LETTERS, letter) != NULL;
 }
 
 /* Writes `value` (0 .. 10^width - 1) as `width` decimal digits. */
@@ -267,10 +267,6 @@ int LVC_API lvc_parse_print_end(const void* block, size_t size, lvc_print_end* o
 #ifdef _WIN32
 
 #define LVC_WINDOW_CLASS "LodevarClientWindow"
-#define LVC_TAG_REGISTER 1
-#define LVC_TAG_RELEASE 2
-#define LVC_TAG_SHUTDOWN 3
-#define LVC_TAG_INFO 4
 /* Posted by an asynchronous request's thread to the client's window when it has ended. */
 #define LVC_WM_ASYNC_DONE (WM_APP + 1)
 /* The letter of an asynchronous stripe read in its completion. */
