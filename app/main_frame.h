@@ -9,6 +9,7 @@
 
 #include "app/diag_log.h"
 #include "comm/comm.h"
+#include "gate/request.h"
 #include "lodevar_version.h"
 #include "os/platform.h"
 #include "res/resource.h"
@@ -33,32 +34,8 @@ constexpr std::uint32_t kRetryTimerPeriodMs = 50;
 constexpr std::size_t kMaxGates = 64;
 constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 
-// Copy-data tags a client sends to the main window.
-constexpr std::uintptr_t GATE_REGISTER = 1;
-constexpr std::uintptr_t GATE_RELEASE = 2;
-constexpr std::uintptr_t GATE_SHUTDOWN = 3;
-// The driver's state for a diagnostic program (pbclient info, the kit's health check): answered with
-// a copy-data block to the sender's window, without a gate and without touching the printer.
-constexpr std::uintptr_t GATE_INFO = 4;
-inline constexpr char kInfoSignature[] = "LODEVAR_INFO\n";
-
-// A registration block carries no data: its size field names the window for end-of-print notices.
-// Under Wine the size of a block without data does not survive the way between processes, so the
-// client kit sends there instead the notice record: these 8 bytes, then the window as 32 bits,
-// little-endian (a block as large as the window's handle value would carry it, but Wine loses
-// blocks above about 2 MB, and handles grow past that in a long session).
-inline constexpr char kNoticeRecordTag[8] = {'L', 'V', 'N', 'O', 'T', 'I', 'C', 'E'};
-constexpr std::uint32_t kNoticeRecordBytes = 12;
-
-inline constexpr char kMainWindowName[] = "QRVA Bank Driver";
 // Caption of the driver's own message boxes: the application title.
 inline constexpr char kAppTitle[] = "Lodevar";
-
-// Copy-data tag of the end-of-print notice. Receivers must not rely on it; 0 is harmless even when
-// a notice window is one of the driver's own: the main window ignores tag 0, and a gate runs the
-// record as an immediate request whose letter 'P' is no request (result 0).
-constexpr std::uintptr_t kPrintEndTag = 0;
-constexpr std::uint32_t kPrintEndBytes = 104;
 
 // The hidden main window: the hub of the driver. It holds the settings, the printer link, the
 // client gates and the MSR wait, and offers the device operations the gates call. Its logic is

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kOpenAttempts = 2;
-constexpr char kPrintEndName[] = "PRINT_END_PBPR_MSG";
 
 void StoreLittleEndian32(char* at, std::int32_t value) {
     auto bits = static_cast<std::uint32_t>(value);

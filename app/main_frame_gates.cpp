@@ -37,12 +37,12 @@ std::intptr_t CMainFrame::OnCopyData(os::Window sender, const os::Message& messa
 os::Window CMainFrame::NoticeWindow(const os::Message& message) {
     const auto* bytes = static_cast<const unsigned char*>(message.copyData);
     if (bytes == nullptr || message.copySize != kNoticeRecordBytes ||
-        std::memcmp(bytes, kNoticeRecordTag, sizeof(kNoticeRecordTag)) != 0) {
+        std::memcmp(bytes, kNoticeRecordTag, kNoticeRecordTagBytes) != 0) {
         return static_cast<os::Window>(message.copySize);
     }
     std::uint32_t window = 0;
     for (int i = 3; i >= 0; --i) {
-        window = (window << 8) | bytes[sizeof(kNoticeRecordTag) + static_cast<std::size_t>(i)];
+        window = (window << 8) | bytes[kNoticeRecordTagBytes + static_cast<std::size_t>(i)];
     }
     return window;
 }

@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include "lodevar_texts.h"
 #include "lodevar_version.h"
 
 /* ---- results --------------------------------------------------------------------------------- */
@@ -16,40 +17,17 @@ typedef struct lvc_status_entry {
     const char* text; /* UTF-8 */
 } lvc_status_entry;
 
-/* The driver's codes with their names and Korean texts, then the codes it leaves unnamed and the
- * kit's own. */
+/* The driver's codes with their names and texts (the texts from the list lodevar_texts.txt, made into
+ * lodevar_texts.h by the build), then the codes it leaves unnamed and the kit's own. */
+#define LVC_STATUS_ENTRY(code, name) {code, #name, LVC_UTF8_##name},
 static const lvc_status_entry lvc_status_table[] = {
-    {1, "DONE", "done"},
-    {0, "NOTHING_DONE", "nothing done"},
-    {-1, "FAILED", "the printer operation failed"},
-    {16, "ERR_ROWOVER", "행 초과"},
-    {18, "ERR_DATOVER", "자료길이 초과"},
-    {27, "CANCELLED", "취소키를 입력하였음"},
-    {33, "ERR_RCUNITS", " 행열 SENSOR 고장"},
-    {34, "ERR_PGSENSE", "리본 교환"},
-    {36, "ERR_CRIBBON", ""},
-    {40, "ERR_COLOVER", "열 초과"},
-    {49, "ERR_PAPERJM", "용지 걸림 - 리셋을 누르세요"},
-    {50, "ERR_NOPAPER", "용지 없음 - 용지 삽입"},
-    {52, "ERR_NOEXIST", " 입구에 매체있음 - 매체 재삽입"},
-    {56, "ERR_COMMAND", "COMMAND ERROR - 인쇄위치 확인"},
-    {65, "BANK_TONGJN", "통장이 들어와 있음"},
-    {66, "BANK_JUNPYO", "전표가 들어와 있음"},
-    {67, "BANK_CHITIN", ""},
-    {80, "BANK_NORMAL", "정상 상태임"},
-    {84, "BANK_LASTOK", ""},
-    {85, "BANK_ACTING", "동작중임"},
-    {88, "ERR_PAPOVER", "용지가 너무깊이 들어감"},
-    {97, "ERR_RCVOVER", "인쇄기기 이상"},
-    {113, "ERR_MSRRDWR", "MS READ/WRITE ERROR"},
-    {114, "ERR_MSRREAD", "MS READ ERROR "},
-    {127, "ERR_UFORMAT", "Write정보 없음. (unformatted)"},
-    {133, "BANK_MSR_NO", "Msr이 없음"},
-    {134, "BANK_MSR_OK", "MSR을 정상적으로 읽었음"},
-    {135, "BANK_END_DETECT", ""},
-    {144, "ERR_GARBAGE", "매체에 이물질 있음"},
-    {241, "ERR_UNKNOWN", "이유를 모르는 에러"},
-    {242, "ERR_PBPROFF", "Response가 없다"},
+    /* clang-format off */
+    LVC_STATUS_CODES(LVC_STATUS_ENTRY)
+    /* clang-format on */
+    {LVC_DONE, "DONE", "done"},
+    {LVC_NOTHING_DONE, "NOTHING_DONE", "nothing done"},
+    {LVC_FAILED, "FAILED", "the printer operation failed"},
+    {LVC_CANCELLED, "CANCELLED", LVC_UTF8_CANCELLED},
     {LVC_E_ARGUMENT, "LVC_E_ARGUMENT", "the request breaks a limit; nothing was sent"},
     {LVC_E_NO_DRIVER, "LVC_E_NO_DRIVER", "the driver is not running"},
     {LVC_E_NOT_REGISTERED, "LVC_E_NOT_REGISTERED", "not registered with the driver"},
@@ -127,7 +105,7 @@ int LVC_API lvc_version(char* out, int size) {
 /* ---- requests -------------------------------------------------------------------------------- */
 
 static int lvc_is_request_letter(int letter) {
-    return letter > 0 && letter < 0x80 && strchr("ACILMORSU", letter) != NULL;
+    return letter > 0 && letter < 0x80 && strchr(LVC_LETTERS, letter) != NULL;
 }
 
 /* Writes `value` (0 .. 10^width - 1) as `width` decimal digits. */
@@ -267,10 +245,6 @@ int LVC_API lvc_parse_print_end(const void* block, size_t size, lvc_print_end* o
 #ifdef _WIN32
 
 #define LVC_WINDOW_CLASS "LodevarClientWindow"
-#define LVC_TAG_REGISTER 1
-#define LVC_TAG_RELEASE 2
-#define LVC_TAG_SHUTDOWN 3
-#define LVC_TAG_INFO 4
 /* Posted by an asynchronous request's thread to the client's window when it has ended. */
 #define LVC_WM_ASYNC_DONE (WM_APP + 1)
 /* The letter of an asynchronous stripe read in its completion. */

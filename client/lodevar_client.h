@@ -47,8 +47,10 @@
  * Text. The driver prints code page 949 (Korean) text. lvc_utf8_to_cp949 converts for lvc_print;
  * lvc_status_text answers UTF-8, lvc_status_copy UTF-8 or code page 949.
  *
- * The parts above the _WIN32 section are plain C and need no windows.h (the kit's tests run them on
- * any system).
+ * The parts above the Windows section are plain C and need no windows.h (the kit's tests run them on
+ * any system). They are the protocol's one definition: the driver is built from them too. A program
+ * that wants them alone, without windows.h, defines LVC_PROTOCOL_ONLY before it includes this header
+ * (and may include it again without, later, for the Windows section).
  */
 #ifndef LODEVAR_CLIENT_H
 #define LODEVAR_CLIENT_H
@@ -109,9 +111,42 @@ extern "C" {
 #define LVC_BANK_END_DETECT 135 /* end detected */
 #define LVC_ERR_GARBAGE 144     /* foreign matter on the medium */
 #define LVC_ERR_UNKNOWN 241     /* error without a known cause */
-#define LVC_ERR_PBPROFF                                                                \
-    242 /* the device is not open and cannot be opened, or the printer does not answer \
-         */
+/* the device is not open and cannot be opened, or the printer does not answer */
+#define LVC_ERR_PBPROFF 242
+
+/* Every code above that the driver names, once: LVC_STATUS_CODES(X) expands X(constant, name) for
+ * each, in the order of the codes. The kit's status table and the driver's are both made from it
+ * (LVC_CANCELLED is the one code the driver gives a text but no name). */
+/* clang-format off */
+#define LVC_STATUS_CODES(X)                 \
+    X(LVC_ERR_ROWOVER, ERR_ROWOVER)         \
+    X(LVC_ERR_DATOVER, ERR_DATOVER)         \
+    X(LVC_ERR_RCUNITS, ERR_RCUNITS)         \
+    X(LVC_ERR_PGSENSE, ERR_PGSENSE)         \
+    X(LVC_ERR_CRIBBON, ERR_CRIBBON)         \
+    X(LVC_ERR_COLOVER, ERR_COLOVER)         \
+    X(LVC_ERR_PAPERJM, ERR_PAPERJM)         \
+    X(LVC_ERR_NOPAPER, ERR_NOPAPER)         \
+    X(LVC_ERR_NOEXIST, ERR_NOEXIST)         \
+    X(LVC_ERR_COMMAND, ERR_COMMAND)         \
+    X(LVC_BANK_TONGJN, BANK_TONGJN)         \
+    X(LVC_BANK_JUNPYO, BANK_JUNPYO)         \
+    X(LVC_BANK_CHITIN, BANK_CHITIN)         \
+    X(LVC_BANK_NORMAL, BANK_NORMAL)         \
+    X(LVC_BANK_LASTOK, BANK_LASTOK)         \
+    X(LVC_BANK_ACTING, BANK_ACTING)         \
+    X(LVC_ERR_PAPOVER, ERR_PAPOVER)         \
+    X(LVC_ERR_RCVOVER, ERR_RCVOVER)         \
+    X(LVC_ERR_MSRRDWR, ERR_MSRRDWR)         \
+    X(LVC_ERR_MSRREAD, ERR_MSRREAD)         \
+    X(LVC_ERR_UFORMAT, ERR_UFORMAT)         \
+    X(LVC_BANK_MSR_NO, BANK_MSR_NO)         \
+    X(LVC_BANK_MSR_OK, BANK_MSR_OK)         \
+    X(LVC_BANK_END_DETECT, BANK_END_DETECT) \
+    X(LVC_ERR_GARBAGE, ERR_GARBAGE)         \
+    X(LVC_ERR_UNKNOWN, ERR_UNKNOWN)         \
+    X(LVC_ERR_PBPROFF, ERR_PBPROFF)
+/* clang-format on */
 
 /* Fonts of lvc_print (the option character of 'L'), and the media of lvc_paper_in. */
 #define LVC_FONT_GODIC '1'             /* Godic (a sans-serif face), normal size */
@@ -164,8 +199,30 @@ int LVC_API lvc_version(char* out, int size);
 #define LVC_QUEUED_DATA_MAX (LVC_QUEUED_BLOCK - LVC_HEADER_BYTES)
 #define LVC_REQUEST_BYTES (LVC_HEADER_BYTES + LVC_LENGTH_MAX + 1)
 
+/* The letters, and the offsets of what the driver writes back into an immediate 'R' block. */
+#define LVC_LETTER_ADVISE 'A'
+#define LVC_LETTER_PITCH 'C'
+#define LVC_LETTER_PAPER_IN 'I'
+#define LVC_LETTER_PRINT 'L'
+#define LVC_LETTER_STRIPE_WRITE 'M'
+#define LVC_LETTER_EJECT 'O'
+#define LVC_LETTER_STRIPE_READ 'R'
+#define LVC_LETTER_RESET 'S'
+#define LVC_LETTER_UNADVISE 'U'
+#define LVC_LETTERS "ACILMORSU"
+#define LVC_READ_REPLY_OFFSET 6 /* the length of the stripe data read, as 3 digits */
+#define LVC_READ_DATA_BYTES 80  /* then the data, zero-filled, at 9..88 */
+
 #define LVC_IMMEDIATE 0
 #define LVC_QUEUED 1
+
+/* The copy-data tags (dwData). To a gate: 0 for an immediate request, and for a queued one the
+ * client's window, whose wait event the driver sets once the request has run. To the driver's main
+ * window: */
+#define LVC_TAG_REGISTER 1 /* the size field names the window for end-of-print notices */
+#define LVC_TAG_RELEASE 2
+#define LVC_TAG_SHUTDOWN 3
+#define LVC_TAG_INFO 4 /* the driver answers with its state, a copy-data block to the sender */
 
 /* A request ready to send: `size` bytes of `text` go to the driver (the text, a terminating zero,
  * and zeros up to the block an 'R' or a queued request takes). */
@@ -184,6 +241,8 @@ int LVC_API lvc_build_request(lvc_request* out, int mode, int letter, int field1
 /* ---- what the driver sends back ------------------------------------------------------------- */
 
 #define LVC_ADVISE_DATA_MAX 98
+#define LVC_ADVISE_REPLY_BYTES 108 /* the reply's block, whatever the stripe's length */
+#define LVC_ADVISE_REPLY_TAG 'A'   /* its copy-data tag; go by its size and first byte all the same */
 
 /* The MSR advise reply: 'A', five zero bytes, the stripe's length as 3 digits, up to 98 bytes of it. */
 typedef struct lvc_advise_reply {
@@ -202,6 +261,7 @@ typedef struct lvc_print_end {
 
 #define LVC_PRINT_END_NAME "PRINT_END_PBPR_MSG"
 #define LVC_PRINT_END_BYTES 104
+#define LVC_PRINT_END_TAG 0 /* its copy-data tag */
 
 /* Read a block a client window received. 1 when the block is one (filled in), 0 when it is not; never
  * reads outside `size` bytes. */
@@ -213,17 +273,30 @@ int LVC_API lvc_parse_print_end(const void* block, size_t size, lvc_print_end* o
 #define LVC_INFO_SIGNATURE "LODEVAR_INFO\n"
 #define LVC_INFO_MAX 4096
 
-/* ---- the client (Windows) -------------------------------------------------------------------- */
-
-#ifdef _WIN32
-#include <windows.h>
-
 #define LVC_DRIVER_WINDOW "QRVA Bank Driver" /* class and window name of the driver */
 /* The registration's notice record, sent where the size of a block without data is lost (Wine):
  * these 8 bytes, then the notice window as 32 bits, little-endian. */
 #define LVC_NOTICE_RECORD_TAG "LVNOTICE"
 #define LVC_NOTICE_RECORD_BYTES 12
 #define LVC_WAIT_EVENT "QRVA WAIT BANK DRIVER EVENT...."
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LODEVAR_CLIENT_H */
+
+/* ---- the client (Windows) -------------------------------------------------------------------- */
+
+#if defined(_WIN32) && !defined(LVC_PROTOCOL_ONLY) && !defined(LODEVAR_CLIENT_WINDOWS_H)
+#define LODEVAR_CLIENT_WINDOWS_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define LVC_DEFAULT_TIMEOUT_MS 60000u
 
 /* One client: its own hidden window (the key of its registration, the window the driver signals for
@@ -363,10 +436,8 @@ int LVC_API lvc_async_result(lvc_client* client);
 int LVC_API lvc_utf8_to_cp949(const char* utf8, char* out, int size);
 int LVC_API lvc_cp949_to_utf8(const char* cp949, int length, char* out, int size);
 
-#endif /* _WIN32 */
-
 #ifdef __cplusplus
 }
 #endif
 
-#endif /* LODEVAR_CLIENT_H */
+#endif /* the client (Windows) */

@@ -1,41 +1,24 @@
 #pragma once
 
+// The protocol part of the kit's header only: the driver's core sees no windows.h.
+#define LVC_PROTOCOL_ONLY
+#include "client/lodevar_client.h"
+#undef LVC_PROTOCOL_ONLY
+
 // Status codes: the printer's status bytes as the protocol reads them, plus the driver's own
-// results. Each code may have a name (used as a trace tag) and a Korean status text.
+// results. Each code may have a name (used as a trace tag) and a Korean status text. The codes and
+// their names are the client kit's (LVC_STATUS_CODES), so that the driver and its clients cannot
+// disagree: status::ERR_NOPAPER is LVC_ERR_NOPAPER.
 
 namespace status {
 
-constexpr int DONE = 1;  // the operation was carried out
-constexpr int NOTHING_DONE = 0;
+constexpr int DONE = LVC_DONE;  // the operation was carried out
+constexpr int NOTHING_DONE = LVC_NOTHING_DONE;
+constexpr int CANCELLED = LVC_CANCELLED;  // the operator pressed the cancel key; the code has no name
 
-constexpr int ERR_ROWOVER = 16;
-constexpr int ERR_DATOVER = 18;
-constexpr int CANCELLED = 27;  // the operator pressed the cancel key; the code has no name
-constexpr int ERR_RCUNITS = 33;
-constexpr int ERR_PGSENSE = 34;
-constexpr int ERR_CRIBBON = 36;
-constexpr int ERR_COLOVER = 40;
-constexpr int ERR_PAPERJM = 49;
-constexpr int ERR_NOPAPER = 50;
-constexpr int ERR_NOEXIST = 52;
-constexpr int ERR_COMMAND = 56;
-constexpr int BANK_TONGJN = 65;
-constexpr int BANK_JUNPYO = 66;
-constexpr int BANK_CHITIN = 67;
-constexpr int BANK_NORMAL = 80;
-constexpr int BANK_LASTOK = 84;
-constexpr int BANK_ACTING = 85;
-constexpr int ERR_PAPOVER = 88;
-constexpr int ERR_RCVOVER = 97;
-constexpr int ERR_MSRRDWR = 113;
-constexpr int ERR_MSRREAD = 114;
-constexpr int ERR_UFORMAT = 127;
-constexpr int BANK_MSR_NO = 133;
-constexpr int BANK_MSR_OK = 134;
-constexpr int BANK_END_DETECT = 135;
-constexpr int ERR_GARBAGE = 144;
-constexpr int ERR_UNKNOWN = 241;
-constexpr int ERR_PBPROFF = 242;
+#define LODEVAR_STATUS_CONSTANT(code, name) constexpr int name = code;
+LVC_STATUS_CODES(LODEVAR_STATUS_CONSTANT)
+#undef LODEVAR_STATUS_CONSTANT
 
 // The code's name ("ERR_PBPROFF"), or nullptr when it has none.
 const char* Name(int code);

@@ -1,49 +1,24 @@
 #pragma once
 
-// The driver's own Korean texts, as code page 949 bytes (the comment above each gives it
-// readably). Status texts live with the status codes.
+#include "lodevar_texts.h"
+
+// The driver's own Korean texts, as code page 949 bytes. Each is readable in the list
+// client/lodevar_texts.txt, from which the build makes lodevar_texts.h. Status texts live with the
+// status codes.
 
 namespace text {
 
-// "통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."
-inline constexpr char kNoPrinter[] =
-    "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2\xb0\xa1 \xb2\xa8\xc1\xae\xc0\xd6\xb0\xc5\xb3\xaa "
-    "\xbf\xac\xb0\xe1 \xc4\xc9\xc0\xcc\xba\xed\xc0\xcc \xba\xd2\xb7\xae\xc7\xd5\xb4\xcf\xb4\xd9.";
-// "통장인쇄기 오류!!"
-inline constexpr char kPrinterErrorCaption[] = "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xbf\xc0\xb7\xf9!!";
-// "통장인쇄기 제조사의 인쇄 모듈을 실행할 수 없습니다.\n제조사 고객지원센터로 연락하시기 바랍니다."
-inline constexpr char kLibraryMissing[] =
-    "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xc1\xa6\xc1\xb6\xbb\xe7\xc0\xc7 \xc0\xce\xbc\xe2 "
-    "\xb8\xf0\xb5\xe2\xc0\xbb \xbd\xc7\xc7\xe0\xc7\xd2 \xbc\xf6 "
-    "\xbe\xf8\xbd\xc0\xb4\xcf\xb4\xd9.\x0a\xc1\xa6\xc1\xb6\xbb\xe7 "
-    "\xb0\xed\xb0\xb4\xc1\xf6\xbf\xf8\xbc\xbe\xc5\xcd\xb7\xce \xbf\xac\xb6\xf4\xc7\xcf\xbd\xc3\xb1\xe2 "
-    "\xb9\xd9\xb6\xf8\xb4\xcf\xb4\xd9.";
-// "전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."
-inline constexpr char kPowerOff[] =
-    "\xc0\xfc\xbf\xf8\xc0\xcc \xc4\xd1\xc1\xae\xc0\xd6\xc1\xf6 \xbe\xca\xb0\xc5\xb3\xaa, "
-    "\xc4\xc9\xc0\xcc\xba\xed\xc0\xbb \xc8\xae\xc0\xce\xc7\xcf\xbd\xc3\xb1\xe2 "
-    "\xb9\xd9\xb6\xf8\xb4\xcf\xb4\xd9.";
-// "통장인쇄기 초기화 완료"
-inline constexpr char kInitDone[] =
-    "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xc3\xca\xb1\xe2\xc8\xad \xbf\xcf\xb7\xe1";
-// "\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "
-inline constexpr char kRetryQuestion[] =
-    "\x0a\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2\xb0\xa1 \xb2\xa8\xc1\xae\xc0\xd6\xb0\xc5\xb3\xaa "
-    "\xbf\xac\xb0\xe1\xb5\xc7\xc1\xf6 \xbe\xca\xbe\xd2\xbd\xc0\xb4\xcf\xb4\xd9.\x0a\xb4\xd9\xc0\xbd\xbf\xa1 "
-    "\xb4\xd9\xbd\xc3 \xbd\xc3\xb5\xb5\xc7\xcf\xbd\xc3\xb0\xda\xbd\xc0\xb4\xcf\xb1\xee?\x0a ";
-// "수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"
-inline constexpr char kCloseQuestion[] =
-    "\xbc\xf6\xc7\xe0\xc1\xdf\xc0\xce \xc7\xc1\xb7\xce\xb1\xd7\xb7\xa5\xc0\xcc "
-    "\xc0\xd6\xbd\xc0\xb4\xcf\xb4\xd9.\x0a\xc1\xbe\xb7\xe1 \xc7\xcf\xbd\xc3\xb0\xda\xbd\xc0\xb4\xcf\xb1\xee?";
-// "통장인쇄기 연결이 끊어졌습니다." (the tray's balloon and tip when the printer's link is lost)
-inline constexpr char kLinkLost[] =
-    "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xbf\xac\xb0\xe1\xc0\xcc "
-    "\xb2\xf7\xbe\xee\xc1\xb3\xbd\xc0\xb4\xcf\xb4\xd9.";
-// "없슴"
-inline constexpr char kNone[] = "\xbe\xf8\xbd\xbf";
-// "통장PRINT"
-inline constexpr char kPassbookPrintTag[] = "\xc5\xeb\xc0\xe5PRINT";
-// "전표PRINT"
-inline constexpr char kChitPrintTag[] = "\xc0\xfc\xc7\xa5PRINT";
+inline constexpr char kNoPrinter[] = LVC_CP949_NO_PRINTER;
+inline constexpr char kPrinterErrorCaption[] = LVC_CP949_PRINTER_ERROR_CAPTION;
+inline constexpr char kLibraryMissing[] = LVC_CP949_LIBRARY_MISSING;
+inline constexpr char kPowerOff[] = LVC_CP949_POWER_OFF;
+inline constexpr char kInitDone[] = LVC_CP949_INIT_DONE;
+inline constexpr char kRetryQuestion[] = LVC_CP949_RETRY_QUESTION;
+inline constexpr char kCloseQuestion[] = LVC_CP949_CLOSE_QUESTION;
+// The tray's balloon and tip when the printer's link is lost.
+inline constexpr char kLinkLost[] = LVC_CP949_LINK_LOST;
+inline constexpr char kNone[] = LVC_CP949_NONE;
+inline constexpr char kPassbookPrintTag[] = LVC_CP949_PASSBOOK_PRINT_TAG;
+inline constexpr char kChitPrintTag[] = LVC_CP949_CHIT_PRINT_TAG;
 
 }  // namespace text

@@ -5,7 +5,8 @@
  * its name and its text. It ends with 0 when every step succeeded.
  *
  * Build it with the kit's source (a static build), for example with mingw-w64 from the repository's
- * top folder (lodevar_version.h is made by the build, and is in the developers' zip):
+ * top folder (lodevar_version.h and lodevar_texts.h are made by the build, and are in the developers'
+ * zip):
  *   x86_64-w64-mingw32-gcc -I. -Ibuild/mingw-x64/generated -o teller_example.exe \
  *       examples/teller_example.c client/lodevar_client.c
  * or against the DLL: the same program linked with lodevar_client.dll instead of the .c.

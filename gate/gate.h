@@ -13,20 +13,11 @@ class CMainFrame;
 // Posted by a gate to itself to run its oldest queued record; a gate has at most one on its way.
 constexpr std::uint32_t WM_GATEREQUEST = os::kWmGateRequest;
 
-inline constexpr char kWaitEventName[] = "QRVA WAIT BANK DRIVER EVENT....";
-
 // A queued request: the client's tag (the window to signal), then the first 108 bytes of its block.
-constexpr std::size_t kQueuedRecordBytes = 112;
-constexpr std::size_t kQueuedRequestBytes = 108;
+constexpr std::size_t kQueuedRecordBytes = 4 + kQueuedRequestBytes;
 using QueuedRecord = std::array<char, kQueuedRecordBytes>;
 // The records one gate holds at most; a queued request beyond them is answered 85 (busy) at once.
 constexpr std::size_t kMaxQueuedRecords = 256;
-
-// The MSR advise reply: 'A', five zero bytes, the text's length as three digits, up to 98 bytes of
-// text. Its copy-data tag is the reply's own letter, so that a client can tell it at a glance from
-// the end-of-print notice (tag 0); receivers should still go by the size and the first byte.
-constexpr std::size_t kAdviseReplyBytes = 108;
-constexpr std::uintptr_t kAdviseReplyTag = 'A';
 
 // One client's gate: an invisible child window of the main window that takes the client's
 // requests, runs them through the request handlers and answers with a status code, at once or

@@ -40,7 +40,7 @@ int ParseField(const char* field, int width) {
 }
 
 bool IsRequestLetter(char letter) {
-    return letter != '\0' && std::strchr("ACILMORSU", letter) != nullptr;
+    return letter != '\0' && std::strchr(LVC_LETTERS, letter) != nullptr;
 }
 
 int ParseRequest(char* block, std::size_t size, Request& request) {

@@ -1,7 +1,7 @@
 ; Lodevar's Windows installer, made on the build machine by installer/CMakeLists.txt:
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DTARGET=amd64-unicode|x86-unicode -DVERSION=1.0.0
 ;            -DLODEVAR_EXE=... -DPBCLIENT_EXE=... -DPORTCHECK_EXE=... -DCLIENT_DLL_X86=... -DCLIENT_DLL_X64=...
-;            -DCLIENT_DIR=... -DVERSION_H=... -DGUIDE=... -DICON=... -DOUTFILE=... lodevar.nsi
+;            -DCLIENT_DIR=... -DVERSION_H=... -DTEXTS_H=... -DGUIDE=... -DICON=... -DOUTFILE=... lodevar.nsi
 ;
 ; It installs lodevar.exe, pbclient.exe and portcheck.exe, and in "client" the client kit for teller
 ; applications (lodevar_client.dll for x86 and x64, its header, .def and source, the C# wrapper with its
@@ -458,6 +458,7 @@ Section "-Lodevar"
     File "${CLIENT_DIR}\lodevar_client.c"
     File "${CLIENT_DIR}\lodevar_client.def"
     File "${VERSION_H}"
+    File "${TEXTS_H}"
     File "${GUIDE}"
     SetOutPath "$INSTDIR"
 
@@ -520,6 +521,7 @@ Section "un.$(SecProgram)" SecProgram
     Delete "$INSTDIR\client\lodevar_client.c"
     Delete "$INSTDIR\client\lodevar_client.def"
     Delete "$INSTDIR\client\lodevar_version.h"
+    Delete "$INSTDIR\client\lodevar_texts.h"
     Delete "$INSTDIR\client\developer-guide.md"
     RMDir "$INSTDIR\client\x86"
     RMDir "$INSTDIR\client\x64"

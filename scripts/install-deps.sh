@@ -67,6 +67,11 @@ for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
     [ "$status" = "install ok installed" ] || missing+=("$package")
 done
+# The build turns the Korean texts into code page 949 with glibc's iconv (scripts/texts-header), and
+# the unit tests check them with it. Where that converter ships apart from the C library, install it.
+if ! printf '\xea\xb0\x80' | iconv -f UTF-8 -t CP949 >/dev/null 2>&1; then
+    missing+=(libc-gconv-modules-extra)
+fi
 if [ ${#missing[@]} -eq 0 ]; then
     make_korean_locale
     install_wine32

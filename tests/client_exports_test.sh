@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# client_exports_test.sh DEF DLL_X64 DLL_X86 X86_OBJECT CS GUIDE: the export table of lodevar_client.dll
-# against everything that declares it.
+# client_exports_test.sh DEF DLL_X64 DLL_X86 X86_OBJECT CS GUIDE HEADER: the export table of
+# lodevar_client.dll against everything that declares it, and the header's constants against their
+# copies in other languages.
 #   - both DLLs export exactly the names of the .def file, undecorated;
 #   - every function the C# wrapper (CS), and the VB6 and Delphi declarations of the developer guide
 #     (GUIDE) bind is exported;
 #   - each of those declarations passes as many arguments as the function takes: on x86 every
 #     argument is 4 bytes, and the decorated name in the x86 object (_lvc_print@20) gives the bytes a
 #     __stdcall function takes off the stack; one argument too many or too few breaks the caller's
-#     stack there.
+#     stack there;
+#   - each constant of the C# wrapper marked with the header's name ("= 242; // LVC_ERR_PBPROFF"), and
+#     each of the guide's VB6 constants, has the header's value; every status code, kit failure and
+#     font of the header has its C# constant.
 set -uo pipefail
 
-def=$1 dll_x64=$2 dll_x86=$3 object=$4 cs=$5 guide=$6
+def=$1 dll_x64=$2 dll_x86=$3 object=$4 cs=$5 guide=$6 header=$7
 failures=0
 fail() {
     echo "FAIL: $*" >&2
@@ -88,6 +92,47 @@ while read -r name args; do
 done < <(grep -E "^ *(function|procedure) lvc_.*stdcall; external 'lodevar_client\.dll'" "$guide" |
     sed -E "s/^ *(function|procedure) (lvc_[a-z0-9_]+)(\(([^)]*)\))?.*/\2 \4/")
 delphi_count=$((checked - cs_count - vb_count))
+
+# The header's constants: NAME VALUE, the value without parentheses ("(-1001)" is -1001).
+declare -A value=()
+while read -r name text; do
+    value[$name]=$(tr -d '()' <<<"$text")
+done < <(sed -nE 's|^#define (LVC_[A-Z0-9_]+) +([^ /]+).*|\1 \2|p' "$header")
+[ -n "${value[LVC_ERR_PBPROFF]:-}" ] || fail "no status codes read from $header"
+
+# constant WHERE CONSTANT VALUE NAME: CONSTANT's VALUE is the header's value of NAME.
+constant() {
+    if [ -z "${value[$4]:-}" ]; then
+        fail "$1 binds $2 to $4, which the header does not define"
+    elif [ "$3" != "${value[$4]}" ]; then
+        fail "$1 gives $2 the value $3; the header's $4 is ${value[$4]}"
+    fi
+}
+declare -A bound=()
+cs_constants=0
+while read -r name text header_name; do
+    constant "the C# wrapper" "$name" "$text" "$header_name"
+    bound[$header_name]=1
+    cs_constants=$((cs_constants + 1))
+done < <(sed -nE 's|.*public const [a-z]+ ([A-Za-z0-9_]+) = ([^;]+); // (LVC_[A-Z0-9_]+)$|\1 \2 \3|p' "$cs")
+# The codes the driver names (the header's list), the kit's own results and failures, the fonts.
+required=$(grep -oE 'X\(LVC_[A-Z0-9_]+,' "$header" | sed -E 's/X\((.*),/\1/')
+required+=$'\n'$(grep -oE '^#define LVC_(E_[A-Z_]+|DONE|NOTHING_DONE|FAILED|CANCELLED|FONT_[A-Z_]+) ' "$header" |
+    awk '{ print $2 }')
+for name in $required; do
+    [ -n "${bound[$name]:-}" ] || fail "the C# wrapper has no constant for $name"
+done
+echo "ok: $cs_constants C# constants checked against the header, $(wc -w <<<"$required") required"
+vb_constants=0
+while read -r name text; do
+    constant "the guide's VB6 code" "$name" "$text" "$name"
+    vb_constants=$((vb_constants + 1))
+done < <(sed -nE 's/^(Public |Private )?Const (LVC_[A-Z0-9_]+) = ([^ ]+).*/\2 \3/p' "$guide")
+if [ "$vb_constants" -eq 0 ]; then
+    fail "no VB6 constants found in the guide: the pattern no longer matches them"
+else
+    echo "ok: $vb_constants VB6 constants checked against the header"
+fi
 
 for pair in "C#:$cs_count" "VB6:$vb_count" "Delphi:$delphi_count"; do
     if [ "${pair#*:}" -lt 10 ]; then

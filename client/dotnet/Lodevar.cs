@@ -22,49 +22,50 @@ using System.Threading.Tasks;
 
 namespace Lodevar
 {
-    /// <summary>The results: the kit's own, and the driver's status codes.</summary>
+    /// <summary>The results: the kit's own, and the driver's status codes. Each constant is the one of
+    /// lodevar_client.h named beside it (the kit's tests hold them equal).</summary>
     public static class Status
     {
-        public const int Done = 1;
-        public const int NothingDone = 0;
-        public const int Failed = -1;
-        public const int ErrorArgument = -1001;
-        public const int ErrorNoDriver = -1002;
-        public const int ErrorNotRegistered = -1003;
-        public const int ErrorRefused = -1004;
-        public const int ErrorTimeout = -1005;
-        public const int ErrorSystem = -1006;
-        public const int ErrorQuit = -1007;
-        public const int ErrorBusy = -1008;
+        public const int Done = 1; // LVC_DONE
+        public const int NothingDone = 0; // LVC_NOTHING_DONE
+        public const int Failed = -1; // LVC_FAILED
+        public const int ErrorArgument = -1001; // LVC_E_ARGUMENT
+        public const int ErrorNoDriver = -1002; // LVC_E_NO_DRIVER
+        public const int ErrorNotRegistered = -1003; // LVC_E_NOT_REGISTERED
+        public const int ErrorRefused = -1004; // LVC_E_REFUSED
+        public const int ErrorTimeout = -1005; // LVC_E_TIMEOUT
+        public const int ErrorSystem = -1006; // LVC_E_SYSTEM
+        public const int ErrorQuit = -1007; // LVC_E_QUIT
+        public const int ErrorBusy = -1008; // LVC_E_BUSY
 
-        public const int ErrRowOver = 16;
-        public const int ErrDatOver = 18;
-        public const int Cancelled = 27;
-        public const int ErrRcUnits = 33;
-        public const int ErrPgSense = 34;
-        public const int ErrCRibbon = 36;
-        public const int ErrColOver = 40;
-        public const int ErrPaperJam = 49;
-        public const int ErrNoPaper = 50;
-        public const int ErrNoExist = 52;
-        public const int ErrCommand = 56;
-        public const int BankTongjn = 65;
-        public const int BankJunpyo = 66;
-        public const int BankChitIn = 67;
-        public const int BankNormal = 80;
-        public const int BankLastOk = 84;
-        public const int BankActing = 85;
-        public const int ErrPapOver = 88;
-        public const int ErrRcvOver = 97;
-        public const int ErrMsrRdWr = 113;
-        public const int ErrMsrRead = 114;
-        public const int ErrUFormat = 127;
-        public const int BankMsrNo = 133;
-        public const int BankMsrOk = 134;
-        public const int BankEndDetect = 135;
-        public const int ErrGarbage = 144;
-        public const int ErrUnknown = 241;
-        public const int ErrPbprOff = 242;
+        public const int ErrRowOver = 16; // LVC_ERR_ROWOVER
+        public const int ErrDatOver = 18; // LVC_ERR_DATOVER
+        public const int Cancelled = 27; // LVC_CANCELLED
+        public const int ErrRcUnits = 33; // LVC_ERR_RCUNITS
+        public const int ErrPgSense = 34; // LVC_ERR_PGSENSE
+        public const int ErrCRibbon = 36; // LVC_ERR_CRIBBON
+        public const int ErrColOver = 40; // LVC_ERR_COLOVER
+        public const int ErrPaperJam = 49; // LVC_ERR_PAPERJM
+        public const int ErrNoPaper = 50; // LVC_ERR_NOPAPER
+        public const int ErrNoExist = 52; // LVC_ERR_NOEXIST
+        public const int ErrCommand = 56; // LVC_ERR_COMMAND
+        public const int BankTongjn = 65; // LVC_BANK_TONGJN
+        public const int BankJunpyo = 66; // LVC_BANK_JUNPYO
+        public const int BankChitIn = 67; // LVC_BANK_CHITIN
+        public const int BankNormal = 80; // LVC_BANK_NORMAL
+        public const int BankLastOk = 84; // LVC_BANK_LASTOK
+        public const int BankActing = 85; // LVC_BANK_ACTING
+        public const int ErrPapOver = 88; // LVC_ERR_PAPOVER
+        public const int ErrRcvOver = 97; // LVC_ERR_RCVOVER
+        public const int ErrMsrRdWr = 113; // LVC_ERR_MSRRDWR
+        public const int ErrMsrRead = 114; // LVC_ERR_MSRREAD
+        public const int ErrUFormat = 127; // LVC_ERR_UFORMAT
+        public const int BankMsrNo = 133; // LVC_BANK_MSR_NO
+        public const int BankMsrOk = 134; // LVC_BANK_MSR_OK
+        public const int BankEndDetect = 135; // LVC_BANK_END_DETECT
+        public const int ErrGarbage = 144; // LVC_ERR_GARBAGE
+        public const int ErrUnknown = 241; // LVC_ERR_UNKNOWN
+        public const int ErrPbprOff = 242; // LVC_ERR_PBPROFF
 
         /// <summary>The code's name ("ERR_PBPROFF", "DONE", "LVC_E_TIMEOUT", "UNKNOWN").</summary>
         public static string Name(int code)
@@ -94,10 +95,10 @@ namespace Lodevar
     /// <summary>The fonts of Print.</summary>
     public static class Font
     {
-        public const char Godic = '1';
-        public const char GodicEnlarged = '2';
-        public const char Myoungjo = '3';
-        public const char MyoungjoEnlarged = '4';
+        public const char Godic = '1'; // LVC_FONT_GODIC
+        public const char GodicEnlarged = '2'; // LVC_FONT_GODIC_ENLARGED
+        public const char Myoungjo = '3'; // LVC_FONT_MYOUNGJO
+        public const char MyoungjoEnlarged = '4'; // LVC_FONT_MYOUNGJO_ENLARGED
     }
 
     /// <summary>One client of the driver: its own hidden window, its gate once registered.</summary>

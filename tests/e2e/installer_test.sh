@@ -160,7 +160,7 @@ driver_closed() {
 # What the installer puts in "client", as files_in lists it.
 readonly kClientKit="./client ./client/developer-guide.md ./client/dotnet ./client/dotnet/Lodevar.cs \
 ./client/dotnet/Sample.cs ./client/lodevar_client.c ./client/lodevar_client.def ./client/lodevar_client.h \
-./client/lodevar_version.h ./client/x64 ./client/x64/lodevar_client.dll ./client/x86 ./client/x86/lodevar_client.dll "
+./client/lodevar_texts.h ./client/lodevar_version.h ./client/x64 ./client/x64/lodevar_client.dll ./client/x86 ./client/x86/lodevar_client.dll "
 
 case_defaults() {
     setup /S

@@ -12,7 +12,7 @@
 #include "gate_fixture.h"
 #include "lodevar_version.h"
 
-TEST(StatusCodes, EveryCodeHasItsNameAndTextInCodePage949) {
+TEST(StatusCodes, EveryCodeHasItsNameAndTextAndEveryDriverTextIsInCodePage949) {
     // clang-format off
     const std::tuple<int, std::string, std::string> codes[] = {
         {16, "ERR_ROWOVER", "행 초과"},                        {18, "ERR_DATOVER", "자료길이 초과"},
@@ -36,7 +36,24 @@ TEST(StatusCodes, EveryCodeHasItsNameAndTextInCodePage949) {
             << code;
     }
 
-    EXPECT_EQ(std::string(text::kCloseQuestion), Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"));
+    // The driver's own texts, made from the same list.
+    const std::tuple<const char*, std::string> texts[] = {
+        {text::kNoPrinter, "통장인쇄기가 꺼져있거나 연결 케이블이 불량합니다."},
+        {text::kPrinterErrorCaption, "통장인쇄기 오류!!"},
+        {text::kLibraryMissing,
+         "통장인쇄기 제조사의 인쇄 모듈을 실행할 수 없습니다.\n제조사 고객지원센터로 연락하시기 바랍니다."},
+        {text::kPowerOff, "전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."},
+        {text::kInitDone, "통장인쇄기 초기화 완료"},
+        {text::kRetryQuestion,
+         "\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "},
+        {text::kCloseQuestion, "수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"},
+        {text::kLinkLost, "통장인쇄기 연결이 끊어졌습니다."},
+        {text::kNone, "없슴"},
+        {text::kPassbookPrintTag, "통장PRINT"},
+        {text::kChitPrintTag, "전표PRINT"}};
+    for (const auto& [cp949, utf8] : texts) {
+        EXPECT_EQ(std::string(cp949), Cp949(utf8)) << utf8;
+    }
 }
 
 // The blocks themselves go out in client_test.sh's sessions, which show each as built.
