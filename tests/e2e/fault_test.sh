@@ -87,6 +87,11 @@ start_driver() {
     E2E_LINES=$E2E_TMP/lines
     e2e_start_emu com1 "$family" --page-file "$E2E_PAGE" --lines-file "$E2E_LINES" "$@"
     e2e_install_driver
+    if [ -n "${FAULT_DRIVER_LOG:-}" ]; then
+        # The driver's diagnostics log, shown if a check fails.
+        mkdir -p "$E2E_APP/User"
+        printf '[Lodevar]\r\nLOG=1\r\n' >"$E2E_APP/User/CommData.ini"
+    fi
     launch_driver
     e2e_launched
     e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
@@ -138,7 +143,7 @@ wire_span() {
 
 case_unplug() {
     local family=$1
-    start_driver "$family"
+    FAULT_DRIVER_LOG=1 start_driver "$family"
     # Family 0: a print waits for its passbook. Family 1: a stripe read waits through every code.
     local request="print 2 4 3 before" answer="L02043006before"
     if [ "$family" -eq 1 ]; then

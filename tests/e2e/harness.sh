@@ -422,6 +422,10 @@ e2e_driver_pid() {
 e2e_finish() {
     if [ "$E2E_FAILURES" -ne 0 ]; then
         e2e_log "$E2E_FAILURES check(s) failed"
+        if [ -f "${E2E_APP:-}/User/Lodevar.log" ]; then
+            e2e_log "the driver's diagnostics log:"
+            cat "$E2E_APP/User/Lodevar.log"
+        fi
         exit 1
     fi
     exit 0
