@@ -176,6 +176,11 @@ bool CTool::Plug() {
 
 void CTool::Unplug() {
     m_port.Close();
+    // The port vanishes, as a pulled USB adapter's does: the link must not keep naming the
+    // pseudo-terminal, whose number the next program to ask for one gets.
+    if (!m_options.link.empty()) {
+        RemoveLink(m_options.link);
+    }
     m_printer.DropLine();
 }
 
