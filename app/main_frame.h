@@ -197,6 +197,8 @@ private:
     int PrepareDevice(bool endWaitFirst);
     // 242 when the link went down during the operation, else `result`.
     int LinkVerdict(int result);
+    // The operation's last step: a failure is named, its text becoming the status text.
+    int Answer(int result);
     // Closes the device when its link was lost: the next request, or the tray's initialise, opens it again.
     void CloseLostDevice();
     void TraceOperation(const char* tag, const char* detail);

@@ -45,9 +45,7 @@ int CMainFrame::OpenAttempts() {
 
     int result = 0;
     for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-        if (m_nModel >= 0 && m_nModel <= 2) {
-            m_comm.m_nFamily = m_nModel;
-        }
+        m_comm.SetFamily(m_nModel);  // a MODEL that names no family leaves the family as it is
         result =
             m_comm.OpenDevice(static_cast<std::uint8_t>(port), static_cast<std::uint32_t>(m_nSpeed), 8, 0, 0);
         if (result != 0 && result != status::ERR_PBPROFF) {

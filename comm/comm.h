@@ -1,14 +1,24 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "comm/printer_library.h"
 #include "os/platform.h"
 
+class CPrinterFamily;
+
 // The printer link: the serial port, the status exchange and the printer operations of the three
 // printer families, and the binding of the printer maker's library. One object per main window,
 // used on the GUI thread only. Results are integers and m_strError; nothing throws.
+//
+// What differs between the families lives in one CPrinterFamily object per family (its own file,
+// comm/family_*.cpp); the operations below find the family when it is not yet known and forward to
+// its object. The family 0 and family 1 status queries stay members here: their procedures, the
+// tests and the fuzzers call them by name.
 class CComm {
 public:
     explicit CComm(os::Platform& platform);
@@ -41,6 +51,8 @@ public:
     static std::string DeviceName(std::uint8_t port);
 
     // ---- status exchange ------------------------------------------------------------------
+    // Takes a configured family, 0 to 2; any other value leaves the family as it is (false).
+    bool SetFamily(int family);
     int ProbeFamily();
     void SendStatusRequest();
     int QueryStatusA();
@@ -76,7 +88,8 @@ public:
 
     // ---- a link that cannot carry an exchange ----------------------------------------------
     // The open device reported a hard failure: it is gone (a silent printer never makes it so).
-    // For family 2, the library said during a paper-in wait that the printer is no longer on.
+    // For family 2, the library said during a paper-in wait since the last open that the printer is
+    // no longer on.
     bool LinkLost();
     // Ends the waits of the exchange that is running, and of every one after it until
     // ResumeWaits: the driver is closing.
@@ -142,50 +155,23 @@ private:
     void IdleForInput(std::uint32_t deadline);
     void UnloadPrinterLibrary();
 
-    // Family 0 commands and procedures.
-    void SendClearA();
-    void SelectPassbookA();
-    void SelectChitA();
-    void SendRowZero();
-    int EjectA();
-    int PassbookWaitA();
-    int ChitWaitA();
-    int PrintPassbookA(const char* text);
-    int PrintChitA(const char* text);
-    void SetColumnA(int column);
-    void SetRowA(int row);  // the row as the caller counts it; the printer gets row + 4
-    void SetColourA(bool red);
-    void SetPitchA(int cpi);
-    void SetCharacterSizeA(bool enlarged);
-    void SetFontFaceA(int face);
-    int MsrReadA(char* buffer, int capacity);
-    int MsrPollA(char* buffer, int capacity);
-    int ReadMsrFrameA(char* buffer, int capacity);
-    int MsrWriteA(const char* data);
-
-    // Family 1 commands and procedures.
-    void SendCommandB(const char* command);
-    void SendTextB(const char* text);
-    int MediumWaitB();
-    int EjectB();
-    int PrintPassbookB(const char* text);
-    void SetColumnB(int column);
-    void SetRowB(int row);
-    void SetColourB(bool red);
-    void SetPitchB(int cpi, int lpi);
-    void SetCharacterSizeB(bool enlarged);
-    int MsrReadB(char* buffer, int capacity);
-    int MsrPollB(char* buffer, int capacity);
-    void CopyMsrDataB(char* buffer, int capacity);
-    int MsrWriteB(const char* data);
-
-    // Family 2 (the printer library) call sites.
-    int PaperInLibrary();
-    int MsrReadLibrary(char* buffer, int capacity);
-    int MsrWriteLibrary(const char* data);
+    // The object of the family in use, chosen when m_nFamily last changed; none while the family
+    // is not known. FamilyObject keeps every object it made until the link ends, so that a family
+    // changed while another one's procedure is under way leaves that procedure its object.
+    CPrinterFamily* Family();
+    CPrinterFamily* FamilyObject(int family);
+    bool SerialLost();
+    // The device connection of the families on the serial port: open, probe when the family is
+    // not known, initialise.
+    int OpenSerialDevice(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,
+                         std::uint8_t parity);
 
     os::Platform* m_pPlatform;
     int m_nRecoveryDepth = 0;
     int m_bInterrupted = 0;
-    int m_bLibraryLost = 0;
+    std::vector<std::pair<int, std::unique_ptr<CPrinterFamily>>> m_families;
+    CPrinterFamily* m_pFamily = nullptr;
+    int m_nChosenFamily = 242;
+
+    friend class CPrinterFamily;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "comm/comm.h"
+#include "comm/printer_family.h"
 #include "comm/timing.h"
 
 namespace {
@@ -162,9 +163,11 @@ int CComm::ReadAvailable(char* buffer, int n) {
 }
 
 bool CComm::LinkLost() {
-    if (m_nFamily == 2) {
-        return m_bLibraryLost != 0;
-    }
+    CPrinterFamily* family = Family();
+    return family != nullptr ? family->LinkLost() : SerialLost();
+}
+
+bool CComm::SerialLost() {
     return m_bConnected != 0 && m_pPlatform->serial.Lost(m_hPort);
 }
 
@@ -290,7 +293,8 @@ int CComm::WriteText(const char* text) {
 }
 
 int CComm::WriteTextCts(const char* text) {
-    if (m_nFamily == 0) {
+    // While the family is not known, CTS counts.
+    if (CPrinterFamily* family = Family(); family != nullptr && !family->WritesWaitForCts()) {
         WriteText(text);
         return 1;
     }

@@ -1,78 +1,29 @@
 // The printer operations the rest of the driver asks for. Each finds the family first when it is
-// not yet known, hands the work to the family's procedure and maps the family's status code to
-// the caller's result: 1 for success, otherwise the code.
+// not yet known and hands the work to the family's object (printer_family.h), which gives the
+// caller's result: 1 for success, otherwise the status code.
 #include "comm/comm.h"
+#include "comm/printer_family.h"
 #include "comm/timing.h"
 #include "device/status_codes.h"
-
-namespace {
-
-constexpr char kInitialiseA[] =
-    "\x1b"
-    "0";
-constexpr char kInitialiseB[] =
-    "\x1b"
-    "f";
-constexpr char kInitialiseLibrary[] =
-    "\x1b"
-    "0";
-
-}  // namespace
 
 int CComm::InitPrinter() {
     if (!EnsureFamily()) {
         return status::ERR_PBPROFF;
     }
-    if (m_nFamily == 0) {
-        WriteText(kInitialiseA);
-    } else if (m_nFamily == 1) {
-        WriteTextCts(kInitialiseB);
-    } else if (m_nFamily == 2 && m_bLibLoaded == 1 && m_pWriteCommand != nullptr) {
-        m_pWriteCommand(kInitialiseLibrary);
-    }
+    Family()->Initialise();
     m_pPlatform->clock.Sleep(timing::kInitialisePauseMs);
     return QueryStatus();
 }
 
 int CComm::PaperIn(int kind) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 0) {
-        if (kind == 0) {
-            int code = PassbookWaitA();
-            return code == status::BANK_TONGJN ? status::DONE : code;
-        }
-        if (kind == 1) {
-            int code = ChitWaitA();
-            return code == status::BANK_JUNPYO ? status::DONE : code;
-        }
-        return -1;
-    }
-    if (m_nFamily == 1) {
-        int code = MediumWaitB();
-        if (code == status::BANK_TONGJN && kind == 1) {
-            code = status::BANK_JUNPYO;
-        }
-        if ((kind == 0 && code == status::BANK_TONGJN) || (kind == 1 && code == status::BANK_JUNPYO)) {
-            return status::DONE;
-        }
-        return code;
-    }
-    return PaperInLibrary();
+    return EnsureFamily() ? Family()->PaperIn(kind) : status::ERR_PBPROFF;
 }
 
 int CComm::PaperOut() {
     if (!EnsureFamily()) {
         return status::ERR_PBPROFF;
     }
-    if (m_nFamily == 0) {
-        EjectA();
-    } else if (m_nFamily == 1) {
-        EjectB();
-    } else if (m_bLibLoaded == 1 && m_pExpelPaper != nullptr) {
-        m_pExpelPaper();
-    }
+    Family()->PaperOut();
     return status::DONE;
 }
 
@@ -82,154 +33,71 @@ void CComm::SetPosition(int column, int row) {
 }
 
 void CComm::SetColumn(int column) {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetColumnA(column);
-    } else if (m_nFamily == 1) {
-        SetColumnB(column);
+    if (EnsureFamily()) {
+        Family()->SetColumn(column);
     }
 }
 
 void CComm::SetRow(int row) {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetRowA(row);
-    } else if (m_nFamily == 1) {
-        SetRowB(row);
+    if (EnsureFamily()) {
+        Family()->SetRow(row);
     }
 }
 
 void CComm::SetBlackColor() {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetColourA(false);
-    } else if (m_nFamily == 1) {
-        SetColourB(false);
+    if (EnsureFamily()) {
+        Family()->SetColour(false);
     }
 }
 
 void CComm::SetRedColor() {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetColourA(true);
-    } else if (m_nFamily == 1) {
-        SetColourB(true);
+    if (EnsureFamily()) {
+        Family()->SetColour(true);
     }
 }
 
 void CComm::SetPitch(int cpi, int lpi) {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetPitchA(cpi);
-    } else if (m_nFamily == 1) {
-        SetPitchB(cpi, lpi);
+    if (EnsureFamily()) {
+        Family()->SetPitch(cpi, lpi);
     }
 }
 
 void CComm::SetEnlargeFont() {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetCharacterSizeA(true);
-    } else if (m_nFamily == 1) {
-        SetCharacterSizeB(true);
+    if (EnsureFamily()) {
+        Family()->SetCharacterSize(true);
     }
 }
 
 void CComm::SetNormalFont() {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetCharacterSizeA(false);
-    } else if (m_nFamily == 1) {
-        SetCharacterSizeB(false);
+    if (EnsureFamily()) {
+        Family()->SetCharacterSize(false);
     }
 }
 
 void CComm::SetFontFace(int face) {
-    if (!EnsureFamily()) {
-        return;
-    }
-    if (m_nFamily == 0) {
-        SetFontFaceA(face);
+    if (EnsureFamily()) {
+        Family()->SetFontFace(face);
     }
 }
 
 int CComm::MsrRead(char* buffer, int capacity) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 2) {
-        return MsrReadLibrary(buffer, capacity);
-    }
-    int code = m_nFamily == 0 ? MsrReadA(buffer, capacity) : MsrReadB(buffer, capacity);
-    SetErrorText(code);
-    return code == status::BANK_MSR_OK ? status::DONE : code;
+    return EnsureFamily() ? Family()->MsrRead(buffer, capacity) : status::ERR_PBPROFF;
 }
 
 int CComm::MsrPoll(char* buffer, int capacity) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 2) {
-        return MsrReadLibrary(buffer, capacity);
-    }
-    int code = m_nFamily == 0 ? MsrPollA(buffer, capacity) : MsrPollB(buffer, capacity);
-    return code == status::BANK_MSR_OK ? status::DONE : code;
+    return EnsureFamily() ? Family()->MsrPoll(buffer, capacity) : status::ERR_PBPROFF;
 }
 
 int CComm::MsrWrite(const char* data) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 2) {
-        return MsrWriteLibrary(data);
-    }
-    int code = m_nFamily == 0 ? MsrWriteA(data) : MsrWriteB(data);
-    SetErrorText(code);
-    return code == status::BANK_TONGJN ? status::DONE : code;
+    return EnsureFamily() ? Family()->MsrWrite(data) : status::ERR_PBPROFF;
 }
 
 int CComm::PrintPassbook(const char* text) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 2) {
-        return status::DONE;
-    }
-    int code = m_nFamily == 0 ? PrintPassbookA(text) : PrintPassbookB(text);
-    return code == status::BANK_TONGJN ? status::DONE : code;
+    return EnsureFamily() ? Family()->PrintPassbook(text) : status::ERR_PBPROFF;
 }
 
 int CComm::PrintChit(const char* text) {
-    if (!EnsureFamily()) {
-        return status::ERR_PBPROFF;
-    }
-    if (m_nFamily == 2) {
-        return -1;
-    }
-    int code;
-    if (m_nFamily == 0) {
-        code = PrintChitA(text);
-    } else {
-        code = PrintPassbookB(text);
-        if (code == status::BANK_TONGJN) {
-            code = status::BANK_JUNPYO;
-        }
-    }
-    return code == status::BANK_JUNPYO ? status::DONE : code;
+    return EnsureFamily() ? Family()->PrintChit(text) : status::ERR_PBPROFF;
 }
 
 int CComm::PrintPassbookAt(int column, int row, const char* text) {
@@ -244,20 +112,21 @@ int CComm::PrintChitAt(int column, int row, const char* text) {
     return PrintChit(text);
 }
 
+// The three below never probe: they are steps inside other operations and the MSR advise.
 void CComm::SendClear() {
-    if (m_nFamily == 0) {
-        SendClearA();
+    if (CPrinterFamily* family = Family()) {
+        family->SendClear();
     }
 }
 
 void CComm::SelectPassbook() {
-    if (m_nFamily == 0) {
-        SelectPassbookA();
+    if (CPrinterFamily* family = Family()) {
+        family->SelectPassbook();
     }
 }
 
 void CComm::SelectChit() {
-    if (m_nFamily == 0) {
-        SelectChitA();
+    if (CPrinterFamily* family = Family()) {
+        family->SelectChit();
     }
 }

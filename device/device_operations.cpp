@@ -99,6 +99,13 @@ int CMainFrame::LinkVerdict(int result) {
     return status::ERR_PBPROFF;
 }
 
+int CMainFrame::Answer(int result) {
+    if (result != status::DONE) {
+        StatusName(result);
+    }
+    return result;
+}
+
 void CMainFrame::TraceOperation(const char* tag, const char* detail) {
     if (m_nTrace != 0) {
         FrameTrace(tag, detail);
@@ -149,10 +156,7 @@ int CMainFrame::PrintAt(bool chit, std::int16_t column, std::int16_t row, const 
                       column, row, count, count, work);
         FrameTrace(chit ? text::kChitPrintTag : text::kPassbookPrintTag, detail);
     }
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(result);
 }
 
 int CMainFrame::PAPERIN(int kind) {
@@ -167,10 +171,7 @@ int CMainFrame::PAPERIN(int kind) {
     }
     int result = LinkVerdict(m_comm.PaperIn(kind));
     TraceOperation("PAPERIN", text::kNone);
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(result);
 }
 
 int CMainFrame::PAPEROUT() {
@@ -180,11 +181,7 @@ int CMainFrame::PAPEROUT() {
     CExchange exchange(*this);
     m_comm.PaperOut();  // whatever the printer answers, the medium is on its way out
     TraceOperation("PAPEROUT", text::kNone);
-    int result = LinkVerdict(status::DONE);
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(LinkVerdict(status::DONE));
 }
 
 int CMainFrame::MSRREAD(char* buffer, int capacity) {
@@ -199,10 +196,7 @@ int CMainFrame::MSRREAD(char* buffer, int capacity) {
         std::snprintf(detail, sizeof(detail), "%.*s", shown, buffer);
         FrameTrace("MSRREAD", detail);
     }
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(result);
 }
 
 int CMainFrame::MSRWRITE(const char* data, int length) {
@@ -219,10 +213,7 @@ int CMainFrame::MSRWRITE(const char* data, int length) {
         std::snprintf(detail, sizeof(detail), "len=%d, data=[%s]", count, work);
         FrameTrace("MSRWRITE", detail);
     }
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(result);
 }
 
 // The setters: open on demand, end the MSR wait, run the printer operation (whose result no caller
@@ -235,11 +226,7 @@ int CMainFrame::RunSetter(const char* tag, const char* detail, void (*step)(CCom
     CExchange exchange(*this);
     step(m_comm, argument);
     TraceOperation(tag, detail);
-    int result = LinkVerdict(status::DONE);
-    if (result != status::DONE) {
-        StatusName(result);
-    }
-    return result;
+    return Answer(LinkVerdict(status::DONE));
 }
 
 int CMainFrame::SETCOL(int column) {

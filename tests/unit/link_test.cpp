@@ -463,6 +463,29 @@ protected:
     static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
 };
 
+TEST_F(FamilyBTest, AChitIsReportedAsAPassbookIsAndTakesItsPlaceInTheResults) {
+    printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);  // 65: a medium is in
+    EXPECT_EQ(comm.PaperIn(1), 1);
+    EXPECT_EQ(comm.PrintChit("c"), 1);
+    EXPECT_EQ(comm.PaperIn(2), 65);  // a kind that is neither: the wait's own code
+    sim.serial.ClearWire();
+    comm.SetColumn(12);  // in half columns
+    EXPECT_EQ(Written(), Framed("\033q024"));
+}
+
+TEST_F(CommTest, ASettingTakesOnlyAFamilyThatExistsAndTheOperationsFollowTheChange) {
+    Open(242);
+    EXPECT_FALSE(comm.SetFamily(3));
+    EXPECT_FALSE(comm.SetFamily(-1));
+    EXPECT_EQ(comm.m_nFamily, 242);
+    EXPECT_TRUE(comm.SetFamily(1));
+    comm.SetFontFace(1);  // family 1 has no face command
+    comm.SetBlackColor();
+    EXPECT_TRUE(comm.SetFamily(0));
+    comm.SetFontFace(1);
+    EXPECT_EQ(Written(), "\033m\033c\033j\033m1");
+}
+
 TEST_F(FamilyBTest, PitchCodesCombineCharactersAndLinesPerInchAndRowColourAndSizeGoFramedWithoutPauses) {
     struct Case {
         int cpi;
