@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/decimal.h"
+#include "base/decimal.h"
 
 #include <string>
 

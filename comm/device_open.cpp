@@ -1,7 +1,7 @@
 // Bringing the link up for the family in use: the serial port with a probe and an initialise for
 // families 0 and 1, the printer library and its power check for family 2.
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 
 namespace {

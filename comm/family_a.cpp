@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The printer operations the rest of the driver asks for. Each finds the family first when it is
 // not yet known, hands the work to the family's procedure and maps the family's status code to
 // the caller's result: 1 for success, otherwise the code.
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 
 namespace {
 

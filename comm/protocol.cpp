@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <cstring>
 
 #include "app/main_frame.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 #include "device/texts.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "device/status_codes.h"
+#include "base/status_codes.h"
 #include "emu/control.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"

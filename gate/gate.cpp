@@ -7,7 +7,7 @@
 //   - an immediate request that arrives during an exchange is answered at once without touching
 //     the port: 85 (BANK_ACTING, the printer is busy), or 242 while the device is being opened, as
 //     a closed device answers. 'A' and 'U' still run: they only change the advise state (the
-//     clear command they would send is skipped during an exchange, main_frame_msr.cpp);
+//     clear command they would send is skipped during an exchange, device/msr_advise.cpp);
 //   - a queued request whose WM_GATEREQUEST arrives during an exchange stays in the queue; when
 //     the outermost exchange ends the main window has every gate post its message again;
 //   - a gate closed or released while its own request runs is not deleted under it: the main
@@ -24,8 +24,8 @@
 #include <cstring>
 
 #include "app/main_frame.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 
 namespace {
 

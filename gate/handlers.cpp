@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "app/main_frame.h"
-#include "device/status_codes.h"
+#include "base/status_codes.h"
 #include "gate/gate.h"
 
 namespace {

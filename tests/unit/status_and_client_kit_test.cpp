@@ -4,9 +4,9 @@
 #include <string>
 #include <tuple>
 
+#include "base/status_codes.h"
 #include "client/lodevar_client.h"
 #include "cp949.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 #include "gate/request.h"
 #include "gate_fixture.h"
