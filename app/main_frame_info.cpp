@@ -53,7 +53,7 @@ std::string CMainFrame::InfoText() {
 std::intptr_t CMainFrame::AnswerInfo(os::Window sender) {
     // Never to the driver's own windows: the main window would ask itself again, and a gate would
     // take the state for a request to run.
-    auto gateWindow = [sender](const std::unique_ptr<CGate>& gate) { return gate->m_hWnd == sender; };
+    auto gateWindow = [sender](const std::unique_ptr<CGate>& gate) { return gate->Window() == sender; };
     if (sender == 0 || sender == m_hWnd || !Platform().windows.IsWindow(sender) ||
         std::any_of(m_gates.begin(), m_gates.end(), gateWindow) ||
         std::any_of(m_releasedGates.begin(), m_releasedGates.end(), gateWindow)) {

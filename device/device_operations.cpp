@@ -8,9 +8,9 @@
 // answer 1): the outermost exchange then closes a lost device (app/main_frame_exchange.cpp).
 //
 // An operation called while another printer exchange is running further down the stack (the link's
-// waits dispatch messages) does nothing and answers 85, or 242 while the device is being opened:
-// the gates already answer so before calling (gate/gate.cpp); this keeps the wire to one exchange
-// for any other caller too.
+// waits dispatch messages) does nothing and answers 85, or 242 while the device is being opened
+// (DeviceBusy, the one busy rule: the gates ask it before calling, and it keeps the wire to one
+// exchange for any other caller too).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +36,10 @@ constexpr int kTraceBytes = 640;
 // The pitch the printer always gets, whatever a client asks for.
 constexpr int kFixedCpi = 12;
 constexpr int kFixedLpi = 5;
+// The printer library's reset command.
+constexpr char kLibraryResetCommand[] =
+    "\x1b"
+    "0";
 
 int BoundedLength(int length, int limit) {
     return length < 0 || length > limit ? limit : length;
@@ -52,7 +56,7 @@ int CopyText(char* work, const char* text, int count) {
 
 }  // namespace
 
-int CMainFrame::DeviceBusy() {
+int CMainFrame::DeviceBusy() const {
     if (!ExchangeRunning()) {
         return 0;
     }
@@ -302,4 +306,16 @@ int CMainFrame::GETLASTERROR(char* buffer, int size) {
         FrameTrace("GETLASTERROR", detail);
     }
     return count;
+}
+
+int CMainFrame::ResetPrinter() {
+    if (m_nModel == 2) {
+        // The printer library's own reset; the device's open state is neither tested nor changed.
+        if (m_comm.m_bLibLoaded != 0 && m_comm.m_pWriteCommand != nullptr) {
+            CExchange exchange(*this);
+            m_comm.m_pWriteCommand(kLibraryResetCommand);
+        }
+        return status::DONE;
+    }
+    return OpenPrinter(0);
 }

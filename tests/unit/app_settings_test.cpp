@@ -12,7 +12,7 @@ TEST_F(FrameTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOr
     Create();
     EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nTrace, frame->m_nModel),
               std::tuple(1, 9600, 0, 242));
-    EXPECT_EQ(std::tuple(frame->m_strHomeDir, sim.system.folders.count("c:\\lodevar\\user"),
+    EXPECT_EQ(std::tuple(frame->HomeDir(), sim.system.folders.count("c:\\lodevar\\user"),
                          sim.system.ProfileFileExists(kIni)),
               std::tuple("C:\\Lodevar", 1u, false));
 
@@ -98,7 +98,7 @@ TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpensReadin
     EXPECT_EQ(
         std::tuple(shown.portRadio, shown.speed, shown.trace, shown.users, shown.msrWait, shown.modelRadio),
         std::tuple(1, "9600", 0, 1, "ON", -1));
-    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_comm.m_bOpen), std::tuple(12, 1));  // opened on Com2
+    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->Comm().m_bOpen), std::tuple(12, 1));  // opened on Com2
     EXPECT_EQ(std::tuple(Ini("PORT"), Ini("SPEED"), Ini("MODEL")), std::tuple("2", "12", "0"));
 
     for (auto [text, value] : {std::pair(" +12ab", 12),
@@ -125,14 +125,14 @@ TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheRe
     EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_nModel, frame->m_nTrace, frame->m_nPort),
               std::tuple(0, -1, 1, 1));
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(std::tuple(Shown("question"), frame->m_bAutoReopen, sim.system.profileWrites.size()),
+    EXPECT_EQ(std::tuple(Shown("question"), frame->AutoReopen(), sim.system.profileWrites.size()),
               std::tuple(1, 1, 0u));
 }
 
 TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChangesNothing) {
     Create();
     frame->m_nModel = 2;
-    frame->m_bAutoReopen = 0;
+    frame->SetAutoReopen(0);
     Confirm(
         [](os::PropertyFields& fields) {
             fields.portRadio = 1;
@@ -141,7 +141,7 @@ TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChan
         },
         os::kIdCancel);
     EXPECT_EQ(sim.desktop.lastPropertyFields.modelRadio, 2);
-    EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nModel, frame->m_bAutoReopen),
+    EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nModel, frame->AutoReopen()),
               std::tuple(1, 9600, 2, 0));
     EXPECT_EQ(sim.serial.Count().open, 0);
 
