@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/diag_log.h"
+#include "app/settings.h"
 #include "comm/comm.h"
 #include "gate/gate_host.h"
 #include "lodevar_version.h"
@@ -98,7 +99,8 @@ public:
     // no message on its way.
     void OnRetryTimer();
 
-    // ---- settings ---------------------------------------------------------------------------
+    // ---- settings (read from the file at start, changed by the dialog and a successful open) ----
+    const Settings& CurrentSettings() const { return m_settings; }
     void LoadSettings();
     bool MonitorEnabled();
     void StartMonitor();
@@ -192,15 +194,10 @@ public:
     // A device event: "COM1 family 0: <text>".
     void LogDevice(const char* event, int port, const std::string& text);
 
-    // ---- settings (written by the settings file, the dialog and a successful open) -------------
-    int m_nTrace = 0;
-    int m_nPort = 1;
-    int m_nSpeed = 9600;
-    int m_nModel = 242;
-
 private:
     friend class CExchange;
 
+    Settings m_settings;
     os::Window m_hClientWnd = 0;
     // "Banking Printer Driver V1.0": the major and minor version of the one version source.
     std::string m_strTip = "Banking Printer Driver V" LODEVAR_VERSION_SHORT;
@@ -223,14 +220,6 @@ private:
     char m_szWindowName[128] = "QRVA Bank Driver";
     os::Window m_hWnd = 0;
 
-    // What an OK of the settings dialog chose.
-    struct SettingsChoice {
-        int port = 1;
-        int speed = 9600;
-        int trace = 0;
-        int model = 242;
-    };
-
     void ClosingSteps();
     void OnCloseAnswer(bool yes);
     void OnSettingsAnswer(const os::OperatorAnswer& answer);
@@ -252,7 +241,7 @@ private:
     int RunSetter(const char* tag, const char* detail, void (*step)(CComm& comm, int argument), int argument);
     void DeleteReleasedGates();
     void AddTrayIcon();
-    void ApplySettingsAndOpen(const SettingsChoice& choice);
+    void ApplySettingsAndOpen(const Settings& choice);
     int OpenAttempts();
     void StoreSettings(const std::string& path);
     std::intptr_t RegisterGate(os::Window client, os::Window noticeWindow);
@@ -280,7 +269,8 @@ private:
     int m_bCloseDeferred = 0;
     // The closing steps, without a question: a quiet close, or a close the operator confirmed.
     int m_bQuietCloseDeferred = 0;
-    SettingsChoice m_pendingSettings;
+    // What an OK of the settings dialog chose during an exchange.
+    Settings m_pendingSettings;
     int m_bExchangeDonePosted = 0;
     int m_bRetryTimer = 0;
     // The close question is open: a further WM_CLOSE is answered by it.

@@ -40,20 +40,20 @@ int CMainFrame::OpenPrinter(int /*unused*/) {
 
 int CMainFrame::OpenAttempts() {
     m_strStatus.clear();
-    int port = m_nPort;
+    int port = m_settings.port;
     const std::string path = SettingsPath();
     m_comm.m_bOpen = 0;
 
     int result = 0;
     for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-        if (m_nModel >= 0 && m_nModel <= 2) {
-            m_comm.m_nFamily = m_nModel;
+        if (m_settings.model >= 0 && m_settings.model <= 2) {
+            m_comm.m_nFamily = m_settings.model;
         }
-        result =
-            m_comm.OpenDevice(static_cast<std::uint8_t>(port), static_cast<std::uint32_t>(m_nSpeed), 8, 0, 0);
+        result = m_comm.OpenDevice(static_cast<std::uint8_t>(port),
+                                   static_cast<std::uint32_t>(m_settings.speed), 8, 0, 0);
         if (result != 0 && result != status::ERR_PBPROFF) {
-            m_nPort = port;
-            m_nModel = m_comm.m_nFamily;
+            m_settings.port = port;
+            m_settings.model = m_comm.m_nFamily;
             StoreSettings(path);
             m_strStatus = text::kInitDone;
             m_comm.m_bOpen = 1;

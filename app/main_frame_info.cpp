@@ -34,10 +34,11 @@ std::string CMainFrame::InfoText() {
     Add(text, "pid", Platform().system.ProcessId());
     Add(text, "program", Platform().module.FileName(260));
     Add(text, "settings", SettingsPath());
-    Add(text, "PORT", m_nPort);
-    Add(text, "SPEED", m_nSpeed);
-    Add(text, "TRACE", m_nTrace);
-    Add(text, "MODEL", m_nModel);
+    for (const SettingsKey& key : kSettingsKeys) {
+        if (key.stored) {
+            Add(text, key.name, m_settings.*key.field);
+        }
+    }
     Add(text, "log", m_log.Enabled() ? m_log.Path() : std::string("off"));
     Add(text, "gates", static_cast<long long>(m_listGate.size()));
     Add(text, "msr_wait", m_bMsrWait);

@@ -104,7 +104,7 @@ int CMainFrame::LinkVerdict(int result) {
 }
 
 void CMainFrame::TraceOperation(const char* tag, const char* detail) {
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         FrameTrace(tag, detail);
     }
 }
@@ -146,7 +146,7 @@ int CMainFrame::PrintAt(bool chit, std::int16_t column, std::int16_t row, const 
     work[count + 1] = '\0';
     int result =
         LinkVerdict(chit ? m_comm.PrintChitAt(column, row, work) : m_comm.PrintPassbookAt(column, row, work));
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail),
                       chit ? "xpos=%d, ypos=%d, len=%d, data=%.*s" : "xpos=%d, ypos=p%d, len=%d, data=%.*s",
@@ -197,7 +197,7 @@ int CMainFrame::MSRREAD(char* buffer, int capacity) {
     }
     CExchange exchange(*this);
     int result = LinkVerdict(m_comm.MsrRead(buffer, capacity));
-    if (m_nTrace != 0 && buffer != nullptr && capacity > 0) {
+    if (m_settings.trace != 0 && buffer != nullptr && capacity > 0) {
         auto shown = static_cast<int>(std::find(buffer, buffer + capacity, '\0') - buffer);
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "%.*s", shown, buffer);
@@ -218,7 +218,7 @@ int CMainFrame::MSRWRITE(const char* data, int length) {
     char work[kStripeBufferBytes] = {};
     int count = CopyText(work, data, BoundedLength(length, kStripeDataMax));
     int result = LinkVerdict(m_comm.MsrWrite(work));
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "len=%d, data=[%s]", count, work);
         FrameTrace("MSRWRITE", detail);
@@ -300,7 +300,7 @@ int CMainFrame::SETGODICFONT() {
 
 int CMainFrame::GETLASTERROR(char* buffer, int size) {
     int count = CopyBounded(buffer, size, m_strStatus.c_str(), 1);
-    if (m_nTrace != 0 && buffer != nullptr) {
+    if (m_settings.trace != 0 && buffer != nullptr) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "%.*s", count, buffer);
         FrameTrace("GETLASTERROR", detail);
@@ -309,7 +309,7 @@ int CMainFrame::GETLASTERROR(char* buffer, int size) {
 }
 
 int CMainFrame::ResetPrinter() {
-    if (m_nModel == 2) {
+    if (m_settings.model == 2) {
         // The printer library's own reset; the device's open state is neither tested nor changed.
         if (m_comm.m_bLibLoaded != 0 && m_comm.m_pWriteCommand != nullptr) {
             CExchange exchange(*this);

@@ -150,7 +150,7 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
               std::tuple(1, "1"));  // the open stored its own port
     Pump();
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(std::tuple(frame->m_nPort, Ini("PORT")), std::tuple(2, "2"));
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().port, Ini("PORT")), std::tuple(2, "2"));
 }
 
 // The operator's UI opened in the middle of a passbook wait holds nothing up: the wait takes the
@@ -187,9 +187,10 @@ TEST(OperatorUi, APassbookWaitTakesThePassbookWhenItComesWhileTheMenuAndTheDialo
     const auto& desktop = w.sim.desktop;
     EXPECT_TRUE(desktop.IsOpen(os::OperatorUi::kTrayMenu) && desktop.IsOpen(os::OperatorUi::kAbout) &&
                 desktop.IsOpen(os::OperatorUi::kCloseQuestion) && !desktop.IsOpen(os::OperatorUi::kSettings));
-    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE")), std::tuple(0, "0"));
+    EXPECT_EQ(std::tuple(w.frame->CurrentSettings().trace, w.Ini("TRACE")), std::tuple(0, "0"));
     w.Pump();
-    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE"), w.frame->Comm().m_bOpen), std::tuple(1, "1", 1));
+    EXPECT_EQ(std::tuple(w.frame->CurrentSettings().trace, w.Ini("TRACE"), w.frame->Comm().m_bOpen),
+              std::tuple(1, "1", 1));
     EXPECT_TRUE(w.Alive(w.Main()));
 }
 
