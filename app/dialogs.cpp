@@ -1,6 +1,8 @@
 // The logic of the driver's dialogs: what goes into their controls and what comes back.
 #include "app/dialogs.h"
 
+#include "base/decimal.h"
+
 namespace {
 
 int RadioOrNone(int value, int buttons) {
@@ -9,21 +11,20 @@ int RadioOrNone(int value, int buttons) {
 
 }  // namespace
 
-bool CProperty::Open() {
+bool CProperty::Open(const Settings& settings, int users, bool msrWait) {
     os::PropertyFields fields;
-    fields.portRadio = RadioOrNone(m_nPortRadio, 2);
-    fields.speed = m_strSpeed;
-    fields.trace = m_bTrace;
-    fields.msrWait = m_strMsrWait;
-    fields.users = m_nUsers;
-    fields.modelRadio = RadioOrNone(m_nModelRadio, 3);
+    fields.portRadio = settings.port == 1 ? 0 : 1;
+    fields.speed = std::to_string(settings.speed);
+    fields.trace = settings.trace;
+    fields.msrWait = msrWait ? "ON" : "OFF";
+    fields.users = users;
+    fields.modelRadio = RadioOrNone(settings.model, 3);
     return m_desktop.OpenSettings(m_hParent, fields);
 }
 
-void CProperty::Read(const os::PropertyFields& fields) {
-    m_nPortRadio = RadioOrNone(fields.portRadio, 2);
-    m_strSpeed = fields.speed;
-    m_bTrace = fields.trace;
-    m_nModelRadio = RadioOrNone(fields.modelRadio, 3);
-    // The users and MSR-wait boxes are read-only: what they showed is not taken back.
+void CProperty::Read(const os::PropertyFields& fields, Settings& settings) {
+    settings.port = RadioOrNone(fields.portRadio, 2) == 0 ? 1 : 2;
+    settings.speed = ParseDecimal(fields.speed.c_str());
+    settings.trace = fields.trace;
+    settings.model = RadioOrNone(fields.modelRadio, 3);
 }

@@ -1,31 +1,24 @@
 #pragma once
 
-#include "device/decimal.h"
-
 #include <string>
 
+#include "app/settings.h"
 #include "os/desktop.h"
 
-// The settings dialog (template 130): the fields its controls show, filled by the main window
-// before it opens and read back from the answer of an OK.
+// The settings dialog (template 130): the settings record as its controls show it, and back.
 class CProperty {
 public:
     CProperty(os::IDesktop& desktop, os::Window parent) : m_desktop(desktop), m_hParent(parent) {}
 
-    // Opens the dialog with the fields as they are. It runs beside the driver's work; its answer
-    // reaches the parent later as kWmOperatorAnswer. False when it is open already. A port or model
-    // value no button stands for shows no button checked.
-    bool Open();
-    // Takes the fields back from the dialog's fields after OK; a radio group with no button
-    // checked reads as -1.
-    void Read(const os::PropertyFields& fields);
-
-    int m_nPortRadio = -1;
-    std::string m_strSpeed;
-    int m_bTrace = 0;
-    std::string m_strMsrWait;
-    int m_nUsers = 0;
-    int m_nModelRadio = -1;
+    // Opens the dialog showing `settings`, the number of gates and whether an MSR wait runs. It
+    // runs beside the driver's work; its answer reaches the parent later as kWmOperatorAnswer.
+    // False when it is open already. Every port but 1 shows as Com2; a model no button stands for
+    // shows no button checked.
+    bool Open(const Settings& settings, int users, bool msrWait);
+    // Takes what the dialog holds back into `settings` after OK: the port (Com1 = 1, else 2), the
+    // speed read as a decimal, the trace box and the model (-1 when no button is checked). The
+    // users and MSR-wait boxes are read-only, and the other settings are not in the dialog.
+    static void Read(const os::PropertyFields& fields, Settings& settings);
 
 private:
     os::IDesktop& m_desktop;

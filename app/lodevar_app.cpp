@@ -47,7 +47,7 @@ bool CLodevarApp::InitInstance(int argc, const char* const* argv) {
     }
 
     bool init = !HasNoInitArgument(argc, argv);
-    windows.Show(m_pMainWnd->m_hWnd, os::kShowHide);
+    windows.Show(m_pMainWnd->Window(), os::kShowHide);
     if (init) {
         m_pMainWnd->OpenPrinter(1);  // a failure has been put to the operator already
     }

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/diag_log.h"
+#include "app/settings.h"
 #include "comm/comm.h"
+#include "gate/gate_host.h"
 #include "gate/request.h"
 #include "lodevar_version.h"
 #include "os/platform.h"
 #include "res/resource.h"
-
-class CGate;
 
 // Private window messages and tray menu commands of the main window.
 constexpr std::uint32_t WM_TRAYNOTIFY = os::kWmTrayNotify;
@@ -38,9 +38,9 @@ constexpr std::uint32_t kTrayIconId = IDR_MAINFRAME;
 inline constexpr char kAppTitle[] = "Lodevar";
 
 // The hidden main window: the hub of the driver. It holds the settings, the printer link, the
-// client gates and the MSR wait, and offers the device operations the gates call. Its logic is
+// client gates and the MSR wait, and hosts the gates: they reach it only as IGateHost. Its logic is
 // plain C++ behind the platform seam; the platform calls OnMessage for every window message.
-class CMainFrame : public os::IWindowProc {
+class CMainFrame : public os::IWindowProc, public IGateHost {
 public:
     explicit CMainFrame(os::Platform& platform);
     ~CMainFrame() override;
@@ -72,13 +72,12 @@ public:
     void OnOperatorAnswer(std::uintptr_t ui);
     // Runs what was deferred while a printer exchange ran (posted by the guard at its end).
     void OnExchangeDone();
-    // Arms the retry timer: a post was refused, and what it was to start must not be lost.
-    void RetryLater();
     // The retry timer's tick: runs the deferred work and one queued record of each gate that has
     // no message on its way.
     void OnRetryTimer();
 
-    // ---- settings ---------------------------------------------------------------------------
+    // ---- settings (read from the file at start, changed by the dialog and a successful open) ----
+    const Settings& CurrentSettings() const { return m_settings; }
     void LoadSettings();
     bool MonitorEnabled();
     void StartMonitor();
@@ -90,33 +89,63 @@ public:
     void OnInitPrinter();
     void NotifyPrintEnd(int status);
 
-    // ---- device operations (the only way the gates reach the printer) -------------------------
+    // ---- the gates' host (gate/gate_host.h) --------------------------------------------------
+    os::Platform& Platform() override { return *m_pPlatform; }
+    os::Window Window() const override { return m_hWnd; }
+    int AddGate(CGate* gate) override;
+    int RemoveGate(CGate* gate) override;
+    void RetryLater() override;
+    int DeviceBusy() const override;
+    int PRINTBANK(std::int16_t column, std::int16_t row, const char* text, std::int16_t length) override;
+    int PRINTCHIT(std::int16_t column, std::int16_t row, const char* text, std::int16_t length) override;
+    int PAPERIN(int kind) override;
+    int PAPEROUT() override;
+    int MSRREAD(char* buffer, int capacity) override;
+    int MSRWRITE(const char* data, int length) override;
+    int SETPITCH(int cpi, int lpi) override;
+    int SETENLARGEFONT() override;
+    int SETNORMAFONT() override;
+    int SETMYOUNGJOFONT() override;
+    int SETGODICFONT() override;
+    int GETLASTERROR(char* buffer, int size) override;
+    int StartMsrAdvise(CGate* gate) override;
+    int StopMsrAdvise(CGate* gate) override;
+    int ResetPrinter() override;
+    int PrinterFont() const override { return m_nPrinterFont; }
+    void SetPrinterFont(int font) override { m_nPrinterFont = font; }
+
+    // ---- device operations no gate runs -------------------------------------------------------
     int GETSTATUS();
-    int PRINTBANK(std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
-    int PRINTCHIT(std::int16_t column, std::int16_t row, const char* text, std::int16_t length);
-    int PAPERIN(int kind);
-    int PAPEROUT();
-    int MSRREAD(char* buffer, int capacity);
-    int MSRWRITE(const char* data, int length);
     int SETCOL(int column);
     int SETROW(int row);
     int SETBLACKCOLOR();
     int SETREDCOLOR();
-    int SETPITCH(int cpi, int lpi);
-    int SETENLARGEFONT();
-    int SETNORMAFONT();
-    int SETMYOUNGJOFONT();
-    int SETGODICFONT();
-    int GETLASTERROR(char* buffer, int size);
-    int StartMsrAdvise(CGate* gate);
-    int StopMsrAdvise(CGate* gate);
     int StatusName(int code);
 
     // ---- gates --------------------------------------------------------------------------------
-    int AddGate(CGate* gate);
-    int RemoveGate(CGate* gate);
     void RemoveAllGates();
     void DestroyAllGates();
+    // The live gates, and the clients registered (a client's gate by the low 16 bits of its window).
+    std::size_t GateCount() const { return m_listGate.size(); }
+    std::size_t RegisteredClients() const { return m_mapGate.size(); }
+    // The gate registered for `client`, or nullptr.
+    CGate* GateOfClient(os::Window client) const;
+
+    // ---- state -------------------------------------------------------------------------------
+    CComm& Comm() { return m_comm; }
+    // The status text of the last open or failure.
+    const std::string& StatusText() const { return m_strStatus; }
+    const std::string& HomeDir() const { return m_strHomeDir; }
+    // The window that gets the end-of-print notices: the one the newest registration named.
+    os::Window PrintEndWindow() const { return m_hClientWnd; }
+    // Whether a request opens a closed device (1 until an open succeeds or the operator answers no).
+    int AutoReopen() const { return m_bAutoReopen; }
+    void SetAutoReopen(int reopen) { m_bAutoReopen = reopen; }
+    // A gate waits for stripe data (MsrGate()), polled by timer 1.
+    int MsrWaiting() const { return m_bMsrWait; }
+    CGate* MsrGate() const { return m_pMsrGate; }
+    // The first line of the tray tip.
+    void SetTip(const std::string& tip) { m_strTip = tip; }
 
     // ---- re-entrancy --------------------------------------------------------------------------
     // True while a printer exchange (an open, a device operation, an MSR poll, an initialise) is
@@ -142,21 +171,20 @@ public:
     // A device event: "COM1 family 0: <text>".
     void LogDevice(const char* event, int port, const std::string& text);
 
-    // ---- fields -------------------------------------------------------------------------------
+private:
+    friend class CExchange;
+
+    Settings m_settings;
     os::Window m_hClientWnd = 0;
     // "Banking Printer Driver V1.0": the major and minor version of the one version source.
     std::string m_strTip = "Banking Printer Driver V" LODEVAR_VERSION_SHORT;
-    int m_nTrace = 0;
     std::string m_strHomeDir;
     std::vector<CGate*> m_listGate;
     int m_bAutoReopen = 1;
     int m_bMsrWait = 0;
-    int m_nPort = 1;
-    int m_nSpeed = 9600;
     CComm m_comm;
     std::string m_strStatus;
     CGate* m_pMsrGate = nullptr;
-    int m_nModel = 242;
     std::map<std::uint16_t, CGate*> m_mapGate;
     // The font code whose operations a gate ran last: the printer's font, which every gate's print
     // request compares with its own (Myoungjo, normal size until then).
@@ -169,19 +197,6 @@ public:
     char m_szWindowName[128] = "QRVA Bank Driver";
     os::Window m_hWnd = 0;
 
-    os::Platform& Platform() { return *m_pPlatform; }
-
-private:
-    friend class CExchange;
-
-    // What an OK of the settings dialog chose.
-    struct SettingsChoice {
-        int port = 1;
-        int speed = 9600;
-        int trace = 0;
-        int model = 242;
-    };
-
     void ClosingSteps();
     void OnCloseAnswer(bool yes);
     void OnSettingsAnswer(const os::OperatorAnswer& answer);
@@ -191,7 +206,6 @@ private:
     // Has every gate with queued records and no message on its way post one.
     void PostGateRequests();
     // Steps the device operations share (device/device_operations.cpp).
-    int DeviceBusy();
     bool OpenOnDemand();
     void EndMsrWait();
     int PrepareDevice(bool endWaitFirst);
@@ -206,7 +220,7 @@ private:
     int RunSetter(const char* tag, const char* detail, void (*step)(CComm& comm, int argument), int argument);
     void DeleteReleasedGates();
     void AddTrayIcon();
-    void ApplySettingsAndOpen(const SettingsChoice& choice);
+    void ApplySettingsAndOpen(const Settings& choice);
     int OpenAttempts();
     void StoreSettings(const std::string& path);
     std::intptr_t RegisterGate(os::Window client, os::Window noticeWindow);
@@ -234,7 +248,8 @@ private:
     int m_bCloseDeferred = 0;
     // The closing steps, without a question: a quiet close, or a close the operator confirmed.
     int m_bQuietCloseDeferred = 0;
-    SettingsChoice m_pendingSettings;
+    // What an OK of the settings dialog chose during an exchange.
+    Settings m_pendingSettings;
     int m_bExchangeDonePosted = 0;
     int m_bRetryTimer = 0;
     // The close question is open: a further WM_CLOSE is answered by it.

@@ -102,8 +102,8 @@ void CMainFrame::OnDestroy() {
     os::IWindows& windows = Platform().windows;
     for (auto entry = m_mapGate.begin(); entry != m_mapGate.end();) {
         CGate* gate = entry->second;
-        if (gate != nullptr && windows.IsWindow(gate->m_hWnd)) {
-            windows.Destroy(gate->m_hWnd);
+        if (gate != nullptr && windows.IsWindow(gate->Window())) {
+            windows.Destroy(gate->Window());
             DeleteGate(gate);
             entry = m_mapGate.erase(entry);
         } else {

@@ -5,8 +5,8 @@
 
 #include "app/dialogs.h"
 #include "app/main_frame.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 #include "device/texts.h"
 
 namespace {
@@ -39,18 +39,18 @@ int CMainFrame::OpenPrinter(int /*unused*/) {
 
 int CMainFrame::OpenAttempts() {
     m_strStatus.clear();
-    int port = m_nPort;
+    int port = m_settings.port;
     const std::string path = SettingsPath();
     m_comm.m_bOpen = 0;
 
     int result = 0;
     for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-        m_comm.SetFamily(m_nModel);  // a MODEL that names no family leaves the family as it is
-        result =
-            m_comm.OpenDevice(static_cast<std::uint8_t>(port), static_cast<std::uint32_t>(m_nSpeed), 8, 0, 0);
+        m_comm.SetFamily(m_settings.model);  // a MODEL that names no family leaves the family as it is
+        result = m_comm.OpenDevice(static_cast<std::uint8_t>(port),
+                                   static_cast<std::uint32_t>(m_settings.speed), 8, 0, 0);
         if (result != 0 && result != status::ERR_PBPROFF) {
-            m_nPort = port;
-            m_nModel = m_comm.m_nFamily;
+            m_settings.port = port;
+            m_settings.model = m_comm.m_nFamily;
             StoreSettings(path);
             m_strStatus = text::kInitDone;
             m_comm.m_bOpen = 1;

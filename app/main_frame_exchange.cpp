@@ -91,7 +91,7 @@ void CMainFrame::OnRetryTimer() {
     std::vector<CGate*> gates = m_listGate;
     for (CGate* gate : gates) {
         if (WindowAlive() && std::find(m_listGate.begin(), m_listGate.end(), gate) != m_listGate.end() &&
-            gate->m_bRequestPosted == 0) {
+            !gate->RequestPosted()) {
             gate->OnGateRequest();
         }
     }

@@ -55,13 +55,13 @@ std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindo
         }
     }
     auto gate = std::make_unique<CGate>(this, client);
-    if (gate->m_bCreated == 0 || !Platform().windows.IsWindow(gate->m_hWnd)) {
+    if (!gate->Created() || !Platform().windows.IsWindow(gate->Window())) {
         return 0;
     }
     m_hClientWnd = noticeWindow;
     // A second registration under the same key replaces the entry; the earlier gate stays live.
     m_mapGate[ClientKey(client)] = gate.get();
-    auto window = static_cast<std::intptr_t>(gate->m_hWnd);
+    auto window = static_cast<std::intptr_t>(gate->Window());
     m_gates.push_back(std::move(gate));
     return window;
 }
@@ -69,12 +69,12 @@ std::intptr_t CMainFrame::RegisterGate(os::Window client, os::Window noticeWindo
 void CMainFrame::ReleaseGate(os::Window client) {
     auto entry = m_mapGate.find(ClientKey(client));
     if (entry == m_mapGate.end() || entry->second == nullptr ||
-        !Platform().windows.IsWindow(entry->second->m_hWnd)) {
+        !Platform().windows.IsWindow(entry->second->Window())) {
         return;
     }
     CGate* gate = entry->second;
     m_mapGate.erase(entry);
-    Platform().windows.Destroy(gate->m_hWnd);
+    Platform().windows.Destroy(gate->Window());
     DeleteGate(gate);
 }
 
@@ -82,11 +82,11 @@ void CMainFrame::ReleaseGatesOfGoneClients() {
     // Destroying a gate takes it off the list: walk a copy.
     std::vector<CGate*> gates = m_listGate;
     for (CGate* gate : gates) {
-        if (Platform().windows.IsWindow(gate->m_hClient)) {
+        if (Platform().windows.IsWindow(gate->Client())) {
             continue;
         }
         std::erase_if(m_mapGate, [gate](const auto& entry) { return entry.second == gate; });
-        Platform().windows.Destroy(gate->m_hWnd);
+        Platform().windows.Destroy(gate->Window());
         DeleteGate(gate);
     }
 }
@@ -135,6 +135,11 @@ void CMainFrame::DestroyAllGates() {
     // Destroying a gate takes it off the list: walk a copy.
     std::vector<CGate*> gates = m_listGate;
     for (CGate* gate : gates) {
-        Platform().windows.Destroy(gate->m_hWnd);
+        Platform().windows.Destroy(gate->Window());
     }
+}
+
+CGate* CMainFrame::GateOfClient(os::Window client) const {
+    auto entry = m_mapGate.find(ClientKey(client));
+    return entry == m_mapGate.end() ? nullptr : entry->second;
 }

@@ -34,10 +34,11 @@ std::string CMainFrame::InfoText() {
     Add(text, "pid", Platform().system.ProcessId());
     Add(text, "program", Platform().module.FileName(260));
     Add(text, "settings", SettingsPath());
-    Add(text, "PORT", m_nPort);
-    Add(text, "SPEED", m_nSpeed);
-    Add(text, "TRACE", m_nTrace);
-    Add(text, "MODEL", m_nModel);
+    for (const SettingsKey& key : kSettingsKeys) {
+        if (key.stored) {
+            Add(text, key.name, m_settings.*key.field);
+        }
+    }
     Add(text, "log", m_log.Enabled() ? m_log.Path() : std::string("off"));
     Add(text, "gates", static_cast<long long>(m_listGate.size()));
     Add(text, "msr_wait", m_bMsrWait);
@@ -53,7 +54,7 @@ std::string CMainFrame::InfoText() {
 std::intptr_t CMainFrame::AnswerInfo(os::Window sender) {
     // Never to the driver's own windows: the main window would ask itself again, and a gate would
     // take the state for a request to run.
-    auto gateWindow = [sender](const std::unique_ptr<CGate>& gate) { return gate->m_hWnd == sender; };
+    auto gateWindow = [sender](const std::unique_ptr<CGate>& gate) { return gate->Window() == sender; };
     if (sender == 0 || sender == m_hWnd || !Platform().windows.IsWindow(sender) ||
         std::any_of(m_gates.begin(), m_gates.end(), gateWindow) ||
         std::any_of(m_releasedGates.begin(), m_releasedGates.end(), gateWindow)) {

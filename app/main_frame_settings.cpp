@@ -60,19 +60,31 @@ void CMainFrame::LoadSettings() {
         FrameTrace("SETTINGS", "program folder too long: defaults in memory, nothing stored");
         return;
     }
-    m_nPort = system.ProfileInt(kSection, "PORT", 1, path.c_str());
-    m_nSpeed = system.ProfileInt(kSection, "SPEED", 9600, path.c_str());
-    m_nTrace = system.ProfileInt(kSection, "TRACE", 0, path.c_str());
-    m_nModel = system.ProfileInt(kSection, "MODEL", 242, path.c_str());
+    Settings defaults;
+    for (const SettingsKey& key : kSettingsKeys) {
+        m_settings.*key.field = system.ProfileInt(kSection, key.name, defaults.*key.field, path.c_str());
+    }
     // The diagnostics log is switched on here only, by hand: nothing the driver writes touches LOG.
-    m_log.Open(user, system.ProfileInt(kSection, "LOG", 0, path.c_str()) != 0);
+    m_log.Open(user, m_settings.log != 0);
+}
+
+std::string DescribeSettings(const Settings& settings) {
+    std::string text;
+    for (const SettingsKey& key : kSettingsKeys) {
+        if (key.stored) {
+            if (!text.empty()) {
+                text += ' ';
+            }
+            text += key.name;
+            text += '=';
+            text += std::to_string(settings.*key.field);
+        }
+    }
+    return text;
 }
 
 void CMainFrame::LogSettings(const char* event) {
-    char detail[160];
-    std::snprintf(detail, sizeof(detail), "PORT=%d SPEED=%d TRACE=%d MODEL=%d", m_nPort, m_nSpeed, m_nTrace,
-                  m_nModel);
-    m_log.Write(event, detail);
+    m_log.Write(event, DescribeSettings(m_settings).c_str());
 }
 
 void CMainFrame::StoreSettings(const std::string& path) {
@@ -80,14 +92,12 @@ void CMainFrame::StoreSettings(const std::string& path) {
         return;
     }
     os::ISystem& system = Platform().system;
-    const struct {
-        const char* key;
-        int value;
-    } keys[] = {{"PORT", m_nPort}, {"SPEED", m_nSpeed}, {"TRACE", m_nTrace}, {"MODEL", m_nModel}};
-    for (const auto& key : keys) {
-        char value[16];
-        std::snprintf(value, sizeof(value), "%d", key.value);
-        system.WriteProfileValue(kSection, key.key, value, path.c_str());  // a failed write is ignored
+    for (const SettingsKey& key : kSettingsKeys) {
+        if (key.stored) {
+            char value[16];
+            std::snprintf(value, sizeof(value), "%d", m_settings.*key.field);
+            system.WriteProfileValue(kSection, key.name, value, path.c_str());  // a failed write is ignored
+        }
     }
 }
 
@@ -116,26 +126,15 @@ void CMainFrame::StartMonitor() {
 void CMainFrame::OnTrayConfig() {
     // One settings dialog at a time: the desktop brings an open one to the front instead.
     CProperty dialog(Platform().desktop, m_hWnd);
-    dialog.m_nPortRadio = m_nPort == 1 ? 0 : 1;
-    dialog.m_strSpeed = std::to_string(m_nSpeed);
-    dialog.m_bTrace = m_nTrace;
-    dialog.m_nUsers = static_cast<int>(m_listGate.size());
-    dialog.m_strMsrWait = m_bMsrWait != 0 ? "ON" : "OFF";
-    dialog.m_nModelRadio = m_nModel;
-    dialog.Open();
+    dialog.Open(m_settings, static_cast<int>(m_listGate.size()), m_bMsrWait != 0);
 }
 
 void CMainFrame::OnSettingsAnswer(const os::OperatorAnswer& answer) {
     if (answer.result != os::kIdOk || !WindowAlive()) {
         return;
     }
-    CProperty dialog(Platform().desktop, m_hWnd);
-    dialog.Read(answer.fields);
-    SettingsChoice choice;
-    choice.port = dialog.m_nPortRadio == 0 ? 1 : 2;
-    choice.speed = ParseDecimal(dialog.m_strSpeed.c_str());
-    choice.trace = dialog.m_bTrace;
-    choice.model = dialog.m_nModelRadio;
+    Settings choice = m_settings;
+    CProperty::Read(answer.fields, choice);
     if (ExchangeRunning()) {
         // The OK came in the middle of a printer exchange. The running exchange reads the settings
         // and an open stores its own port and family, so the new settings are taken over only when
@@ -147,11 +146,8 @@ void CMainFrame::OnSettingsAnswer(const os::OperatorAnswer& answer) {
     ApplySettingsAndOpen(choice);
 }
 
-void CMainFrame::ApplySettingsAndOpen(const SettingsChoice& choice) {
-    m_nPort = choice.port;
-    m_nSpeed = choice.speed;
-    m_nTrace = choice.trace;
-    m_nModel = choice.model;
+void CMainFrame::ApplySettingsAndOpen(const Settings& choice) {
+    m_settings = choice;
     LogSettings("SETTINGS DIALOG");
     m_bAutoReopen = 1;
     OpenPrinter(0);

@@ -17,7 +17,7 @@
 // the main window's thread: the open waits for their answer anyway. A quiet close or the end of the
 // session ends them as "no" (app/main_frame_close.cpp).
 #include "app/main_frame.h"
-#include "device/bounded_text.h"
+#include "base/bounded_text.h"
 #include "device/texts.h"
 
 std::string CMainFrame::TrayTip() const {

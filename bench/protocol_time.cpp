@@ -57,7 +57,7 @@ int Run(int family, int runs) {
 
     CLodevarApp app(sim.Platform());
     const char* const argv[] = {"lodevar.exe"};
-    if (!app.InitInstance(1, argv) || app.MainFrame() == nullptr || app.MainFrame()->m_comm.m_bOpen == 0) {
+    if (!app.InitInstance(1, argv) || app.MainFrame() == nullptr || app.MainFrame()->Comm().m_bOpen == 0) {
         std::fprintf(stderr, "lodevar-protocol-time: the driver did not open the printer\n");
         fake::Install(nullptr);
         return 1;
@@ -65,7 +65,7 @@ int Run(int family, int runs) {
     ClientWindow proc;
     os::Window client = sim.windows.CreateClientWindow(proc);
     auto gate = static_cast<os::Window>(sim.windows.SendCopyData(
-        app.MainFrame()->m_hWnd, client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
+        app.MainFrame()->Window(), client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
     bool allDone = gate != 0;
     for (int run = 1; run <= runs; ++run) {
         // The emulator's operator puts a passbook in half a second after an eject at the earliest.

@@ -1,8 +1,8 @@
 // Bringing the link up for the family in use: the family's own way (the printer library for
 // family 2), or the serial port with a probe and an initialise.
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 
 int CComm::OpenDevice(std::uint8_t port, std::uint32_t baud, std::uint8_t byteSize, std::uint8_t stopBits,

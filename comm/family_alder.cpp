@@ -6,10 +6,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 
 namespace {
 

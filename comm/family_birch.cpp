@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
 #include "comm/timing.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
 
 namespace {
 

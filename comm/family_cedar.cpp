@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // The printer operations the rest of the driver asks for. Each finds the family first when it is
 // not yet known and hands the work to the family's object (printer_family.h), which gives the
 // caller's result: 1 for success, otherwise the status code.
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 
 int CComm::InitPrinter() {
     if (!EnsureFamily()) {

@@ -1,8 +1,8 @@
 // Where the families are chosen, and the steps of the link that every family builds on.
 #include "comm/printer_family.h"
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/status_codes.h"
 
 // Each family's file makes its object.
 std::unique_ptr<CPrinterFamily> MakeAlderFamily(CComm& comm);

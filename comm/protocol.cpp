@@ -1,9 +1,9 @@
 // The status exchange: finding the printer family and choosing its object, asking for the
 // printer's status and turning a status code into its error text.
+#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "comm/printer_family.h"
 #include "comm/timing.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 
 void CComm::PurgeInput() {

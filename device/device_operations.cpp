@@ -8,16 +8,16 @@
 // answer 1): the outermost exchange then closes a lost device (app/main_frame_exchange.cpp).
 //
 // An operation called while another printer exchange is running further down the stack (the link's
-// waits dispatch messages) does nothing and answers 85, or 242 while the device is being opened:
-// the gates already answer so before calling (gate/gate.cpp); this keeps the wire to one exchange
-// for any other caller too.
+// waits dispatch messages) does nothing and answers 85, or 242 while the device is being opened
+// (DeviceBusy, the one busy rule: the gates ask it before calling, and it keeps the wire to one
+// exchange for any other caller too).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/main_frame.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 #include "device/texts.h"
 
 namespace {
@@ -36,6 +36,10 @@ constexpr int kTraceBytes = 640;
 // The pitch the printer always gets, whatever a client asks for.
 constexpr int kFixedCpi = 12;
 constexpr int kFixedLpi = 5;
+// The printer library's reset command.
+constexpr char kLibraryResetCommand[] =
+    "\x1b"
+    "0";
 
 int BoundedLength(int length, int limit) {
     return length < 0 || length > limit ? limit : length;
@@ -52,7 +56,7 @@ int CopyText(char* work, const char* text, int count) {
 
 }  // namespace
 
-int CMainFrame::DeviceBusy() {
+int CMainFrame::DeviceBusy() const {
     if (!ExchangeRunning()) {
         return 0;
     }
@@ -107,7 +111,7 @@ int CMainFrame::Answer(int result) {
 }
 
 void CMainFrame::TraceOperation(const char* tag, const char* detail) {
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         FrameTrace(tag, detail);
     }
 }
@@ -149,7 +153,7 @@ int CMainFrame::PrintAt(bool chit, std::int16_t column, std::int16_t row, const 
     work[count + 1] = '\0';
     int result =
         LinkVerdict(chit ? m_comm.PrintChitAt(column, row, work) : m_comm.PrintPassbookAt(column, row, work));
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail),
                       chit ? "xpos=%d, ypos=%d, len=%d, data=%.*s" : "xpos=%d, ypos=p%d, len=%d, data=%.*s",
@@ -190,7 +194,7 @@ int CMainFrame::MSRREAD(char* buffer, int capacity) {
     }
     CExchange exchange(*this);
     int result = LinkVerdict(m_comm.MsrRead(buffer, capacity));
-    if (m_nTrace != 0 && buffer != nullptr && capacity > 0) {
+    if (m_settings.trace != 0 && buffer != nullptr && capacity > 0) {
         auto shown = static_cast<int>(std::find(buffer, buffer + capacity, '\0') - buffer);
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "%.*s", shown, buffer);
@@ -208,7 +212,7 @@ int CMainFrame::MSRWRITE(const char* data, int length) {
     char work[kStripeBufferBytes] = {};
     int count = CopyText(work, data, BoundedLength(length, kStripeDataMax));
     int result = LinkVerdict(m_comm.MsrWrite(work));
-    if (m_nTrace != 0) {
+    if (m_settings.trace != 0) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "len=%d, data=[%s]", count, work);
         FrameTrace("MSRWRITE", detail);
@@ -283,10 +287,22 @@ int CMainFrame::SETGODICFONT() {
 
 int CMainFrame::GETLASTERROR(char* buffer, int size) {
     int count = CopyBounded(buffer, size, m_strStatus.c_str(), 1);
-    if (m_nTrace != 0 && buffer != nullptr) {
+    if (m_settings.trace != 0 && buffer != nullptr) {
         char detail[kTraceBytes];
         std::snprintf(detail, sizeof(detail), "%.*s", count, buffer);
         FrameTrace("GETLASTERROR", detail);
     }
     return count;
+}
+
+int CMainFrame::ResetPrinter() {
+    if (m_settings.model == 2) {
+        // The printer library's own reset; the device's open state is neither tested nor changed.
+        if (m_comm.m_bLibLoaded != 0 && m_comm.m_pWriteCommand != nullptr) {
+            CExchange exchange(*this);
+            m_comm.m_pWriteCommand(kLibraryResetCommand);
+        }
+        return status::DONE;
+    }
+    return OpenPrinter(0);
 }

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "device/status_codes.h"
+#include "base/status_codes.h"
 #include "emu/control.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   sim.windows.CreateClientWindow(clientProcs[1]),
                                   sim.windows.CreateClientWindow(clientProcs[2])};
     auto frame = sim.StartDriver();
-    const os::Window main = frame->m_hWnd;
+    const os::Window main = frame->Window();
     std::vector<Gate> gates{Gate{sim.Register(main, clients[0]), clients[0]}};
 
     // The bound of the message under way, and the operator's Escape.

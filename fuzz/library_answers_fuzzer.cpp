@@ -166,9 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::CClientWindow clientProc;
     os::Window client = sim.windows.CreateClientWindow(clientProc);
     auto frame = sim.StartDriver();
-    CComm& comm = frame->m_comm;
+    CComm& comm = frame->Comm();
     comm.m_nFamily = 2;  // the library family, also for the calls made before any open
-    os::Window gate = sim.Register(frame->m_hWnd, client);
+    os::Window gate = sim.Register(frame->Window(), client);
     Expect(gate != 0, "the client's registration gave no gate");
 
     std::uint32_t allowanceMs = 0;

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/status_codes.h"
 #include "emu/scripted_peer.h"
 #include "fuzz/harness.h"
 

@@ -7,7 +7,7 @@
 //   - an immediate request that arrives during an exchange is answered at once without touching
 //     the port: 85 (BANK_ACTING, the printer is busy), or 242 while the device is being opened, as
 //     a closed device answers. 'A' and 'U' still run: they only change the advise state (the
-//     clear command they would send is skipped during an exchange, main_frame_msr.cpp);
+//     clear command they would send is skipped during an exchange, device/msr_advise.cpp);
 //   - a queued request whose WM_GATEREQUEST arrives during an exchange stays in the queue; when
 //     the outermost exchange ends the main window has every gate post its message again;
 //   - a gate closed or released while its own request runs is not deleted under it: the main
@@ -23,9 +23,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_frame.h"
-#include "device/bounded_text.h"
-#include "device/status_codes.h"
+#include "base/bounded_text.h"
+#include "base/status_codes.h"
 
 namespace {
 
@@ -40,8 +39,8 @@ os::Window RecordTag(const QueuedRecord& record) {
 
 }  // namespace
 
-CGate::CGate(CMainFrame* frame, os::Window client) : m_pFrame(frame), m_hClient(client) {
-    m_hWnd = Platform().windows.CreateGateWindow(frame->m_hWnd, *this);
+CGate::CGate(IGateHost* host, os::Window client) : m_pHost(host), m_hClient(client) {
+    m_hWnd = Platform().windows.CreateGateWindow(host->Window(), *this);
     m_bCreated = m_hWnd != 0 ? 1 : 0;
 }
 
@@ -52,7 +51,7 @@ CGate::~CGate() {
 }
 
 os::Platform& CGate::Platform() {
-    return m_pFrame->Platform();
+    return m_pHost->Platform();
 }
 
 os::MessageResult CGate::OnMessage(os::Window self, const os::Message& message) {
@@ -77,7 +76,7 @@ os::MessageResult CGate::OnMessage(os::Window self, const os::Message& message) 
 
 int CGate::OnCreate() {
     m_hWaitEvent = Platform().system.OpenNamedEvent(kWaitEventName);
-    m_pFrame->AddGate(this);
+    m_pHost->AddGate(this);
     GateTrace("INIT", "Create Gate");
     return 0;
 }
@@ -101,10 +100,10 @@ std::intptr_t CGate::OnCopyData(const os::Message& message) {
 }
 
 int CGate::BusyAnswer(char letter) {
-    if (!m_pFrame->ExchangeRunning() || letter == 'A' || letter == 'U') {
+    if (letter == 'A' || letter == 'U') {
         return 0;
     }
-    return m_pFrame->OpenRunning() ? status::ERR_PBPROFF : status::BANK_ACTING;
+    return m_pHost->DeviceBusy();
 }
 
 std::intptr_t CGate::Enqueue(const os::Message& message) {
@@ -134,7 +133,7 @@ void CGate::PostNextRequest() {
     if (Platform().windows.Post(m_hWnd, WM_GATEREQUEST)) {
         m_bRequestPosted = 1;
     } else {
-        m_pFrame->RetryLater();
+        m_pHost->RetryLater();
     }
 }
 
@@ -143,7 +142,7 @@ int CGate::OnGateRequest() {
     if (m_queue.empty()) {
         return -1;
     }
-    if (m_pFrame->ExchangeRunning()) {
+    if (m_pHost->DeviceBusy() != 0) {
         return 0;  // the record waits; the end of the exchange posts this again
     }
     int result = RunOldestRecord();
@@ -172,9 +171,9 @@ int CGate::RunOldestRecord() {
 
 void CGate::LeaveGateList() {
     if (m_bAdvise != 0) {
-        m_pFrame->StopMsrAdvise(this);
+        m_pHost->StopMsrAdvise(this);
     }
-    m_pFrame->RemoveGate(this);
+    m_pHost->RemoveGate(this);
     m_bAdvise = 0;
 }
 

@@ -5,10 +5,9 @@
 #include <deque>
 #include <memory>
 
+#include "gate/gate_host.h"
 #include "gate/request.h"
 #include "os/platform.h"
-
-class CMainFrame;
 
 // Posted by a gate to itself to run its oldest queued record; a gate has at most one on its way.
 constexpr std::uint32_t WM_GATEREQUEST = os::kWmGateRequest;
@@ -21,11 +20,11 @@ constexpr std::size_t kMaxQueuedRecords = 256;
 
 // One client's gate: an invisible child window of the main window that takes the client's
 // requests, runs them through the request handlers and answers with a status code, at once or
-// from its own queue.
+// from its own queue. It reaches the rest of the driver only through its host.
 class CGate : public os::IWindowProc {
 public:
-    // Creates the gate window for a client; m_bCreated says whether that worked.
-    CGate(CMainFrame* frame, os::Window client);
+    // Creates the gate window for a client; Created() says whether that worked.
+    CGate(IGateHost* host, os::Window client);
     ~CGate() override;
     CGate(const CGate&) = delete;
     CGate& operator=(const CGate&) = delete;
@@ -58,18 +57,15 @@ public:
     int Reset();
     int BankUnadviseMsr();
 
-    // ---- fields -------------------------------------------------------------------------------
-    CMainFrame* m_pFrame;
-    int m_bCreated = 0;
-    int m_bAdvise = 0;
-    int m_nPaper = 0;
-    int m_nFont = '3';
-    os::Window m_hClient;
-    std::deque<std::unique_ptr<QueuedRecord>> m_queue;
-    os::Handle m_hWaitEvent = 0;
-    os::Window m_hWnd = 0;
+    // ---- state --------------------------------------------------------------------------------
+    bool Created() const { return m_bCreated != 0; }
+    os::Window Window() const { return m_hWnd; }
+    os::Window Client() const { return m_hClient; }
+    // The font code of this gate's last print request ('3', Myoungjo normal size, until then).
+    int Font() const { return m_nFont; }
+    std::size_t QueuedRecords() const { return m_queue.size(); }
     // A WM_GATEREQUEST of this gate is in the thread's queue.
-    int m_bRequestPosted = 0;
+    bool RequestPosted() const { return m_bRequestPosted != 0; }
 
 private:
     os::Platform& Platform();
@@ -81,4 +77,15 @@ private:
     // The trace of a failed request: the device's status text under "[GATE]" and the request's name.
     void TraceFailure(const char* tag);
     void LeaveGateList();
+
+    IGateHost* m_pHost;
+    int m_bCreated = 0;
+    int m_bAdvise = 0;
+    int m_nPaper = 0;
+    int m_nFont = '3';
+    os::Window m_hClient;
+    std::deque<std::unique_ptr<QueuedRecord>> m_queue;
+    os::Handle m_hWaitEvent = 0;
+    os::Window m_hWnd = 0;
+    int m_bRequestPosted = 0;
 };

@@ -1,13 +1,12 @@
 // The request handlers, one per letter. Each reads the fields it needs, keeps the gate's own memory
-// of the client's paper kind, font and MSR advise, and reaches the printer only through the main
-// window's device operations. A request arrives here already checked against its block
+// of the client's paper kind, font and MSR advise, and reaches the printer only through the host's
+// device operations. A request arrives here already checked against its block
 // (request.cpp), so the copies below stay inside both the block and the handlers' buffers.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_frame.h"
-#include "device/status_codes.h"
+#include "base/status_codes.h"
 #include "gate/gate.h"
 
 namespace {
@@ -15,14 +14,11 @@ namespace {
 constexpr int kBufferBytes = 128;
 constexpr char kShiftOut = 0x0E;
 constexpr char kShiftIn = 0x0F;
-constexpr char kResetCommand[] =
-    "\x1b"
-    "0";
 
 }  // namespace
 
 int CGate::Execute(const gate::Request& request) {
-    if (m_pFrame == nullptr) {
+    if (m_pHost == nullptr) {
         return status::ERR_PBPROFF;
     }
     switch (request.letter) {
@@ -51,12 +47,12 @@ int CGate::Execute(const gate::Request& request) {
 
 void CGate::TraceFailure(const char* tag) {
     char text[kBufferBytes];
-    m_pFrame->GETLASTERROR(text, kBufferBytes);
+    m_pHost->GETLASTERROR(text, kBufferBytes);
     GateTrace(tag, text);
 }
 
 int CGate::BankAdviseMsr() {
-    if (m_pFrame->StartMsrAdvise(this) == 0) {
+    if (m_pHost->StartMsrAdvise(this) == 0) {
         return 0;
     }
     GateTrace("[GATE]BANK_ADVISE_MSR", "ADVISE OK");
@@ -65,14 +61,14 @@ int CGate::BankAdviseMsr() {
 }
 
 int CGate::BankUnadviseMsr() {
-    m_pFrame->StopMsrAdvise(this);
+    m_pHost->StopMsrAdvise(this);
     GateTrace("[GATE]BANK_UNADVISE_MSR", "UNADVISE OK");
     m_bAdvise = 0;
     return status::DONE;
 }
 
 int CGate::StartMsg(const gate::Request& request) {
-    int result = m_pFrame->SETPITCH(request.field1, request.field2);
+    int result = m_pHost->SETPITCH(request.field1, request.field2);
     if (result != status::DONE) {
         TraceFailure("[GATE]StartMsg");
     }
@@ -82,7 +78,7 @@ int CGate::StartMsg(const gate::Request& request) {
 int CGate::BankPaperIn(const gate::Request& request) {
     const bool chit = request.option == '1';
     m_nPaper = chit ? 1 : 0;
-    int result = m_pFrame->PAPERIN(m_nPaper);
+    int result = m_pHost->PAPERIN(m_nPaper);
     GateTrace("[GATE]BANK_PAPER_IN", chit ? "BPBR_CHIT" : "BPBR_BANK");
     if (result != status::DONE) {
         TraceFailure("[GATE]BANK_PAPER_IN");
@@ -91,7 +87,7 @@ int CGate::BankPaperIn(const gate::Request& request) {
 }
 
 int CGate::BankPaperOut() {
-    int result = m_pFrame->PAPEROUT();
+    int result = m_pHost->PAPEROUT();
     m_nPaper = 2;
     if (result != status::DONE) {
         TraceFailure("[GATE]BANK_PAPER_OUT");
@@ -109,30 +105,30 @@ int CGate::BankPrintAt(const gate::Request& request) {
 
     // Font commands go out when this gate's own font code changes, and also when another gate has
     // set the printer to another font since: the printer has one font, the gates each their own.
-    if (request.option != m_nFont || request.option != m_pFrame->m_nPrinterFont) {
+    if (request.option != m_nFont || request.option != m_pHost->PrinterFont()) {
         m_nFont = request.option;
         switch (m_nFont) {
             case '1':
-                m_pFrame->SETGODICFONT();
-                m_pFrame->SETNORMAFONT();
+                m_pHost->SETGODICFONT();
+                m_pHost->SETNORMAFONT();
                 break;
             case '2':
-                m_pFrame->SETGODICFONT();
-                m_pFrame->SETENLARGEFONT();
+                m_pHost->SETGODICFONT();
+                m_pHost->SETENLARGEFONT();
                 break;
             case '3':
-                m_pFrame->SETMYOUNGJOFONT();
-                m_pFrame->SETNORMAFONT();
+                m_pHost->SETMYOUNGJOFONT();
+                m_pHost->SETNORMAFONT();
                 break;
             case '4':
-                m_pFrame->SETMYOUNGJOFONT();
-                m_pFrame->SETENLARGEFONT();
+                m_pHost->SETMYOUNGJOFONT();
+                m_pHost->SETENLARGEFONT();
                 break;
             default:
                 break;
         }
         if (m_nFont >= '1' && m_nFont <= '4') {
-            m_pFrame->m_nPrinterFont = m_nFont;
+            m_pHost->SetPrinterFont(m_nFont);
         }
     }
 
@@ -146,8 +142,8 @@ int CGate::BankPrintAt(const gate::Request& request) {
         auto column = static_cast<std::int16_t>(request.field2);
         auto row = static_cast<std::int16_t>(request.field1);
         auto count = static_cast<std::int16_t>(length);
-        result = m_nPaper == 1 ? m_pFrame->PRINTCHIT(column, row, text, count)
-                               : m_pFrame->PRINTBANK(column, row, text, count);
+        result = m_nPaper == 1 ? m_pHost->PRINTCHIT(column, row, text, count)
+                               : m_pHost->PRINTBANK(column, row, text, count);
     }
     if (result != status::DONE) {
         TraceFailure("[GATE]BANK_PRINT_AT");
@@ -163,7 +159,7 @@ int CGate::BankMsrWrite(const gate::Request& request) {
     }
     std::memcpy(data, request.text + gate::kHeaderBytes, static_cast<std::size_t>(length));
     data[length] = '\0';
-    int result = m_pFrame->MSRWRITE(data, length);
+    int result = m_pHost->MSRWRITE(data, length);
     if (result != status::DONE) {
         TraceFailure("[GATE]BANK_MSR_WRITE");
     }
@@ -172,7 +168,7 @@ int CGate::BankMsrWrite(const gate::Request& request) {
 
 int CGate::BankMsrRead(const gate::Request& request) {
     char data[kBufferBytes] = {};
-    int result = m_pFrame->MSRREAD(data, kBufferBytes);
+    int result = m_pHost->MSRREAD(data, kBufferBytes);
     if (result == status::DONE) {
         // The reply goes into the request block at offsets 6..88 (the parser made sure the block
         // has them). Stripe data longer than the 80-byte area is cut, and the length field gives
@@ -191,16 +187,7 @@ int CGate::BankMsrRead(const gate::Request& request) {
 }
 
 int CGate::Reset() {
-    if (m_pFrame->m_nModel == 2) {
-        // The printer library's own reset; the device's open state is neither tested nor changed.
-        CComm& comm = m_pFrame->m_comm;
-        if (comm.m_bLibLoaded != 0 && comm.m_pWriteCommand != nullptr) {
-            CExchange exchange(*m_pFrame);
-            comm.m_pWriteCommand(kResetCommand);
-        }
-        return status::DONE;
-    }
-    int result = m_pFrame->OpenPrinter(0);
+    int result = m_pHost->ResetPrinter();
     if (result != status::DONE) {
         TraceFailure("[GATE]RESET");
     }

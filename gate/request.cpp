@@ -19,8 +19,8 @@
 
 #include <cstring>
 
-#include "device/decimal.h"
-#include "device/status_codes.h"
+#include "base/decimal.h"
+#include "base/status_codes.h"
 
 namespace gate {
 

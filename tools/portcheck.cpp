@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/status_codes.h"
 #include "lodevar_version.h"
 #include "os/win32/win32_platform.h"
 #include "os/win32/win32_text.h"

@@ -152,7 +152,7 @@ TEST_F(DiagnosticsTest, TheTrayTipShowsThePrinterStateAndBalloonsTellALostAndARe
 TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesNoticesNorPrinter) {
     OpenFamilyZero('P');
     Join(a);
-    const os::Window noticeWindow = frame->m_hClientWnd;
+    const os::Window noticeWindow = frame->PrintEndWindow();
     ClientWindow asker;
     const os::Window window = sim.windows.CreateClientWindow(asker);
     const std::size_t sent = com1.Received().size();
@@ -165,7 +165,7 @@ TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesN
                              "\nlog=off\n", "\nsettings=C:\\Lodevar\\User\\CommData.ini\n"}) {
         EXPECT_NE(info.find(line), std::string::npos) << line << " in " << info;
     }
-    EXPECT_EQ(std::tuple(frame->m_hClientWnd, frame->m_listGate.size(), com1.Received().size()),
+    EXPECT_EQ(std::tuple(frame->PrintEndWindow(), frame->GateCount(), com1.Received().size()),
               std::tuple(noticeWindow, 1u, sent));
     // Inside a printer exchange (a status query whose answer takes 300 ms) the state says so.
     com1.Answer(FrameA('P'), kStatusRequestA, 300);
@@ -180,7 +180,7 @@ TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesN
     // No window to answer, or one of the driver's own (which would ask again, or run the state as a
     // request): nothing is sent.
     const std::size_t before = com1.Received().size();
-    for (os::Window sender : {os::Window{0}, Main(), a.gate->m_hWnd}) {
+    for (os::Window sender : {os::Window{0}, Main(), a.gate->Window()}) {
         EXPECT_EQ(sim.windows.SendCopyData(Main(), sender, GATE_INFO, nullptr, 0), 0) << sender;
     }
     Pump(500);

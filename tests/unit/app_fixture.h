@@ -66,14 +66,14 @@ struct Workstation {
         frame = std::make_unique<CMainFrame>(sim.Platform());
         ASSERT_TRUE(frame->Create());
     }
-    os::Window Main() const { return frame->m_hWnd; }
+    os::Window Main() const { return frame->Window(); }
     // Registers a new client window (which gets the end-of-print notices); its gate.
     CGate* Register(ClientWindow& client) {
         os::Window window = sim.windows.CreateClientWindow(client);
         auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), window, GATE_REGISTER, nullptr,
                                                                      static_cast<std::uint32_t>(window)));
         EXPECT_NE(gate, 0u);
-        return frame->m_mapGate[static_cast<std::uint16_t>(window & 0xFFFF)];
+        return frame->GateOfClient(window);
     }
     bool Alive(os::Window window) { return sim.windows.IsWindow(window); }
 };

@@ -33,8 +33,8 @@ TEST(OpenFallback, TheSecondAttemptTakesCom2AfterCom1AndCom1AfterAnyOtherAndStor
         EXPECT_EQ(w.frame->OpenPrinter(0), 1);
         EXPECT_EQ(w.sim.serial.OpenedNames(), c.opened);
         EXPECT_EQ(std::tuple(w.Ini("PORT"), w.Ini("MODEL")), std::tuple(c.opened[1].substr(3), c.model));
-        EXPECT_EQ(w.frame->m_strStatus, Cp949("통장인쇄기 초기화 완료"));
-        EXPECT_EQ(std::tuple(w.frame->m_comm.m_bOpen, w.frame->m_bAutoReopen, w.Shown("question")),
+        EXPECT_EQ(w.frame->StatusText(), Cp949("통장인쇄기 초기화 완료"));
+        EXPECT_EQ(std::tuple(w.frame->Comm().m_bOpen, w.frame->AutoReopen(), w.Shown("question")),
                   std::tuple(1, 0, 0));
     }
 }
@@ -60,11 +60,11 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
         w.sim.desktop.defaultQuestionAnswer = answer;
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
         EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
-        EXPECT_TRUE(w.frame->m_strStatus.empty());
+        EXPECT_TRUE(w.frame->StatusText().empty());
         ASSERT_EQ(w.Shown("question"), 1);
         const auto& question = w.sim.desktop.AllShown().back();
         EXPECT_EQ(std::tuple(question.text, question.owner), std::tuple(text::kRetryQuestion, w.Main()));
-        EXPECT_EQ(std::tuple(w.frame->m_comm.m_bOpen, w.frame->m_bAutoReopen),
+        EXPECT_EQ(std::tuple(w.frame->Comm().m_bOpen, w.frame->AutoReopen()),
                   std::tuple(0, answer == os::kIdOk ? 1 : 0));
     }
 }
@@ -72,10 +72,10 @@ TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
 TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpenOne) {
     Create();
     EXPECT_EQ(frame->OpenPrinter(0), 242);  // no printer yet, and the operator says no
-    EXPECT_EQ(frame->m_bAutoReopen, 0);
+    EXPECT_EQ(frame->AutoReopen(), 0);
     Plug("COM1", com1, 0);
     frame->OnCommand(ID_TRAY_INIT);
-    EXPECT_EQ(std::tuple(frame->m_comm.m_bOpen, sim.system.profileWrites.size()), std::tuple(1, 4u));
+    EXPECT_EQ(std::tuple(frame->Comm().m_bOpen, sim.system.profileWrites.size()), std::tuple(1, 4u));
 
     ClientWindow client;
     frame->StartMsrAdvise(Register(client));
@@ -83,7 +83,7 @@ TEST_F(FrameTest, InitialiseOpensAClosedDeviceAfterANoAndOnlyReinitialisesAnOpen
     frame->OnCommand(ID_TRAY_INIT);
     EXPECT_EQ(std::tuple(sim.serial.Count().open, sim.system.profileWrites.size()), std::tuple(3, 4u));
     EXPECT_EQ(com1.Received().substr(before), kClearA + "\0330" + kStatusRequestA);  // the wait ends first
-    EXPECT_FALSE(frame->m_bMsrWait != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
+    EXPECT_FALSE(frame->MsrWaiting() != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
 TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNextRequestOpensAgain) {
@@ -93,19 +93,19 @@ TEST_F(FrameTest, ALinkLostInAnEndlessEjectEndsItWith242ClosesTheDeviceAndTheNex
     Plug("COM1", com1);
     Create();
     ASSERT_EQ(frame->OpenPrinter(0), 1);
-    frame->m_bAutoReopen = 0;
+    frame->SetAutoReopen(0);
     sim.pump.Post(
         0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 3000);
     const std::uint32_t start = sim.clock.Ticks();
     EXPECT_EQ(frame->PAPEROUT(), 242);
     EXPECT_LT(sim.clock.Ticks() - start, 3000u + 1000u);
-    EXPECT_EQ(std::tuple(frame->m_comm.m_bOpen, frame->m_bAutoReopen, frame->m_strStatus),
+    EXPECT_EQ(std::tuple(frame->Comm().m_bOpen, frame->AutoReopen(), frame->StatusText()),
               std::tuple(0, 1, Cp949("Response가 없다")));
 
     com1.AnswerAlways(FrameA('P'), kStatusRequestA);
     Plug("COM1", com1);  // plugged in again
     EXPECT_EQ(frame->PAPEROUT(), 1);
-    EXPECT_EQ(std::tuple(sim.serial.Count().open, frame->m_comm.m_bOpen), std::tuple(2, 1));
+    EXPECT_EQ(std::tuple(sim.serial.Count().open, frame->Comm().m_bOpen), std::tuple(2, 1));
 }
 
 class ReentryTest : public FrameTest {
@@ -150,7 +150,7 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
               std::tuple(1, "1"));  // the open stored its own port
     Pump();
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(std::tuple(frame->m_nPort, Ini("PORT")), std::tuple(2, "2"));
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().port, Ini("PORT")), std::tuple(2, "2"));
 }
 
 // The operator's UI opened in the middle of a passbook wait holds nothing up: the wait takes the
@@ -187,9 +187,10 @@ TEST(OperatorUi, APassbookWaitTakesThePassbookWhenItComesWhileTheMenuAndTheDialo
     const auto& desktop = w.sim.desktop;
     EXPECT_TRUE(desktop.IsOpen(os::OperatorUi::kTrayMenu) && desktop.IsOpen(os::OperatorUi::kAbout) &&
                 desktop.IsOpen(os::OperatorUi::kCloseQuestion) && !desktop.IsOpen(os::OperatorUi::kSettings));
-    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE")), std::tuple(0, "0"));
+    EXPECT_EQ(std::tuple(w.frame->CurrentSettings().trace, w.Ini("TRACE")), std::tuple(0, "0"));
     w.Pump();
-    EXPECT_EQ(std::tuple(w.frame->m_nTrace, w.Ini("TRACE"), w.frame->m_comm.m_bOpen), std::tuple(1, "1", 1));
+    EXPECT_EQ(std::tuple(w.frame->CurrentSettings().trace, w.Ini("TRACE"), w.frame->Comm().m_bOpen),
+              std::tuple(1, "1", 1));
     EXPECT_TRUE(w.Alive(w.Main()));
 }
 
@@ -209,7 +210,7 @@ TEST(Reentry, ACloseDuringAnOpenWaitsUntilItHasEndedAndAQuietCloseInterruptsIt) 
         EXPECT_EQ(w.frame->OpenPrinter(0), quiet ? 242 : 1);
         EXPECT_EQ(w.sim.clock.Ticks() - start < 300u, quiet);  // the probe's answer was not waited for
         // No second attempt, the window still there; only WM_CLOSE asked, and was answered.
-        EXPECT_EQ(std::tuple(w.sim.serial.Count().open, w.frame->m_comm.m_bOpen, w.Alive(w.Main()),
+        EXPECT_EQ(std::tuple(w.sim.serial.Count().open, w.frame->Comm().m_bOpen, w.Alive(w.Main()),
                              w.Shown("yesno"), w.Shown("question")),
                   std::tuple(1, quiet ? 0 : 1, true, quiet ? 0 : 1, 0));
         w.Pump();
@@ -223,7 +224,7 @@ TEST_F(ReentryTest, AnOpenOrAnInitialiseInsideAnOpenOpensNothingMoreAndTheInitia
     std::tuple<int, bool, int, int> inside;  // open, opening, the nested open's answer, opens meanwhile
     sim.pump.Post(0, 0, [&] {
         int opens = sim.serial.Count().open;
-        inside = {frame->m_comm.m_bOpen, frame->OpenRunning(), frame->OpenPrinter(0), 0};
+        inside = {frame->Comm().m_bOpen, frame->OpenRunning(), frame->OpenPrinter(0), 0};
         std::get<3>(inside) = sim.serial.Count().open - opens;
     });
     PostToMain(os::kWmCommand, ID_TRAY_INIT);
@@ -246,6 +247,6 @@ TEST_F(ReentryTest, TicksDuringALongPollAreSkipped) {
     std::size_t before = com1.Received().size();
     Pump(1000);  // the first tick polls: six status requests of a second each, while ticks keep coming
     EXPECT_GT(sim.clock.Ticks(), 6000u);
-    EXPECT_EQ(std::tuple(CountOf(com1.Received().substr(before), kStatusRequestA), frame->m_bMsrWait),
+    EXPECT_EQ(std::tuple(CountOf(com1.Received().substr(before), kStatusRequestA), frame->MsrWaiting()),
               std::tuple(6, 1));
 }

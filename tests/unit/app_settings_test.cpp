@@ -6,13 +6,15 @@
 
 #include "app/dialogs.h"
 #include "app_fixture.h"
+#include "base/decimal.h"
 
 TEST_F(FrameTest, WithoutAFileTheDefaultsRunAndTheFirstOpenWritesAllFourKeysInOrder) {
     Plug("COM1", com1, 0);
     Create();
-    EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nTrace, frame->m_nModel),
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().port, frame->CurrentSettings().speed,
+                         frame->CurrentSettings().trace, frame->CurrentSettings().model),
               std::tuple(1, 9600, 0, 242));
-    EXPECT_EQ(std::tuple(frame->m_strHomeDir, sim.system.folders.count("c:\\lodevar\\user"),
+    EXPECT_EQ(std::tuple(frame->HomeDir(), sim.system.folders.count("c:\\lodevar\\user"),
                          sim.system.ProfileFileExists(kIni)),
               std::tuple("C:\\Lodevar", 1u, false));
 
@@ -35,7 +37,8 @@ TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaul
         w.Plug("COM1", w.com1, 0);
         w.Plug("COM2", w.com2, 1);
         w.Create();
-        EXPECT_EQ(std::tuple(w.frame->m_nPort, w.frame->m_nSpeed, w.frame->m_nTrace, w.frame->m_nModel),
+        EXPECT_EQ(std::tuple(w.frame->CurrentSettings().port, w.frame->CurrentSettings().speed,
+                             w.frame->CurrentSettings().trace, w.frame->CurrentSettings().model),
                   length == 241 ? std::tuple(2, 19200, 1, 1) : std::tuple(1, 9600, 0, 242));
         ASSERT_EQ(w.frame->OpenPrinter(0), 1);  // the printer works all the same
         EXPECT_EQ(w.sim.system.profileWrites.size(), length == 241 ? 4u : 0u);
@@ -47,7 +50,7 @@ TEST_F(FrameTest, AProgramNameLongerThanTheFetchIsNotCutDownToAParentFolder) {
     sim.module.m_strFileName = parent + "\\" + std::string(140, 'q') + "\\lodevar.exe";
     sim.system.SetProfileValue(parent + "\\User\\CommData.ini", "Lodevar", "PORT", "2");
     Create();
-    EXPECT_EQ(frame->m_nPort, 1);
+    EXPECT_EQ(frame->CurrentSettings().port, 1);
     EXPECT_TRUE(sim.system.folders.empty() && sim.system.launches.empty());
 }
 
@@ -98,7 +101,8 @@ TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpensReadin
     EXPECT_EQ(
         std::tuple(shown.portRadio, shown.speed, shown.trace, shown.users, shown.msrWait, shown.modelRadio),
         std::tuple(1, "9600", 0, 1, "ON", -1));
-    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_comm.m_bOpen), std::tuple(12, 1));  // opened on Com2
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().speed, frame->Comm().m_bOpen),
+              std::tuple(12, 1));  // opened on Com2
     EXPECT_EQ(std::tuple(Ini("PORT"), Ini("SPEED"), Ini("MODEL")), std::tuple("2", "12", "0"));
 
     for (auto [text, value] : {std::pair(" +12ab", 12),
@@ -113,8 +117,8 @@ TEST_F(SettingsDialogTest, TheDialogShowsTheSettingsAndOkTakesThemAndOpensReadin
 }
 
 TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheReopenFlag) {
+    SetIni("MODEL", "1");
     Create();
-    frame->m_nModel = 1;
     sim.desktop.defaultQuestionAnswer = os::kIdOk;
     Confirm([](os::PropertyFields& fields) {
         fields.speed = "";
@@ -122,17 +126,18 @@ TEST_F(SettingsDialogTest, NoCheckedModelGivesMinusOneAndTheFailedOpenKeepsTheRe
         fields.trace = 1;
     });
     // No line at 0 bits per second: both ports fail, which leaves the port setting.
-    EXPECT_EQ(std::tuple(frame->m_nSpeed, frame->m_nModel, frame->m_nTrace, frame->m_nPort),
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().speed, frame->CurrentSettings().model,
+                         frame->CurrentSettings().trace, frame->CurrentSettings().port),
               std::tuple(0, -1, 1, 1));
     EXPECT_EQ(sim.serial.OpenedNames(), (Names{"COM1", "COM2"}));
-    EXPECT_EQ(std::tuple(Shown("question"), frame->m_bAutoReopen, sim.system.profileWrites.size()),
+    EXPECT_EQ(std::tuple(Shown("question"), frame->AutoReopen(), sim.system.profileWrites.size()),
               std::tuple(1, 1, 0u));
 }
 
 TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChangesNothing) {
+    SetIni("MODEL", "2");
     Create();
-    frame->m_nModel = 2;
-    frame->m_bAutoReopen = 0;
+    frame->SetAutoReopen(0);
     Confirm(
         [](os::PropertyFields& fields) {
             fields.portRadio = 1;
@@ -141,10 +146,11 @@ TEST_F(SettingsDialogTest, TheHiddenThirdModelIsShownCheckedAndKeptAndCancelChan
         },
         os::kIdCancel);
     EXPECT_EQ(sim.desktop.lastPropertyFields.modelRadio, 2);
-    EXPECT_EQ(std::tuple(frame->m_nPort, frame->m_nSpeed, frame->m_nModel, frame->m_bAutoReopen),
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().port, frame->CurrentSettings().speed,
+                         frame->CurrentSettings().model, frame->AutoReopen()),
               std::tuple(1, 9600, 2, 0));
     EXPECT_EQ(sim.serial.Count().open, 0);
 
     Confirm({});
-    EXPECT_EQ(std::tuple(frame->m_nModel, frame->m_nPort), std::tuple(2, 1));
+    EXPECT_EQ(std::tuple(frame->CurrentSettings().model, frame->CurrentSettings().port), std::tuple(2, 1));
 }

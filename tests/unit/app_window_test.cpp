@@ -41,9 +41,9 @@ protected:
 TEST_F(StartupTest, TheLauncherIsReleasedOnceWhenThePrinterIsOpenAndTheWindowIsHidden) {
     Plug("COM1", com1, 0);
     ASSERT_TRUE(Start({}));
-    EXPECT_EQ(std::tuple(Signals(), sim.system.OpenHandles(), app.MainFrame()->m_comm.m_bOpen),
+    EXPECT_EQ(std::tuple(Signals(), sim.system.OpenHandles(), app.MainFrame()->Comm().m_bOpen),
               std::tuple(1, 0, 1));
-    EXPECT_EQ(sim.windows.Find(app.MainFrame()->m_hWnd)->showCommand, os::kShowHide);
+    EXPECT_EQ(sim.windows.Find(app.MainFrame()->Window())->showCommand, os::kShowHide);
     EXPECT_TRUE(sim.windows.TrayIcon().shown);
 }
 
@@ -70,9 +70,9 @@ TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconCom
     const auto* info = sim.windows.Find(Main());
     EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand),
               std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize));
-    EXPECT_EQ(std::tuple(frame->m_bAutoReopen, frame->m_comm.m_bOpen), std::tuple(1, 0));
+    EXPECT_EQ(std::tuple(frame->AutoReopen(), frame->Comm().m_bOpen), std::tuple(1, 0));
 
-    frame->m_strTip = std::string(200, 't');
+    frame->SetTip(std::string(200, 't'));
     sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
     EXPECT_EQ(std::tuple(tray.adds, tray.tip), std::tuple(2, std::string(127, 't')));  // the shell restarted
 }
@@ -100,8 +100,8 @@ protected:
         Create();
         a = Register(clientA);
         b = Register(clientB);
-        windowA = a->m_hWnd;
-        windowB = b->m_hWnd;
+        windowA = a->Window();
+        windowB = b->Window();
     }
     ClientWindow clientA, clientB;
     CGate *a = nullptr, *b = nullptr;
@@ -137,7 +137,7 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     EXPECT_TRUE(sim.desktop.IsOpen(os::OperatorUi::kCloseQuestion) && Alive(Main()));
     EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(false));
     EXPECT_TRUE(Alive(Main()) && Alive(windowA) && sim.windows.TrayIcon().shown);
-    EXPECT_EQ(std::tuple(frame->m_listGate.size(), frame->m_bMsrWait), std::tuple(2u, 1));
+    EXPECT_EQ(std::tuple(frame->GateCount(), frame->MsrWaiting()), std::tuple(2u, 1));
     EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
     com1.Answer(FrameA('A'), kStatusRequestA);
@@ -145,19 +145,19 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
     Pump(1000);
     ASSERT_EQ(clientA.received.size(), 1u);
     EXPECT_EQ(clientA.received[0].substr(0, 25), std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef");
-    EXPECT_FALSE(frame->m_bMsrWait != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
+    EXPECT_FALSE(frame->MsrWaiting() != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
     sim.windows.Send(Main(), os::Message{os::kWmClose});  // asked again
     EXPECT_EQ(Shown("yesno"), 2);
 }
 
 TEST_F(CloseTest, AGateThatCannotBeCreatedRegistersNothingAndCloseQuietAsksNothingAndSkipsAClosedGate) {
     sim.windows.failCreateGate = true;
-    os::Window notices = frame->m_hClientWnd;
+    os::Window notices = frame->PrintEndWindow();
     EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x999, GATE_REGISTER, nullptr, 0x4444), 0);
-    EXPECT_EQ(std::tuple(frame->m_hClientWnd, frame->m_listGate.size()), std::tuple(notices, 2u));
+    EXPECT_EQ(std::tuple(frame->PrintEndWindow(), frame->GateCount()), std::tuple(notices, 2u));
     sim.windows.failCreateGate = false;
     sim.windows.Send(windowA, os::Message{os::kWmClose});  // the client closed its own gate
-    EXPECT_EQ(std::tuple(Alive(windowA), frame->m_listGate.size()), std::tuple(false, 1u));
+    EXPECT_EQ(std::tuple(Alive(windowA), frame->GateCount()), std::tuple(false, 1u));
     EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_CLOSEQUIET}), 0);
     EXPECT_EQ(Shown("yesno"), 0);
     EXPECT_FALSE(Alive(Main()) || Alive(windowB));
@@ -217,7 +217,7 @@ TEST(QuietClose, EndsTheRetryQuestionOrTheLibrarysBoxAsNoAndTheOperatorsUiAndClo
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
         EXPECT_EQ(ShownWithEnds(w),
                   (Names{"menu", "about", "property", "yesno", std::string(c.box) + ":cancelled"}));
-        EXPECT_EQ(w.frame->m_bAutoReopen, std::string(c.box) == "question" ? 0 : 1);  // "no" to the question
+        EXPECT_EQ(w.frame->AutoReopen(), std::string(c.box) == "question" ? 0 : 1);  // "no" to the question
         w.Pump();
         EXPECT_EQ(ShownWithEnds(w), (Names{"menu:cancelled", "about:cancelled", "property:cancelled",
                                            "yesno:cancelled", std::string(c.box) + ":cancelled"}));
@@ -246,12 +246,12 @@ TEST(EndSession, TheClosingStepsRunAtOnceAlsoDuringAPassbookWaitOrTheRetryQuesti
         std::tuple<bool, bool, bool, bool, bool> after{};  // window, gate, icon, port, quit posted
         auto endSession = [&] {
             before = {w.sim.windows.Send(w.Main(), os::Message{os::kWmQueryEndSession}), w.Alive(w.Main()),
-                      w.sim.serial.IsOpen(w.frame->m_comm.m_hPort)};
+                      w.sim.serial.IsOpen(w.frame->Comm().m_hPort)};
             w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 0});  // the session goes on after all
             std::get<1>(before) = w.Alive(w.Main());
             w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 1});
-            after = {w.Alive(w.Main()), w.Alive(gate->m_hWnd), w.sim.windows.TrayIcon().shown,
-                     w.sim.serial.IsOpen(w.frame->m_comm.m_hPort), w.sim.windows.QuitPosted()};
+            after = {w.Alive(w.Main()), w.Alive(gate->Window()), w.sim.windows.TrayIcon().shown,
+                     w.sim.serial.IsOpen(w.frame->Comm().m_hPort), w.sim.windows.QuitPosted()};
         };
         if (waiting) {
             ASSERT_EQ(w.frame->OpenPrinter(0), 1);
@@ -277,8 +277,8 @@ TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWit
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     sim.windows.Destroy(Main());
     EXPECT_FALSE(Alive(windowB));
-    ASSERT_EQ(frame->m_mapGate.size(), 1u);  // the gate its client closed is left alone
-    EXPECT_EQ(frame->m_mapGate.begin()->second, a);
+    ASSERT_EQ(frame->RegisteredClients(), 1u);  // the gate its client closed is left alone
+    EXPECT_EQ(frame->GateOfClient(a->Client()), a);
 }
 
 TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNewestGate) {
@@ -287,31 +287,31 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     Pump(3500);  // while the device is closed the ticks do nothing
     EXPECT_EQ(sim.serial.Count().write, 0);
     sim.windows.Send(windowA, os::Message{os::kWmClose});
-    EXPECT_EQ(frame->m_bMsrWait, 1);  // b is still there
+    EXPECT_EQ(frame->MsrWaiting(), 1);  // b is still there
 
-    os::Window client = b->m_hClient;
-    EXPECT_EQ(frame->m_hClientWnd, client);  // the last registration named its notice window
+    os::Window client = b->Client();
+    EXPECT_EQ(frame->PrintEndWindow(), client);  // the last registration named its notice window
     auto again = static_cast<os::Window>(sim.windows.SendCopyData(Main(), client, GATE_REGISTER, nullptr, 0));
     EXPECT_NE(again, windowB);
-    EXPECT_EQ(frame->m_hClientWnd, 0u);
+    EXPECT_EQ(frame->PrintEndWindow(), 0u);
     // The notice record names the window in its data; a block of the same size without the tag is
     // an ordinary one, whose size is the window.
     const char record[] = {'L', 'V', 'N', 'O', 'T', 'I', 'C', 'E', '\x78', '\x56', '\x34', '\x92'};
     std::string untagged(record, sizeof(record));
     untagged[0] = 'l';
     EXPECT_NE(sim.windows.SendCopyData(Main(), 0x777, GATE_REGISTER, record, sizeof(record)), 0);
-    EXPECT_EQ(frame->m_hClientWnd, 0x92345678u);
+    EXPECT_EQ(frame->PrintEndWindow(), 0x92345678u);
     EXPECT_NE(sim.windows.SendCopyData(Main(), 0x778, GATE_REGISTER, untagged.data(), sizeof(record)), 0);
-    EXPECT_EQ(frame->m_hClientWnd, sizeof(record));
+    EXPECT_EQ(frame->PrintEndWindow(), sizeof(record));
     EXPECT_NE(sim.windows.SendCopyData(Main(), 0x779, GATE_REGISTER, record, sizeof(record) - 1), 0);
-    EXPECT_EQ(frame->m_hClientWnd, sizeof(record) - 1);
+    EXPECT_EQ(frame->PrintEndWindow(), sizeof(record) - 1);
     sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);
-    EXPECT_EQ(std::tuple(Alive(again), Alive(windowB), frame->m_bMsrWait), std::tuple(false, true, 1));
+    EXPECT_EQ(std::tuple(Alive(again), Alive(windowB), frame->MsrWaiting()), std::tuple(false, true, 1));
     sim.windows.SendCopyData(Main(), client, GATE_RELEASE, nullptr, 0);  // the map no longer leads to b
     EXPECT_TRUE(Alive(windowB));
 
     frame->DestroyAllGates();
-    EXPECT_FALSE(Alive(windowB) || !frame->m_listGate.empty() || frame->m_bMsrWait != 0 ||
+    EXPECT_FALSE(Alive(windowB) || !frame->GateCount() == 0 || frame->MsrWaiting() != 0 ||
                  sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
@@ -320,11 +320,11 @@ TEST_F(CloseTest, WithoutDataTheWaitGoesOnAndDataForAGoneGateIsDroppedButEndsIt)
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
     Pump(1000);  // a normal status: no passbook, no data
-    EXPECT_EQ(frame->m_bMsrWait, 1);
+    EXPECT_EQ(frame->MsrWaiting(), 1);
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer("\002\033s0123456789abcdef\003", "\033]");
     Pump(1000);
     EXPECT_TRUE(clientA.received.empty() && clientB.received.empty());
-    EXPECT_FALSE(frame->m_bMsrWait != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
+    EXPECT_FALSE(frame->MsrWaiting() != 0 || sim.windows.TimerSet(Main(), kMsrTimerId));
 }

@@ -3,8 +3,8 @@
 
 #include <tuple>
 
+#include "base/status_codes.h"
 #include "comm/comm.h"
-#include "device/status_codes.h"
 #include "emu/control.h"
 #include "emu/page_model.h"
 #include "emu/printer_emulator.h"

@@ -51,16 +51,16 @@ protected:
 
     void Join(Client& client) {
         client.gate = Register(client.proc);
-        client.window = client.gate->m_hClient;
+        client.window = client.gate->Client();
     }
     std::intptr_t Send(const Client& client, const std::string& request) {
-        return sim.windows.SendCopyData(client.gate->m_hWnd, client.window, 0, request.data(),
+        return sim.windows.SendCopyData(client.gate->Window(), client.window, 0, request.data(),
                                         static_cast<std::uint32_t>(request.size()));
     }
     // A queued request, padded to the 108 bytes a record takes unless `size` says otherwise.
     std::intptr_t Queue(const Client& client, std::string request, os::Window tag, std::size_t size = 108) {
         request.resize(size, '\0');
-        return sim.windows.SendCopyData(client.gate->m_hWnd, client.window, tag, request.data(),
+        return sim.windows.SendCopyData(client.gate->Window(), client.window, tag, request.data(),
                                         static_cast<std::uint32_t>(size));
     }
     int Events() const { return sim.system.TimesSet(kWaitEventName); }

@@ -30,7 +30,7 @@ std::string FontCommands(const std::string& sent) {
 TEST_F(GateTest, RecordsRunInOrderAShortBlockIsRefusedAndOnlyALiveTagWindowIsSignalled) {
     Ready();
     EXPECT_EQ(Queue(a, "C10060000", a.window, 107), 56);
-    EXPECT_TRUE(a.gate->m_queue.empty());
+    EXPECT_TRUE(a.gate->QueuedRecords() == 0);
     EXPECT_EQ(Queue(a, "L01013100" + std::string(99, 'x'), a.window), 1);  // a record holds 99 data bytes
     EXPECT_EQ(Queue(a, "Z", a.window), 1);
     Pump();
@@ -51,7 +51,7 @@ TEST_F(GateTest, RecordsRunInOrderAShortBlockIsRefusedAndOnlyALiveTagWindowIsSig
 
     Mark();
     Queue(a, "C10060000", a.window);
-    sim.windows.Send(a.gate->m_hWnd, os::Message{os::kWmClose});  // dropped unrun with the window
+    sim.windows.Send(a.gate->Window(), os::Message{os::kWmClose});  // dropped unrun with the window
     Pump();
     EXPECT_EQ(std::tuple(Sent(), Events()), std::tuple("", 5));
 }
@@ -72,13 +72,13 @@ TEST_F(GateTest, RequestsDuringAnExchangeAreAnsweredBusyOrWaitForItsEnd) {
     });
     EXPECT_EQ(Send(b, "I00000000"), 1);
     EXPECT_EQ(answers, (std::vector<std::intptr_t>{85, 1, 1, 1}));  // busy, then the advise state and queue
-    EXPECT_EQ(a.gate->m_nFont, '3');       // the refused print changed nothing of the gate's own
-    EXPECT_EQ(frame->m_pMsrGate, a.gate);  // the advise took effect without its clear command
+    EXPECT_EQ(a.gate->Font(), '3');       // the refused print changed nothing of the gate's own
+    EXPECT_EQ(frame->MsrGate(), a.gate);  // the advise took effect without its clear command
     EXPECT_EQ(wire, 0u);
-    EXPECT_EQ(std::tuple(a.gate->m_queue.size(), Events()), std::tuple(1u, 0));
+    EXPECT_EQ(std::tuple(a.gate->QueuedRecords(), Events()), std::tuple(1u, 0));
     Pump();
     EXPECT_NE(Sent().find("\033="), std::string::npos);
-    EXPECT_EQ(std::tuple(a.gate->m_queue.size(), Events()), std::tuple(0u, 1));
+    EXPECT_EQ(std::tuple(a.gate->QueuedRecords(), Events()), std::tuple(0u, 1));
 }
 
 // Windows refuses a post while 10,000 posted messages wait for the thread: with every post failing,
@@ -163,12 +163,11 @@ TEST_F(GateTest, AFullQueueAnswersBusyAndRegistrationsPastTheBoundGetNoGateUnles
     };
     const std::size_t gateWindows = sim.windows.LiveChildren(Main()).size();
     EXPECT_EQ(std::tuple(registerNew(), sim.windows.LiveChildren(Main()).size()), std::tuple(0, gateWindows));
-    const os::Window goneGate = clients[7].gate->m_hWnd;
+    const os::Window goneGate = clients[7].gate->Window();
     sim.windows.Destroy(clients[7].window);  // a client that ended without releasing its gate
     EXPECT_NE(registerNew(), 0);
     EXPECT_FALSE(Alive(goneGate));
-    EXPECT_EQ(std::tuple(frame->m_listGate.size(), frame->m_mapGate.size()),
-              std::tuple(kMaxGates, kMaxGates));
+    EXPECT_EQ(std::tuple(frame->GateCount(), frame->RegisteredClients()), std::tuple(kMaxGates, kMaxGates));
     EXPECT_EQ(Send(clients[8], "C10060000"), 1);  // the other gates work on
 }
 
@@ -188,12 +187,12 @@ TEST_F(GateTest, ARequestDuringAnOpenFindsTheDeviceClosed) {
 TEST_F(GateTest, AGateReleasedDuringItsOwnRequestLivesUntilTheRequestHasEnded) {
     Ready();
     com1.Answer(FrameA('A'), kStatusRequestA, 300);
-    os::Window gate = a.gate->m_hWnd;
+    os::Window gate = a.gate->Window();
     Queue(a, "I00000000", a.window);
     sim.pump.Post(0, 0, [&] { sim.windows.SendCopyData(Main(), a.window, GATE_RELEASE, nullptr, 0); });
     Pump();
     EXPECT_FALSE(Alive(gate));
-    EXPECT_TRUE(frame->m_mapGate.empty());
+    EXPECT_TRUE(frame->RegisteredClients() == 0);
     EXPECT_NE(Sent().find("\033S5"), std::string::npos);  // the paper-in ran to its end
     EXPECT_EQ(Events(), 0);                               // the gate's event went with its window
 }
@@ -247,7 +246,7 @@ TEST_F(GateTest,
         os::Message message{os::kWmCopyData};
         message.copySize = static_cast<std::uint32_t>(block.size());
         message.copyData = block.data();
-        return sim.windows.Send(a.gate->m_hWnd, message);
+        return sim.windows.Send(a.gate->Window(), message);
     };
     library.stripe = "X" + std::string(37, 's');
     std::string block = "R00000000" + std::string(99, '#');
@@ -260,8 +259,8 @@ TEST_F(GateTest,
     std::string shortBlock = "R00000000" + std::string(79, '#');
     EXPECT_EQ((std::tuple{read(shortBlock), shortBlock}), std::tuple(18, "R00000000" + std::string(79, '#')));
 
-    frame->m_comm.m_bOpen = 0;
-    frame->m_bAutoReopen = 0;
+    frame->Comm().m_bOpen = 0;
+    frame->SetAutoReopen(0);
     library.calls.clear();
     EXPECT_EQ((std::tuple{Send(a, "S00000000"), library.calls}),
               std::tuple(1, std::vector<std::string>{"WriteCommand(\"\\x1b0\")"}));
@@ -273,7 +272,7 @@ TEST_F(GateTest,
     Join(a);
     Join(b);
     EXPECT_EQ(
-        (std::tuple{Send(a, "A00000000"), Send(b, "A00000000"), Send(a, "U00000000"), frame->m_pMsrGate}),
+        (std::tuple{Send(a, "A00000000"), Send(b, "A00000000"), Send(a, "U00000000"), frame->MsrGate()}),
         std::tuple(1, 1, 1, b.gate));
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer("\002\033s0123456789abcdef\003", "\033]");
@@ -283,7 +282,7 @@ TEST_F(GateTest,
     EXPECT_EQ(b.proc.received[0],
               std::string("A\0\0\0\0\0", 6) + "016" + "0123456789abcdef" + std::string(83, '\0'));
 
-    EXPECT_EQ((std::tuple{Send(b, "A00000000"), Send(a, "O00000000"), frame->m_bMsrWait}),
+    EXPECT_EQ((std::tuple{Send(b, "A00000000"), Send(a, "O00000000"), frame->MsrWaiting()}),
               std::tuple(1, 1, 0));  // the eject ends the wait
     EXPECT_FALSE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
@@ -293,7 +292,7 @@ TEST_F(GateTest,
     auto gate = static_cast<os::Window>(sim.windows.SendCopyData(Main(), gone, GATE_REGISTER, nullptr, 0));
     ASSERT_NE(gate, 0u);
     EXPECT_EQ((std::tuple{sim.windows.SendCopyData(gate, gone, 0, "O00000000", 9),
-                          frame->m_mapGate[static_cast<std::uint16_t>(gone)]->SendAdviseMsr("1234")}),
+                          frame->GateOfClient(gone)->SendAdviseMsr("1234")}),
               std::tuple(1, 1));
     sim.windows.SendCopyData(Main(), gone, GATE_RELEASE, nullptr, 0);
     EXPECT_FALSE(Alive(gate) || !a.proc.received.empty());
@@ -316,14 +315,14 @@ TEST_F(GateTest, MalformedRequestsAreRefusedOrReadAsTheirFieldsSay) {
     for (const auto& [request, result] : cases) {
         EXPECT_EQ(Send(a, request), result) << request;
     }
-    EXPECT_EQ(sim.windows.SendCopyData(a.gate->m_hWnd, a.window, 0, nullptr, 0), 56);
-    EXPECT_EQ(std::tuple(Sent(), a.gate->m_nFont), std::tuple("", '3'));
+    EXPECT_EQ(sim.windows.SendCopyData(a.gate->Window(), a.window, 0, nullptr, 0), 56);
+    EXPECT_EQ(std::tuple(Sent(), a.gate->Font()), std::tuple("", '3'));
 }
 
 TEST_F(GateTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait) {
     Create();
     Join(a);
-    frame->m_bAutoReopen = 0;
+    frame->SetAutoReopen(0);
     char buffer[8];
     const std::tuple<const char*, std::function<int()>, bool> cases[] = {
         // name, operation, ends the wait
@@ -339,7 +338,7 @@ TEST_F(GateTest, AClosedDeviceAnswers242AndOnlyPrintsAndPaperOutHaveEndedTheWait
     for (const auto& [name, run, endsWait] : cases) {
         frame->StartMsrAdvise(a.gate);
         EXPECT_EQ(run(), 242) << name;
-        EXPECT_EQ(frame->m_bMsrWait, endsWait ? 0 : 1) << name;
+        EXPECT_EQ(frame->MsrWaiting(), endsWait ? 0 : 1) << name;
     }
     EXPECT_EQ(sim.serial.Count().open, 0);
 }
@@ -354,12 +353,12 @@ TEST_F(GateTest, PaperInOpensThenEndsTheWaitWhilePrintEndsItBeforeTheOpen) {
     EXPECT_EQ(frame->PAPERIN(0), 1);  // the clear of the ended wait follows the initialise
     EXPECT_EQ(com1.Received(), kInitialise + "\033j\033l\033S5\033l\033j");
 
-    frame->m_comm.m_bOpen = 0;
-    frame->m_bAutoReopen = 1;
+    frame->Comm().m_bOpen = 0;
+    frame->SetAutoReopen(1);
     frame->StartMsrAdvise(a.gate);
     Mark();
     EXPECT_EQ(frame->PRINTBANK(0, 0, "x", 1), 1);  // a closed device: the wait ends without a clear
-    EXPECT_EQ(std::tuple(Sent().substr(0, 8), frame->m_bMsrWait),
+    EXPECT_EQ(std::tuple(Sent().substr(0, 8), frame->MsrWaiting()),
               std::tuple(kInitialise + "\033j\033l\033j", 0));
 }
 
@@ -408,13 +407,13 @@ TEST_F(GateTest, AFailureLeavesTheTextOfTheLastStatusMetAndTheLastErrorCutsIt) {
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer(FrameA(50), kStatusRequestA);  // after the stripe write: no paper
     EXPECT_EQ(frame->MSRWRITE("1234", 4), 50);
-    EXPECT_EQ(frame->GETLASTERROR(text, 32), static_cast<int>(frame->m_strStatus.size()));
+    EXPECT_EQ(frame->GETLASTERROR(text, 32), static_cast<int>(frame->StatusText().size()));
     EXPECT_EQ(std::string(text), Cp949("용지 없음 - 용지 삽입"));
 
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer(FrameA('A'), kStatusRequestA);
     com1.Answer(FrameA(153), kStatusRequestA);  // a code without a name or a text
     EXPECT_EQ(frame->MSRWRITE("1234", 4), 153);
-    EXPECT_EQ(std::tuple(frame->m_strStatus, sim.system.debugLines.back()),
+    EXPECT_EQ(std::tuple(frame->StatusText(), sim.system.debugLines.back()),
               std::tuple(Cp949("통장이 들어와 있음"), "Lodevar 0x99: NO Define Msg\n"));
 }

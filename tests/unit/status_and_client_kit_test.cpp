@@ -4,9 +4,9 @@
 #include <string>
 #include <tuple>
 
+#include "base/status_codes.h"
 #include "client/lodevar_client.h"
 #include "cp949.h"
-#include "device/status_codes.h"
 #include "device/texts.h"
 #include "gate/request.h"
 #include "gate_fixture.h"
@@ -98,7 +98,8 @@ TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoW
     const std::string& block = a.proc.received[0];
     EXPECT_EQ(block, std::string("A\0\0\0\0\0", 6) + "104" + stripe.substr(0, 98) + '\0');
     const auto& copy = sim.windows.CopiesSent().back();
-    EXPECT_EQ(std::tuple(copy.tag, copy.from), std::tuple(static_cast<std::uintptr_t>('A'), a.gate->m_hWnd));
+    EXPECT_EQ(std::tuple(copy.tag, copy.from),
+              std::tuple(static_cast<std::uintptr_t>('A'), a.gate->Window()));
 
     lvc_advise_reply reply;
     ASSERT_EQ(lvc_parse_advise(block.data(), block.size(), &reply), 1);
@@ -113,7 +114,7 @@ TEST_F(ClientKitReplies, TheAdviseReplyCarriesTheFullLengthAnd98BytesAndReadsSoW
 TEST_F(ClientKitReplies, TheNoticeAfterAFailedOpenCarriesTheNameTheDriverWindowMinusOneAnd242OrAGivenStatus) {
     ClientWindow client;
     Create();
-    frame->m_hClientWnd = sim.windows.CreateClientWindow(client);
+    Register(client);  // its registration names it for the end-of-print notices
     EXPECT_EQ(frame->OpenPrinter(0), 242);
     ASSERT_EQ(client.received.size(), 1u);
     const std::string& block = client.received[0];

@@ -1,4 +1,4 @@
-#include "device/status_codes.h"
+#include "base/status_codes.h"
 
 #include "lodevar_texts.h"
 

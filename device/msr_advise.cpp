@@ -46,7 +46,7 @@ void CMainFrame::OnTimer() {
     }
     buffer[sizeof(buffer) - 1] = '\0';
     os::IWindows& windows = Platform().windows;
-    if (m_pMsrGate != nullptr && windows.IsWindow(m_pMsrGate->m_hWnd)) {
+    if (m_pMsrGate != nullptr && windows.IsWindow(m_pMsrGate->Window())) {
         m_pMsrGate->SendAdviseMsr(buffer);
     }
     m_bMsrWait = 0;

@@ -1,4 +1,4 @@
-#include "device/decimal.h"
+#include "base/decimal.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "device/bounded_text.h"
+#include "base/bounded_text.h"
 
 #include <algorithm>
 #include <cstring>
