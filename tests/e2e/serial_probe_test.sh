@@ -36,6 +36,11 @@ family1) probe_family 1 ;;
 silent)
     e2e_start_emu com1 0
     e2e_emu com1 silent on
+    # What starting the program under Wine costs here and now (more on a loaded machine), so that
+    # the bound below is on the program's own waits.
+    start=$(date +%s%N)
+    e2e_run "$probe" --help
+    startup_ms=$((($(date +%s%N) - start) / 1000000))
     start=$(date +%s%N)
     e2e_run "$probe" 1
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
@@ -43,7 +48,8 @@ silent)
     e2e_check_eq "silent printer" "$E2E_OUT" "$kNoAnswer"
     # Two probes (one by the program, one inside the status query), each waiting 1 s for either
     # family: at least 4 s, and nothing may wait much longer.
-    e2e_check_range "milliseconds for a silent printer" "$elapsed_ms" 4000 9000
+    e2e_log "starting the program took $startup_ms ms"
+    e2e_check_range "milliseconds for a silent printer" "$elapsed_ms" 4000 $((7000 + startup_ms))
     ;;
 noport)
     e2e_run "$probe" 1

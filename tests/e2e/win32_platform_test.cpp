@@ -273,10 +273,11 @@ void TestIoEvents(win32::CWin32Serial& serial) {
     CHECK_EQ(win32::CWin32Serial::WaitBound(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu), 60500);
 }
 
-// Waits up to 2 s for at least `count` bytes.
+// Waits up to 10 s for at least `count` bytes: the emulator answers within milliseconds, but on a
+// loaded machine it may not run for a while.
 std::uint32_t AwaitBytes(win32::CWin32Serial& serial, os::Handle device, std::uint32_t count) {
     std::uint32_t waiting = 0;
-    for (int i = 0; i < 200 && (waiting = serial.BytesWaiting(device)) < count; ++i) {
+    for (int i = 0; i < 1000 && (waiting = serial.BytesWaiting(device)) < count; ++i) {
         Sleep(10);
     }
     return waiting;
