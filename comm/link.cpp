@@ -203,7 +203,7 @@ int CComm::WaitByte(std::int32_t timeoutMs) {
     os::IClock& clock = m_pPlatform->clock;
     const std::uint32_t start = clock.Ticks();
     const std::uint32_t deadline = start + static_cast<std::uint32_t>(timeoutMs) + 1;
-    for (;;) {
+    for (bool idled = false;; idled = true) {
         int byte = GetByte();
         if (byte >= 0) {
             return byte;
@@ -211,7 +211,12 @@ int CComm::WaitByte(std::int32_t timeoutMs) {
         if (LinkDown()) {
             return -1;  // nothing can come any more
         }
-        m_pPlatform->pump.DispatchOne();
+        // A pass dispatches one message after its wait, not before: the wait ends at once for a
+        // message already queued, and a pass whose wait ended with the byte looks at no queue (under
+        // Wine each look is a server request and a yield of the processor).
+        if (idled) {
+            m_pPlatform->pump.DispatchOne();
+        }
         if (os::TimedOut(start, clock.Ticks(), timeoutMs)) {
             return -1;
         }

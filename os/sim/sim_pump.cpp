@@ -31,6 +31,7 @@ bool CSimPump::NextDue(std::uint32_t& due) const {
 }
 
 bool CSimPump::DispatchOne() {
+    ++m_nLooks;
     for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
         if (IsDue(*it)) {
             Message message = std::move(*it);

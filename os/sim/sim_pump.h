@@ -27,6 +27,9 @@ public:
     bool NextDue(std::uint32_t& due) const;
     std::size_t Waiting() const { return m_queue.size(); }
     std::uint64_t Dispatched() const { return m_nDispatched; }
+    // How often DispatchOne looked at the queue, whether or not it found a message (on Windows each
+    // look is a PeekMessage).
+    std::uint64_t Looks() const { return m_nLooks; }
 
 private:
     struct Message {
@@ -41,6 +44,7 @@ private:
     os::IClock& m_clock;
     std::deque<Message> m_queue;
     std::uint64_t m_nDispatched = 0;
+    std::uint64_t m_nLooks = 0;
 };
 
 }  // namespace sim

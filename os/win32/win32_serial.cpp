@@ -225,7 +225,11 @@ CWin32Serial::Transfer* CWin32Serial::Begin(const os::IoBlock& block) {
     transfer.overlapped = OVERLAPPED{};
     transfer.overlapped.Offset = block.offset;
     transfer.overlapped.OffsetHigh = block.offsetHigh;
-    transfer.overlapped.hEvent = ToHandle(block.event);
+    // The event's handle with its lowest bit set: the transfer still signals the event, but queues
+    // nothing for an I/O completion port. None is ever attached, yet Wine asks its server to queue
+    // the packet for every write that completes at once; the system ignores a handle's two low bits.
+    transfer.overlapped.hEvent =
+        reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(ToHandle(block.event)) | ULONG_PTR{1});
     transfer.busy = false;
     return &transfer;
 }
@@ -240,10 +244,14 @@ bool CWin32Serial::Complete(os::Handle handle, Transfer& transfer, DWORD error, 
     // Even a transfer of bytes that are already waiting may answer ERROR_IO_PENDING (Wine's serial
     // reads always do), so the pending case is the normal one.
     transfer.busy = true;
-    if (error == ERROR_IO_PENDING &&
-        WaitForSingleObject(transfer.overlapped.hEvent, waitMs) != WAIT_OBJECT_0) {
+    HANDLE event =
+        reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(transfer.overlapped.hEvent) & ~ULONG_PTR{1});
+    // A pending transfer may have ended already (under Wine the read of bytes that are waiting ends
+    // while ReadFile returns): then there is nothing to wait for.
+    if (error == ERROR_IO_PENDING && !HasOverlappedIoCompleted(&transfer.overlapped) &&
+        WaitForSingleObject(event, waitMs) != WAIT_OBJECT_0) {
         CancelIo(device);
-        if (WaitForSingleObject(transfer.overlapped.hEvent, kCancelWaitMs) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(event, kCancelWaitMs) != WAIT_OBJECT_0) {
             return false;  // still owned by the driver; Begin refuses the block until it is done
         }
     }

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 
 #include "os/win32/win32_handle.h"
@@ -97,8 +98,50 @@ os::LocalTime CWin32System::Now() {
     return time;
 }
 
+namespace {
+
+// How long the finding that a monitor of the debugger channel runs, or does not, is trusted.
+constexpr DWORD kMonitorCheckMs = 1000;
+
+bool EventExists(const char* name) {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name);
+    if (event == nullptr) {
+        return false;
+    }
+    ::CloseHandle(event);
+    return true;
+}
+
+}  // namespace
+
+bool CWin32System::DebugChannelWatched() {
+    // OutputDebugStringA raises an exception for a debugger and then looks for a monitor's buffer
+    // events (DebugView and its kind make them); with neither, the record goes nowhere, at a cost of
+    // tens of microseconds under Wine. So a record is handed over only when someone can see it: a
+    // debugger, a monitor (looked for at most once a second, so that one started later sees the
+    // records within a second), or Wine's own debugstr channel, switched on through WINEDEBUG.
+    if (m_nDebugStrChannel < 0) {
+        char value[256] = {};
+        const DWORD length = GetEnvironmentVariableA("WINEDEBUG", value, sizeof(value));
+        m_nDebugStrChannel =
+            length > 0 && length < sizeof(value) && std::strstr(value, "debugstr") != nullptr;
+    }
+    if (IsDebuggerPresent() || m_nDebugStrChannel != 0) {
+        return true;
+    }
+    const DWORD now = GetTickCount();
+    if (!m_bMonitorKnown || now - m_nMonitorCheckedAt >= kMonitorCheckMs) {
+        m_bMonitor = EventExists("DBWIN_BUFFER_READY") || EventExists("Global\\DBWIN_BUFFER_READY");
+        m_bMonitorKnown = true;
+        m_nMonitorCheckedAt = now;
+    }
+    return m_bMonitor;
+}
+
 void CWin32System::DebugOutput(const char* text) {
-    OutputDebugStringA(text);
+    if (DebugChannelWatched()) {
+        OutputDebugStringA(text);
+    }
 }
 
 }  // namespace win32

@@ -22,7 +22,16 @@ public:
     bool AppendText(const char* path, const char* text) override;
     bool RenameFile(const char* from, const char* to) override;
     os::LocalTime Now() override;
+    // Sends the record to the debugger channel when anyone watches it (see DebugChannelWatched).
     void DebugOutput(const char* text) override;
+
+private:
+    bool DebugChannelWatched();
+
+    int m_nDebugStrChannel = -1;  // Wine's debugstr channel is on: 1, off: 0, not looked at yet: -1
+    bool m_bMonitorKnown = false;
+    bool m_bMonitor = false;
+    unsigned long m_nMonitorCheckedAt = 0;
 };
 
 }  // namespace win32

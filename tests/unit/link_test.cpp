@@ -84,14 +84,23 @@ TEST_F(LinkTest, WaitsDispatchMessagesUntilTheirDataOrAfterTheirTimeoutAndReadsT
     printer.Send("Z", start, 300);
     EXPECT_EQ(comm.WaitByte(1000), 'Z');
     // It idled from one thing to the next (the two messages, the byte), not a millisecond at a time,
-    // and ended at the instant the byte arrived.
-    EXPECT_EQ(std::tuple(Now() - start, dispatched, sim.clock.IdlePasses()), std::tuple(300u, 2, 3u));
+    // and ended at the instant the byte arrived. It looked at the queue only after a wait that a
+    // message ended: never before its first wait, nor after the one the byte ended.
+    EXPECT_EQ(std::tuple(Now() - start, dispatched, sim.clock.IdlePasses(), sim.pump.Looks()),
+              std::tuple(300u, 2, 3u, 2u));
+
+    // A message already waiting when the wait starts is dispatched in it, before the byte is taken.
+    start = Now();
+    sim.pump.Post(0x0400, 0, [&] { ++dispatched; });
+    printer.Send("X", start, 2);
+    EXPECT_EQ(comm.WaitByte(1000), 'X');
+    EXPECT_EQ(std::tuple(dispatched, Now() - start), std::tuple(3, 2u));
 
     start = Now();
     EXPECT_EQ(comm.WaitByte(1000), -1);
     EXPECT_GT(Now() - start, 1000u);
     EXPECT_LE(Now() - start, 1002u);
-    EXPECT_EQ(std::tuple(dispatched, sim.clock.IdlePasses()), std::tuple(3, 5u));
+    EXPECT_EQ(std::tuple(dispatched, sim.clock.IdlePasses()), std::tuple(4, 7u));
 
     start = Now();  // WaitData returns what arrived without waiting for the rest
     printer.Send("1234", start, 50);
