@@ -73,9 +73,22 @@ driver_up() {
 
 # launch_driver [ARG...]: e2e_launch, with Wine telling on the driver's standard error of an
 # exception it swallowed: one raised in a window procedure does not end the program (the message
-# answers 0), and Wine reports it only as an error of its "seh" channel.
+# answers 0), and Wine reports it only as an error of its "seh" channel. The "seh" trace names
+# where each exception was raised (see swallowed_exceptions).
 launch_driver() {
-    WINEDEBUG=$WINEDEBUG,err+seh e2e_launch "$@"
+    WINEDEBUG=$WINEDEBUG,err+seh,trace+seh e2e_launch "$@"
+}
+
+# swallowed_exceptions FILE: the addresses of the exceptions Wine swallowed in the driver, one a
+# line, each with "wine" after it when it was raised in Wine's own Unix-side code (at and above
+# 0x7f0000000000, where no code of a Windows program lies).
+swallowed_exceptions() {
+    awk '/trace:seh:dispatch_exception code=/ {
+             for (i = 1; i <= NF; ++i) if ($i ~ /^addr=/) addr = substr($i, 6)
+         }
+         /err:seh:KiUserCallbackDispatcher ignoring exception/ {
+             printf "%s%s\n", addr, (length(addr) == 16 && addr >= "00007F0000000000") ? " wine" : ""
+         }' "$1"
 }
 
 # start_driver FAMILY [EMU ARG...]: the emulator of FAMILY on COM1 (page and lines files) and the
@@ -559,7 +572,18 @@ files) case_files ;;
 *) e2e_abort "unknown case '${1:-}'" ;;
 esac
 # Whatever went wrong, the driver must not have crashed, nor raised an exception that Wine swallowed.
-if grep -q "Unhandled exception\|wine: Unhandled\|Assertion\|err:seh" "$E2E_TMP/launch.err" 2>/dev/null; then
-    e2e_fail "the driver crashed"
+# Wine 8 itself now and then reads through a null pointer in its Unix-side code during a callback
+# into the driver (seen in the library case, with its message boxes, in about one run in eight);
+# an exception raised there is Wine's, is logged, and fails nothing.
+if [ -f "$E2E_TMP/launch.err" ]; then
+    if grep -q "Unhandled exception\|wine: Unhandled\|Assertion" "$E2E_TMP/launch.err"; then
+        e2e_fail "the driver crashed"
+    fi
+    swallowed=$(swallowed_exceptions "$E2E_TMP/launch.err")
+    if [ -n "$swallowed" ] && grep -qv " wine$" <<<"$swallowed"; then
+        e2e_fail "the driver raised an exception that Wine swallowed (at: $(tr '\n' ' ' <<<"$swallowed"))"
+    elif [ -n "$swallowed" ]; then
+        e2e_log "Wine's own code faulted and went on (at: $(tr '\n' ' ' <<<"$swallowed"))"
+    fi
 fi
 e2e_finish
