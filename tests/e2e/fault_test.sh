@@ -83,11 +83,15 @@ launch_driver() {
 # line, each with "wine" after it when it was raised in Wine's own Unix-side code (at and above
 # 0x7f0000000000, where no code of a Windows program lies).
 swallowed_exceptions() {
-    awk '/trace:seh:dispatch_exception code=/ {
-             for (i = 1; i <= NF; ++i) if ($i ~ /^addr=/) addr = substr($i, 6)
+    # Lines start with the thread's number: an exception is matched with the last one raised on
+    # the same thread.
+    awk '{ thread = substr($0, 1, index($0, ":") - 1) }
+         /trace:seh:dispatch_exception code=/ {
+             for (i = 1; i <= NF; ++i) if ($i ~ /^addr=/) addr[thread] = substr($i, 6)
          }
          /err:seh:KiUserCallbackDispatcher ignoring exception/ {
-             printf "%s%s\n", addr, (length(addr) == 16 && addr >= "00007F0000000000") ? " wine" : ""
+             a = addr[thread]
+             printf "%s%s\n", (a == "" ? "unknown" : a), (length(a) == 16 && a >= "00007F0000000000") ? " wine" : ""
          }' "$1"
 }
 
@@ -576,7 +580,8 @@ esac
 # into the driver (seen in the library case, with its message boxes, in about one run in eight);
 # an exception raised there is Wine's, is logged, and fails nothing.
 if [ -f "$E2E_TMP/launch.err" ]; then
-    if grep -q "Unhandled exception\|wine: Unhandled\|Assertion" "$E2E_TMP/launch.err"; then
+    if grep -q "Unhandled exception\|wine: Unhandled\|Assertion" "$E2E_TMP/launch.err" ||
+        grep "err:seh" "$E2E_TMP/launch.err" | grep -qv "KiUserCallbackDispatcher ignoring exception"; then
         e2e_fail "the driver crashed"
     fi
     swallowed=$(swallowed_exceptions "$E2E_TMP/launch.err")
