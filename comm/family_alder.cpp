@@ -181,6 +181,7 @@ private:
     int EjectA();
     int MediumWait(const Medium& medium);
     int Print(const Medium& medium, const char* text, std::initializer_list<int> stops);
+    int WaitAtStripeHead(bool reselectAfterEject, std::uint32_t passPauseMs);
     int ReadMsrFrameA(char* buffer, int capacity);
 };
 
@@ -308,29 +309,40 @@ void CAlderFamily::SetFontFace(int face) {
 }
 
 int CAlderFamily::MsrRead(char* buffer, int capacity) {
-    SendClear();
-    SelectPassbook();
-    int code;
-    for (;;) {
-        SendRowZero();
-        code = m_comm.QueryStatusA();
-        if (code == status::ERR_PAPERJM || code == status::BANK_JUNPYO) {
-            EjectOther(kPassbook);
-        }
-        if (code == status::BANK_TONGJN) {
-            code = ReadMsrFrameA(buffer, capacity);
-            break;
-        }
-        if (code == status::ERR_PBPROFF) {
-            break;
-        }
-        if (Cancelled()) {
-            code = status::CANCELLED;
-            break;
-        }
+    int code = WaitAtStripeHead(false, 0);
+    if (code == status::BANK_TONGJN) {
+        code = ReadMsrFrameA(buffer, capacity);
     }
     m_comm.SetErrorText(code);
     return Done(code, status::BANK_MSR_OK);
+}
+
+// Both stripe operations wait the same way for a passbook under the head: clear, select the
+// passbook, then ask with the row at zero until it is in, ejecting a chit or a jammed medium. The
+// write selects the passbook again after such an eject and pauses between passes; the read does
+// neither.
+int CAlderFamily::WaitAtStripeHead(bool reselectAfterEject, std::uint32_t passPauseMs) {
+    SendClear();
+    SelectPassbook();
+    for (;;) {
+        SendRowZero();
+        const int code = m_comm.QueryStatusA();
+        if (code == status::ERR_PAPERJM || code == status::BANK_JUNPYO) {
+            EjectOther(kPassbook);
+            if (reselectAfterEject) {
+                SelectPassbook();
+            }
+        }
+        if (code == status::BANK_TONGJN || code == status::ERR_PBPROFF) {
+            return code;
+        }
+        if (Cancelled()) {
+            return status::CANCELLED;
+        }
+        if (passPauseMs > 0) {
+            Clock().Sleep(passPauseMs);
+        }
+    }
 }
 
 int CAlderFamily::MsrPoll(char* buffer, int capacity) {
@@ -397,28 +409,7 @@ int CAlderFamily::ReadMsrFrameA(char* buffer, int capacity) {
 }
 
 int CAlderFamily::MsrWrite(const char* data) {
-    SendClear();
-    SelectPassbook();
-    int code;
-    for (;;) {
-        SendRowZero();
-        code = m_comm.QueryStatusA();
-        if (code == status::ERR_PAPERJM || code == status::BANK_JUNPYO) {
-            EjectOther(kPassbook);
-            SelectPassbook();
-        }
-        if (code == status::BANK_TONGJN) {
-            break;
-        }
-        if (code == status::ERR_PBPROFF) {
-            break;
-        }
-        if (Cancelled()) {
-            code = status::CANCELLED;
-            break;
-        }
-        Clock().Sleep(kPassMs);
-    }
+    int code = WaitAtStripeHead(true, kPassMs);
     if (code == status::BANK_TONGJN) {
         std::snprintf(m_comm.m_szCommand, sizeof(m_comm.m_szCommand), "%ct%*.*s%c", kEsc, kStripeChars,
                       kStripeChars, data, kGs);

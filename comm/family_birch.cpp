@@ -340,22 +340,21 @@ int CComm::QueryStatusB() {
                 break;
             }
             case 'A':
-                PurgeInput();
-                if (m_nRecoveryDepth < kMaxRecoveryDepth) {
-                    ++m_nRecoveryDepth;
-                    InitPrinter();
-                    --m_nRecoveryDepth;
-                }
-                code = status::ERR_UFORMAT;
-                break;
             case 'E':
+                // 'A' asks for the printer to be set up again, 'E' for the medium to come out. The
+                // depth bound stops a printer that answers the recovery's own questions the same
+                // way from recursing without end.
                 PurgeInput();
                 if (m_nRecoveryDepth < kMaxRecoveryDepth) {
                     ++m_nRecoveryDepth;
-                    PaperOut();
+                    if (first == 'A') {
+                        InitPrinter();
+                    } else {
+                        PaperOut();
+                    }
                     --m_nRecoveryDepth;
                 }
-                code = status::ERR_MSRRDWR;
+                code = first == 'A' ? status::ERR_UFORMAT : status::ERR_MSRRDWR;
                 break;
             case 'M': {
                 std::memset(m_szMsrReply, 0, sizeof(m_szMsrReply));
