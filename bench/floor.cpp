@@ -3,8 +3,9 @@
 // driver did on the line in the transaction (the steps lodevar-protocol-time --exchanges wrote: the
 // same writes in the same order, the same pauses, and after each request the wait for the printer's
 // answer), with the calls the driver waits with: a one-byte overlapped read kept under way whose event
-// ends a MsgWaitForMultipleObjectsEx on the thread's queue, then the bytes waiting in one read.
-// Nothing else: no client request, no frame parsing, no status decision, no trace.
+// ends a MsgWaitForMultipleObjectsEx on the thread's queue, then the bytes waiting in one read; its
+// pauses as the driver's clock takes them. Nothing else: no client request, no frame parsing, no
+// status decision, no look for the cancel key, no trace.
 //
 //   bench-floor PORT STEPS [--no-purge]
 //     PORT      the device, for example COM1

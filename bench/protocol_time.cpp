@@ -77,6 +77,9 @@ public:
     void PurgeReadable(std::uint32_t now) override {
         m_events.push_back({Event::kPurge, now, {}});
         m_printer.PurgeReadable(now);
+        if (m_bArriving && static_cast<std::int32_t>(now - m_nArrival) >= 0) {
+            m_bArriving = false;  // the answer that had arrived is gone unread
+        }
     }
     bool NextArrival(std::uint32_t now, std::uint32_t& time) const override {
         return m_printer.NextArrival(now, time);
