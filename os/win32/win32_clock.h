@@ -18,7 +18,7 @@ namespace win32 {
 // time-out ends on the tick, up to 15.6 ms late; time-outs end failures, not exchanges.
 //
 // Where the system's own Sleep already ends within a millisecond of its due time (found at start:
-// Wine, or a Windows whose resolution is raised for this process), a pause is a plain Sleep: the timer
+// Wine, or a Windows whose timer resolution is raised), a pause is a plain Sleep: the timer
 // costs more there (under Wine two server requests and a wake-up by the server for every pause,
 // against none). Plain pauses that end late several times in a row make every later pause use the
 // timer.
