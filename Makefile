@@ -48,7 +48,7 @@ build-bench:
 	cmake --build --preset bench -j $(JOBS) --target lodevar-emu lodevar-protocol-time
 	cmake --preset mingw-x64
 	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
-		fake_printer_library bench-client bare-window
+		fake_printer_library bench-client bare-window bench-floor
 
 deps:
 	scripts/install-deps.sh

@@ -1,20 +1,30 @@
-// lodevar-protocol-time FAMILY [RUNS]: the protocol's own time of the teller transaction (teller_script.h)
-// on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic starts on the
-// simulated platform as lodevar.exe starts (PORT=1, MODEL=FAMILY, the printer opened at start-up), with
-// the in-process emulator or the fake library; a client registers and sends the script's requests one
-// after the other. The virtual clock moves only through the protocol's pauses and waits, so this is the
-// least a request can take on any machine. RUNS transactions (1 unless given), a second apart, the
+// lodevar-protocol-time FAMILY [RUNS] [--exchanges FILE]: the protocol's own time of the teller transaction
+// (teller_script.h) on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic
+// starts on the simulated platform as lodevar.exe starts (PORT=1, MODEL=FAMILY, the printer opened at
+// start-up), with the in-process emulator or the fake library; a client registers and sends the script's
+// requests one after the other. The virtual clock moves only through the protocol's pauses and waits, so this
+// is the least a request can take on any machine. RUNS transactions (1 unless given), a second apart, the
 // passbook put in again before each, as `make bench` runs them under Wine. Output (ms of virtual time;
 // the bytes to and from the printer during the transaction):
 //   step <TAB> <run> <TAB> <request text> <TAB> <result> <TAB> <ms>
 //   total <TAB> <run> <TAB> <ms>
 //   wire <TAB> <run> <TAB> <bytes to the printer> <TAB> <bytes from the printer>
+// With --exchanges (families 0 and 1), what the driver did on the line in the last transaction goes to
+// FILE, one step a line, for the floor program (bench/floor.cpp) to do the same under Wine:
+//   pause <ms>           the virtual time that passed before the next write or purge
+//   write <hex bytes>    one write of the driver
+//   purge                the driver purged its input
+//   answer <hex bytes>   the printer's answer, as the driver read it (one or more reads in a row)
+// With --wait-exchanges, no transaction: a passbook wait ('I') with the printer empty, and the steps of
+// its first SECONDS go to FILE (the passbook comes a second later and ends the request):
+//   wait <TAB> <result> <TAB> <ms>
 // Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad argument.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/lodevar_app.h"
 #include "bench/teller_script.h"
@@ -32,6 +42,113 @@ struct ClientWindow : os::IWindowProc {
     os::MessageResult OnMessage(os::Window, const os::Message&) override { return {true, 1}; }
 };
 
+// The printer as the driver's port sees it, with a record of every write, read and purge of the
+// driver and its virtual time.
+class CRecordingPeer : public emu::ISerialPeer {
+public:
+    struct Event {
+        enum Kind { kWrite, kRead, kPurge } kind;
+        std::uint32_t time;
+        std::string bytes;
+        std::uint32_t arrival = 0;  // a read: when the first of its bytes arrived
+    };
+
+    explicit CRecordingPeer(emu::CPrinterEmulator& printer) : m_printer(printer) {}
+
+    void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
+        m_events.push_back({Event::kWrite, now, std::string(reinterpret_cast<const char*>(bytes), n)});
+        m_printer.Write(bytes, n, now);
+        std::uint32_t arrival = 0;
+        if (!m_bArriving && m_printer.NextArrival(now, arrival)) {
+            m_bArriving = true;
+            m_nArrival = arrival;
+        }
+    }
+    std::size_t Readable(std::uint32_t now) override { return m_printer.Readable(now); }
+    std::size_t Read(std::uint8_t* out, std::size_t n, std::uint32_t now) override {
+        const std::size_t done = m_printer.Read(out, n, now);
+        if (done > 0) {
+            m_events.push_back({Event::kRead, now, std::string(reinterpret_cast<const char*>(out), done),
+                                m_bArriving ? m_nArrival : now});
+            m_bArriving = false;
+        }
+        return done;
+    }
+    void PurgeReadable(std::uint32_t now) override {
+        m_events.push_back({Event::kPurge, now, {}});
+        m_printer.PurgeReadable(now);
+        if (m_bArriving && static_cast<std::int32_t>(now - m_nArrival) >= 0) {
+            m_bArriving = false;  // the answer that had arrived is gone unread
+        }
+    }
+    bool NextArrival(std::uint32_t now, std::uint32_t& time) const override {
+        return m_printer.NextArrival(now, time);
+    }
+    bool Cts(std::uint32_t now) override { return m_printer.Cts(now); }
+
+    std::size_t Mark() const { return m_events.size(); }
+    // The events from `mark` on and before `end` as the floor program's steps, the first step's time
+    // counted from `begin`.
+    bool Save(const std::string& path, std::size_t mark, std::uint32_t begin, std::uint32_t end) const {
+        std::FILE* file = std::fopen(path.c_str(), "w");
+        if (file == nullptr) {
+            return false;
+        }
+        std::uint32_t last = begin;
+        bool reading = false;
+        for (std::size_t i = mark; i < m_events.size(); ++i) {
+            const Event& event = m_events[i];
+            if (static_cast<std::int32_t>(event.time - end) >= 0) {
+                break;
+            }
+            if (event.kind == Event::kRead) {
+                // The time up to an answer's arrival is the printer's; a read after it was due the
+                // driver's pause. Reads in a row are one answer.
+                const std::uint32_t from =
+                    static_cast<std::int32_t>(event.arrival - last) > 0 ? event.arrival : last;
+                if (!reading && static_cast<std::int32_t>(event.time - from) > 0) {
+                    std::fprintf(file, "pause %u\n", static_cast<unsigned>(event.time - from));
+                }
+                std::fputs(reading ? "" : "answer", file);
+                Hex(file, event.bytes);
+                reading = true;
+            } else {
+                if (reading) {
+                    std::fputc('\n', file);
+                    reading = false;
+                }
+                if (event.time != last) {
+                    std::fprintf(file, "pause %u\n", static_cast<unsigned>(event.time - last));
+                }
+                if (event.kind == Event::kWrite) {
+                    std::fputs("write", file);
+                    Hex(file, event.bytes);
+                    std::fputc('\n', file);
+                } else {
+                    std::fputs("purge\n", file);
+                }
+            }
+            last = event.time;
+        }
+        if (reading) {
+            std::fputc('\n', file);
+        }
+        return std::fclose(file) == 0;
+    }
+
+private:
+    static void Hex(std::FILE* file, const std::string& bytes) {
+        for (char c : bytes) {
+            std::fprintf(file, " %02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+        }
+    }
+
+    emu::CPrinterEmulator& m_printer;
+    std::vector<Event> m_events;
+    bool m_bArriving = false;  // an answer is on its way, arriving at m_nArrival
+    std::uint32_t m_nArrival = 0;
+};
+
 // The bytes that have crossed the line so far: to the printer, from it.
 std::pair<std::size_t, std::size_t> WireBytes(const emu::CPrinterEmulator& printer) {
     std::pair<std::size_t, std::size_t> bytes{0, 0};
@@ -41,16 +158,17 @@ std::pair<std::size_t, std::size_t> WireBytes(const emu::CPrinterEmulator& print
     return bytes;
 }
 
-int Run(int family, int runs) {
+int Run(int family, int runs, const std::string& exchanges, int waitSeconds) {
     // The printer and the library outlive the platform, which outlives the driver.
     emu::CPrinterEmulator printer(family);
+    CRecordingPeer line(printer);
     fake::CFakePrinterLibrary library;
     sim::CSimPlatform sim;
     fake::Install(&library);
     if (family == 2) {
         fake::Register(sim.library, "C:\\Lodevar\\VSK_ALL.dll");
     } else {
-        sim.serial.Attach("COM1", &printer);
+        sim.serial.Attach("COM1", &line);
     }
     sim.system.SetProfileValue(kIni, "Lodevar", "PORT", "1");
     sim.system.SetProfileValue(kIni, "Lodevar", "MODEL", std::to_string(family));
@@ -67,11 +185,28 @@ int Run(int family, int runs) {
     auto gate = static_cast<os::Window>(sim.windows.SendCopyData(
         app.MainFrame()->Window(), client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
     bool allDone = gate != 0;
+    if (waitSeconds > 0) {
+        // A passbook wait with the printer empty; the passbook comes a second after the recorded time.
+        const std::uint32_t begin = sim.clock.Ticks();
+        const std::uint32_t end = begin + static_cast<std::uint32_t>(waitSeconds) * 1000u;
+        printer.InsertAt(emu::Medium::Passbook, end + 1000u);
+        const std::size_t mark = line.Mark();
+        const lvc_request request = bench::Request({'I', 0, 0, '0', ""});
+        std::intptr_t result =
+            sim.windows.SendCopyData(gate, client, 0, request.text, static_cast<std::uint32_t>(request.size));
+        std::printf("wait\t%ld\t%u\n", static_cast<long>(result),
+                    static_cast<unsigned>(sim.clock.Ticks() - begin));
+        if (result != LVC_DONE || !line.Save(exchanges, mark, begin, end)) {
+            allDone = false;
+        }
+        runs = 0;
+    }
     for (int run = 1; run <= runs; ++run) {
         // The emulator's operator puts a passbook in half a second after an eject at the earliest.
         sim.clock.Advance(1000);
         printer.Insert(emu::Medium::Passbook);
         const auto before = WireBytes(printer);
+        const std::size_t mark = line.Mark();
         const std::uint32_t begin = sim.clock.Ticks();
         for (const bench::Step& step : bench::kTellerTransaction) {
             const lvc_request request = bench::Request(step);
@@ -85,6 +220,10 @@ int Run(int family, int runs) {
         std::printf("total\t%d\t%u\n", run, static_cast<unsigned>(sim.clock.Ticks() - begin));
         const auto after = WireBytes(printer);
         std::printf("wire\t%d\t%zu\t%zu\n", run, after.first - before.first, after.second - before.second);
+        if (run == runs && !exchanges.empty() && !line.Save(exchanges, mark, begin, sim.clock.Ticks() + 1)) {
+            std::fprintf(stderr, "lodevar-protocol-time: cannot write %s\n", exchanges.c_str());
+            allDone = false;
+        }
     }
     fake::Install(nullptr);
     return allDone ? 0 : 1;
@@ -93,11 +232,24 @@ int Run(int family, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string exchanges;
+    int waitSeconds = 0;
+    if (argc == 5 && std::strcmp(argv[2], "--wait-exchanges") == 0) {
+        exchanges = argv[3];
+        waitSeconds = std::atoi(argv[4]);
+        argc = waitSeconds > 0 ? 2 : 0;
+    } else if (argc >= 4 && std::strcmp(argv[argc - 2], "--exchanges") == 0) {
+        exchanges = argv[argc - 1];
+        argc -= 2;
+    }
     const int runs = argc == 3 ? std::atoi(argv[2]) : 1;
     if (argc < 2 || argc > 3 || std::strlen(argv[1]) != 1 || argv[1][0] < '0' || argv[1][0] > '2' ||
-        runs < 1) {
-        std::fputs("usage: lodevar-protocol-time 0|1|2 [RUNS]\n", stderr);
+        runs < 1 || (!exchanges.empty() && argv[1][0] == '2')) {
+        std::fputs(
+            "usage: lodevar-protocol-time 0|1|2 [RUNS] [--exchanges FILE]\n"
+            "       lodevar-protocol-time 0|1 --wait-exchanges FILE SECONDS\n",
+            stderr);
         return 2;
     }
-    return Run(argv[1][0] - '0', runs);
+    return Run(argv[1][0] - '0', runs, exchanges, waitSeconds);
 }

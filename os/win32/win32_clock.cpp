@@ -19,6 +19,16 @@ constexpr DWORD kHighResolutionTimer = 0x00000002;
 // A pause's timer is waited for at most this much longer than the pause: a guard, not a time-out.
 constexpr DWORD kTimerGuardMs = 1000;
 
+// A system whose Sleep(1) ends within this many microseconds, nearly every time, sleeps to the
+// millisecond.
+constexpr std::uint64_t kPreciseSleepUs = 2000;
+constexpr int kPromptProbes = 4;  // Sleep(1) that ended so: the system sleeps to the millisecond
+constexpr int kLateProbes = 3;    // Sleep(1) that did not: it does not
+// One whose pauses end later than this after they were due, several in a row, no longer does: a
+// 15.6 ms tick makes most pauses that late, a busy machine now and then one.
+constexpr std::uint64_t kLatePauseUs = 4000;
+constexpr int kLatePausesToSwitch = 3;
+
 }  // namespace
 
 std::uint32_t CWin32Clock::TickFromEnvironment() {
@@ -35,6 +45,7 @@ CWin32Clock::CWin32Clock(std::uint32_t tickUs)
     QueryPerformanceCounter(&counter);
     m_nFrequency = frequency.QuadPart;
     m_nOrigin = counter.QuadPart;
+    m_bPreciseSleep = m_nTickUs == 0 && SleepIsPrecise();
 }
 
 CWin32Clock::~CWin32Clock() {
@@ -64,12 +75,37 @@ std::uint64_t CWin32Clock::SpanUs(std::uint64_t us) const {
     return (end + m_nTickUs - 1) / m_nTickUs * m_nTickUs - now;
 }
 
+bool CWin32Clock::SleepIsPrecise() const {
+    // The first Sleep(1) may end early on a coarse tick (it ends at the next tick, which may be
+    // near); those after it start on a tick and last a whole one. A busy machine makes one late now and
+    // then, a coarse tick every one.
+    ::Sleep(1);
+    int prompt = 0;
+    int late = 0;
+    while (prompt < kPromptProbes && late < kLateProbes) {
+        const std::uint64_t begun = NowUs();
+        ::Sleep(1);
+        ++(NowUs() - begun <= kPreciseSleepUs ? prompt : late);
+    }
+    return prompt == kPromptProbes;
+}
+
 void CWin32Clock::Sleep(std::uint32_t ms) {
     if (ms == 0) {
         ::Sleep(0);
         return;
     }
     const std::uint64_t us = SpanUs(static_cast<std::uint64_t>(ms) * 1000u);
+    if (m_bPreciseSleep) {
+        const std::uint64_t begun = NowUs();
+        ::Sleep(ms);
+        // A late pause now and then is the machine's load; several in a row are a timer resolution
+        // that has dropped since the start (a Windows whose resolution is global, raised by another
+        // program that has ended): the next pauses use the timer.
+        m_nLatePauses = NowUs() - begun > us + kLatePauseUs ? m_nLatePauses + 1 : 0;
+        m_bPreciseSleep = m_nLatePauses < kLatePausesToSwitch;
+        return;
+    }
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(us * 10u);  // relative, in 100 ns units
     if (m_hTimer != nullptr && SetWaitableTimer(m_hTimer, &due, 0, nullptr, nullptr, FALSE)) {

@@ -16,6 +16,12 @@ namespace win32 {
 // whatever the tick, and a pause runs on a high-resolution waitable timer (Windows 10 1803 and
 // later; before that, timeBeginPeriod(1) is asked for the length of the pause). Only a wait's
 // time-out ends on the tick, up to 15.6 ms late; time-outs end failures, not exchanges.
+//
+// Where the system's own Sleep already ends within a millisecond of its due time (found at start:
+// Wine, or a Windows whose timer resolution is raised), a pause is a plain Sleep: the timer
+// costs more there (under Wine two server requests and a wake-up by the server for every pause,
+// against none). Plain pauses that end late several times in a row make every later pause use the
+// timer.
 class CWin32Clock : public os::IClock {
 public:
     // `tickUs` 0: as above. Otherwise every pause and every wait's time-out ends on the next tick of
@@ -38,11 +44,15 @@ private:
     // the first tick at or after its end.
     std::uint64_t SpanUs(std::uint64_t us) const;
     std::uint64_t NowUs() const;
+    // Whether Sleep(1) ends within two milliseconds, four times before it is late three times.
+    bool SleepIsPrecise() const;
 
     std::uint32_t m_nTickUs;
     void* m_hTimer;  // a high-resolution waitable timer, or null where Windows has none
     std::int64_t m_nFrequency;
     std::int64_t m_nOrigin;
+    bool m_bPreciseSleep = false;  // pauses are plain Sleeps (see above)
+    int m_nLatePauses = 0;         // plain pauses in a row that ended late
 };
 
 }  // namespace win32
