@@ -45,7 +45,6 @@ CWin32Clock::CWin32Clock(std::uint32_t tickUs)
     QueryPerformanceCounter(&counter);
     m_nFrequency = frequency.QuadPart;
     m_nOrigin = counter.QuadPart;
-    m_bPreciseSleep = m_nTickUs == 0 && SleepIsPrecise();
 }
 
 CWin32Clock::~CWin32Clock() {
@@ -96,6 +95,12 @@ void CWin32Clock::Sleep(std::uint32_t ms) {
         return;
     }
     const std::uint64_t us = SpanUs(static_cast<std::uint64_t>(ms) * 1000u);
+    if (!m_bSleepProbed) {
+        // Found at the first pause, not at start: on a 15.6 ms tick the probe takes about 60 ms,
+        // which the start-up signal should not wait for.
+        m_bSleepProbed = true;
+        m_bPreciseSleep = m_nTickUs == 0 && SleepIsPrecise();
+    }
     if (m_bPreciseSleep) {
         const std::uint64_t begun = NowUs();
         ::Sleep(ms);

@@ -17,7 +17,7 @@ namespace win32 {
 // later; before that, timeBeginPeriod(1) is asked for the length of the pause). Only a wait's
 // time-out ends on the tick, up to 15.6 ms late; time-outs end failures, not exchanges.
 //
-// Where the system's own Sleep already ends within a millisecond of its due time (found at start:
+// Where the system's own Sleep already ends within a millisecond of its due time (found at the first pause:
 // Wine, or a Windows whose timer resolution is raised), a pause is a plain Sleep: the timer
 // costs more there (under Wine two server requests and a wake-up by the server for every pause,
 // against none). Plain pauses that end late several times in a row make every later pause use the
@@ -51,6 +51,7 @@ private:
     void* m_hTimer;  // a high-resolution waitable timer, or null where Windows has none
     std::int64_t m_nFrequency;
     std::int64_t m_nOrigin;
+    bool m_bSleepProbed = false;   // the first pause has found out how Sleep ends
     bool m_bPreciseSleep = false;  // pauses are plain Sleeps (see above)
     int m_nLatePauses = 0;         // plain pauses in a row that ended late
 };
