@@ -10,10 +10,9 @@
 //   absent DIALOG MS        succeeds when the dialog does not appear within MS
 //   gone DIALOG [MS]        waits until the dialog has gone
 //   press DIALOG ID         clicks button ID of the dialog
-//   close DIALOG            clicks the dialog's close box
 //   escape DIALOG           presses Escape in the dialog
-//                           (these three wait, for a dialog of the tray, until its answer has reached
-//                           the driver: its hidden owner window goes then)
+//                           (both wait, for a dialog of the tray, until its answer has reached the
+//                           driver: its hidden owner window goes then)
 //   set DIALOG ID TEXT      sets the text of control ID
 //   post MSG [WPARAM [LPARAM]]  posts a message to the main window
 //   key VK                  posts a key press (WM_KEYDOWN) to the open tray menu, as a key pressed
@@ -294,12 +293,17 @@ int Menu(const wchar_t* exe) {
     return 0;
 }
 
-int EndSession(DWORD ms) {
-    HWND main = FindMain();
+// The driver's main window and its process, opened to be waited for; null when there is none.
+HANDLE OpenMainProcess(HWND& main) {
+    main = FindMain();
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
-    HANDLE process =
-        main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+    return main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+}
+
+int EndSession(DWORD ms) {
+    HWND main = nullptr;
+    HANDLE process = OpenMainProcess(main);
     if (process == nullptr) {
         return 1;
     }
@@ -503,11 +507,8 @@ int Run(int argc, wchar_t** argv) {
                    : 1;
     }
     if (command == L"quit") {
-        HWND main = FindMain();
-        DWORD pid = 0;
-        GetWindowThreadProcessId(main, &pid);
-        HANDLE process =
-            main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+        HWND main = nullptr;
+        HANDLE process = OpenMainProcess(main);
         if (process == nullptr) {
             return 1;
         }
@@ -554,15 +555,8 @@ int Run(int argc, wchar_t** argv) {
         return WaitFor(MsArg(argc, argv, 3), find) == nullptr ? 0 : 1;
     }
     if (command == L"gone") {
-        DWORD ms = MsArg(argc, argv, 3);
-        DWORD start = GetTickCount();
-        while (find() != nullptr) {
-            if (GetTickCount() - start >= ms) {
-                return 1;
-            }
-            Sleep(kPollMs);
-        }
-        return 0;
+        auto gone = [&find] { return find() == nullptr ? HWND_MESSAGE : nullptr; };
+        return WaitFor(MsArg(argc, argv, 3), gone) != nullptr ? 0 : 1;
     }
     HWND dialog = find();
     if (dialog == nullptr) {
@@ -573,8 +567,6 @@ int Run(int argc, wchar_t** argv) {
         int id = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
         posted = PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))) != FALSE;
-    } else if (command == L"close") {
-        posted = PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
     } else if (command == L"escape") {
         // To the control that has the focus, through the dialog's own loop, as a key press goes.
         GUITHREADINFO info{};
@@ -583,7 +575,7 @@ int Run(int argc, wchar_t** argv) {
         HWND focus = GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : dialog;
         posted = PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != FALSE;
     }
-    if (command == L"press" || command == L"close" || command == L"escape") {
+    if (command == L"press" || command == L"escape") {
         return posted && AnswerTaken(dialog) ? 0 : 1;
     }
     if (command == L"set" && argc == 5) {
