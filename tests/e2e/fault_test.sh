@@ -45,26 +45,6 @@ readonly kIdTrayInit=32775
 readonly kNoAnswer="242${kTab}ERR_PBPROFF${kTab}Response가 없다"
 
 
-# await_output NAME PATTERN [SECONDS]: waits for a line of client NAME's output to match PATTERN.
-await_output() {
-    local tries=$((${3:-20} * 10))
-    for _ in $(seq "$tries"); do
-        grep -Eq -- "$2" "$E2E_TMP/$1.out" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    e2e_fail "no line matching '$2' from client $1 within ${3:-20} s"
-    return 1
-}
-
-
-lacks_text() {
-    if grep -Fq -- "$3" <<<"$2"; then
-        e2e_fail "$1: '$3' found in:"$'\n'"$2"
-    else
-        e2e_log "ok: $1"
-    fi
-}
-
 # driver_up WHAT: the driver's main window answers, with N gates when given.
 driver_up() {
     e2e_tool main 5000
