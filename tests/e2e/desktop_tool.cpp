@@ -27,8 +27,6 @@
 //   watch PID [MS]          as ended, but first prints "watching" once it holds the process: from then
 //                           on its exit code outlives it (a process nobody holds takes it along)
 //   kill [PID...]           ends the given processes and every process that owns a main window
-//   windows                 lists the top-level windows of the driver's process, one a line:
-//                           "<hwnd> thread=<id> visible=<0|1> enabled=<0|1> class=<class> text=<text>"
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
 //   memory PID              the private memory process PID has committed (its committed private regions)
@@ -330,29 +328,6 @@ int EndSession(DWORD ms) {
     return 0;
 }
 
-BOOL CALLBACK ListWindow(HWND window, LPARAM process) {
-    DWORD pid = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &pid);
-    if (pid == static_cast<DWORD>(process)) {
-        char head[128];
-        std::snprintf(head, sizeof(head), "%llx thread=%lu visible=%d enabled=%d class=",
-                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)), thread,
-                      IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0);
-        Print(head + Utf8(ClassOf(window)) + " text=" + Utf8(TextOf(window)));
-    }
-    return TRUE;
-}
-
-int Windows() {
-    HWND main = FindMain();
-    DWORD pid = 0;
-    if (main == nullptr || GetWindowThreadProcessId(main, &pid) == 0) {
-        return 1;
-    }
-    EnumWindows(ListWindow, static_cast<LPARAM>(pid));
-    return 0;
-}
-
 int Usage() {
     std::fprintf(stderr, "usage: desktop-tool COMMAND ... (see the source)\n");
     return 2;
@@ -471,9 +446,6 @@ int Run(int argc, wchar_t** argv) {
     }
     if (command == L"tray") {
         return Tray();
-    }
-    if (command == L"windows") {
-        return Windows();
     }
     if (command == L"codepage") {
         Print("acp=" + std::to_string(GetACP()));
