@@ -143,15 +143,20 @@ case_family2() {
     e2e_install_driver
     cp "${FAKE_LIBRARY:?FAKE_LIBRARY names the fake printer library DLL}" "$E2E_APP/VSK_ALL.dll"
     mkdir -p "$E2E_APP/User"
-    printf '[Lodevar]\r\nPORT=1\r\nMODEL=2\r\n' >"$E2E_APP/User/CommData.ini"
+    # Port 2: the open names it to the library.
+    printf '[Lodevar]\r\nPORT=2\r\nMODEL=2\r\n' >"$E2E_APP/User/CommData.ini"
     local log=$E2E_TMP/calls.log
     # The library runs inside the driver, which inherits these through the launcher.
     export FAKE_PBPR_LOG
     FAKE_PBPR_LOG=$(windows_path "$log")
-    export FAKE_PBPR_OPEN_ANSWERS=3,3,1 FAKE_PBPR_STRIPE=:1234-5678 FAKE_PBPR_WRITE_ANSWER=65
+    export FAKE_PBPR_OPEN_ANSWERS=3,16,1 FAKE_PBPR_STRIPE=:1234-5678 FAKE_PBPR_WRITE_ANSWER=65
     e2e_launch
     e2e_launched
     e2e_check_eq "the launcher is released" "$E2E_LAUNCH" signalled
+    e2e_check_eq "family 2: the open's library calls" "$(cat "$log")" "\
+SetPrtPortID(\"COM2\")
+WriteCommand(\"\\x1b0\")
+PrtIsPowerOn()"
     : >"$log"
     client session "$(session_file \
         register \
@@ -178,11 +183,11 @@ U00000000${kTab}1${kTab}DONE${kTab}done
 C10060000${kTab}1${kTab}DONE${kTab}done
 S00000000${kTab}1${kTab}DONE${kTab}done
 O00000000${kTab}1${kTab}DONE${kTab}done"
-    # The paper-in asks until the library says the passbook is in, and the print asks once more;
+    # The paper-in asks until the library says the passbook is in (16: in, and the library's
+    # answer 1 after it stays for the later calls), and the print asks once more;
     # the stripe goes out with the library's colon; the read and the advise poll each open and read
     # the stripe; the reset is the initialise command; the eject expels the passbook.
     e2e_check_eq "family 2: the library's calls" "$(cat "$log")" "\
-OpenPbpr(12,5,1,160)
 OpenPbpr(12,5,1,160)
 OpenPbpr(12,5,1,160)
 OpenPbpr(12,5,1,160)

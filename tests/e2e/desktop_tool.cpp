@@ -10,10 +10,9 @@
 //   absent DIALOG MS        succeeds when the dialog does not appear within MS
 //   gone DIALOG [MS]        waits until the dialog has gone
 //   press DIALOG ID         clicks button ID of the dialog
-//   close DIALOG            clicks the dialog's close box
 //   escape DIALOG           presses Escape in the dialog
-//                           (these three wait, for a dialog of the tray, until its answer has reached
-//                           the driver: its hidden owner window goes then)
+//                           (both wait, for a dialog of the tray, until its answer has reached the
+//                           driver: its hidden owner window goes then)
 //   set DIALOG ID TEXT      sets the text of control ID
 //   post MSG [WPARAM [LPARAM]]  posts a message to the main window
 //   key VK                  posts a key press (WM_KEYDOWN) to the open tray menu, as a key pressed
@@ -28,8 +27,6 @@
 //   watch PID [MS]          as ended, but first prints "watching" once it holds the process: from then
 //                           on its exit code outlives it (a process nobody holds takes it along)
 //   kill [PID...]           ends the given processes and every process that owns a main window
-//   windows                 lists the top-level windows of the driver's process, one a line:
-//                           "<hwnd> thread=<id> visible=<0|1> enabled=<0|1> class=<class> text=<text>"
 //   menu EXE                prints the tray menu of EXE: "<id> <text>" or "separator" per item
 //   codepage                prints the ANSI code page programs run with here: "acp=<n>"
 //   memory PID              the private memory process PID has committed (its committed private regions)
@@ -294,12 +291,17 @@ int Menu(const wchar_t* exe) {
     return 0;
 }
 
-int EndSession(DWORD ms) {
-    HWND main = FindMain();
+// The driver's main window and its process, opened to be waited for; null when there is none.
+HANDLE OpenMainProcess(HWND& main) {
+    main = FindMain();
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
-    HANDLE process =
-        main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+    return main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+}
+
+int EndSession(DWORD ms) {
+    HWND main = nullptr;
+    HANDLE process = OpenMainProcess(main);
     if (process == nullptr) {
         return 1;
     }
@@ -323,29 +325,6 @@ int EndSession(DWORD ms) {
     }
     CloseHandle(process);
     Print(line);
-    return 0;
-}
-
-BOOL CALLBACK ListWindow(HWND window, LPARAM process) {
-    DWORD pid = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &pid);
-    if (pid == static_cast<DWORD>(process)) {
-        char head[128];
-        std::snprintf(head, sizeof(head), "%llx thread=%lu visible=%d enabled=%d class=",
-                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)), thread,
-                      IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0);
-        Print(head + Utf8(ClassOf(window)) + " text=" + Utf8(TextOf(window)));
-    }
-    return TRUE;
-}
-
-int Windows() {
-    HWND main = FindMain();
-    DWORD pid = 0;
-    if (main == nullptr || GetWindowThreadProcessId(main, &pid) == 0) {
-        return 1;
-    }
-    EnumWindows(ListWindow, static_cast<LPARAM>(pid));
     return 0;
 }
 
@@ -468,9 +447,6 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"tray") {
         return Tray();
     }
-    if (command == L"windows") {
-        return Windows();
-    }
     if (command == L"codepage") {
         Print("acp=" + std::to_string(GetACP()));
         return 0;
@@ -503,11 +479,8 @@ int Run(int argc, wchar_t** argv) {
                    : 1;
     }
     if (command == L"quit") {
-        HWND main = FindMain();
-        DWORD pid = 0;
-        GetWindowThreadProcessId(main, &pid);
-        HANDLE process =
-            main != nullptr ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+        HWND main = nullptr;
+        HANDLE process = OpenMainProcess(main);
         if (process == nullptr) {
             return 1;
         }
@@ -554,15 +527,8 @@ int Run(int argc, wchar_t** argv) {
         return WaitFor(MsArg(argc, argv, 3), find) == nullptr ? 0 : 1;
     }
     if (command == L"gone") {
-        DWORD ms = MsArg(argc, argv, 3);
-        DWORD start = GetTickCount();
-        while (find() != nullptr) {
-            if (GetTickCount() - start >= ms) {
-                return 1;
-            }
-            Sleep(kPollMs);
-        }
-        return 0;
+        auto gone = [&find] { return find() == nullptr ? HWND_MESSAGE : nullptr; };
+        return WaitFor(MsArg(argc, argv, 3), gone) != nullptr ? 0 : 1;
     }
     HWND dialog = find();
     if (dialog == nullptr) {
@@ -573,8 +539,6 @@ int Run(int argc, wchar_t** argv) {
         int id = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
         posted = PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))) != FALSE;
-    } else if (command == L"close") {
-        posted = PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
     } else if (command == L"escape") {
         // To the control that has the focus, through the dialog's own loop, as a key press goes.
         GUITHREADINFO info{};
@@ -583,7 +547,7 @@ int Run(int argc, wchar_t** argv) {
         HWND focus = GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : dialog;
         posted = PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != FALSE;
     }
-    if (command == L"press" || command == L"close" || command == L"escape") {
+    if (command == L"press" || command == L"escape") {
         return posted && AnswerTaken(dialog) ? 0 : 1;
     }
     if (command == L"set" && argc == 5) {

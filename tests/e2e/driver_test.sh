@@ -51,12 +51,6 @@ readonly kStatic="Static visible=1 enabled=1 checked=-1 limit=-1 text="
 wait_dialog() {
     e2e_tool wait "$1" 10000
     e2e_check_eq "the $1 dialog appears" "$E2E_STATUS" 0
-    if [ "$E2E_STATUS" -ne 0 ]; then
-        local found=$E2E_OUT
-        e2e_tool windows
-        e2e_log "the driver's windows:"$'\n'"$E2E_OUT"
-        E2E_OUT=$found
-    fi
 }
 
 press() {

@@ -7,16 +7,9 @@
 #                     242 at once, the driver stays up and closes the device; with the printer still
 #                     gone the next request opens, fails and asks; after "아니오" requests answer 242
 #                     without opening; after the printer is back the tray's initialise opens it
-#   silent            a printer that stops answering: a paper-in ends with 242 within the six status
-#                     attempts; an eject is repeated until the printer answers again, meanwhile the
-#                     driver answers another client at once (85) and stays responsive
-#   garbage           a printer that answers garbage: an eject ends (241 from the status, answered
-#                     1); a paper-in goes on waiting until the answers make sense and a passbook is in
 #   flood             a printer that sends noise without end: an eject ends at once (241 from the
 #                     status); a client waiting for stripe data gets it, the noise dropped around
 #                     the printer's whole answer, and another client registers meanwhile
-#   cut               every answer cut after 3 bytes: taken as no answer (242); the device stays
-#                     open and works once the answers are whole again
 #   library           the printer library missing, lacking an export, reporting power off (MODEL=2):
 #                     the open on the first request shows what each shows, asks, and answers 242
 #   deadqueue         a client killed while its queued requests wait: they run, in order, without
@@ -24,16 +17,16 @@
 #   deadadvise        a client killed, and one stopped (hung), while they wait for stripe data: the
 #                     reply to the dead one is dropped, the one to the hung one given up after 5 s,
 #                     during which another client's requests are answered busy at once
-#   fonts             two clients printing alternately in different fonts: each line in its own
-#                     client's face and size
 #   closequiet        WM_CLOSEQUIET while a paper-in waits: the request answers 242, queued requests
 #                     of another client are dropped, the driver ends with exit code 0
 #   files             a whole session (open, every request letter, the advise reply, the settings
 #                     dialog, the close): the only file written in the program folder and the whole
 #                     Wine prefix is User\CommData.ini
-# Where a case claims what went over the line (retries, garbage, noise, no second open), it reads the
-# emulator's wire log. Every case ends by checking that the driver neither crashed nor raised an
-# exception that Wine swallowed.
+# The flood case counts the noise on the emulator's wire log. Every case ends by checking that the
+# driver neither crashed nor raised an exception that Wine swallowed. A printer that falls silent,
+# answers garbage or cuts its frames short, and two clients' fonts, are pinned by native tests
+# (docs/failure-modes.md names them): what those cases would add here is the same protocol over the
+# same serial path that these cases run.
 # Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY, FAKE_LIBRARY_NO_FILEPRINTING
 # and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
@@ -44,26 +37,6 @@ readonly kWmCommand=273
 readonly kIdTrayInit=32775
 readonly kNoAnswer="242${kTab}ERR_PBPROFF${kTab}Response가 없다"
 
-
-# await_output NAME PATTERN [SECONDS]: waits for a line of client NAME's output to match PATTERN.
-await_output() {
-    local tries=$((${3:-20} * 10))
-    for _ in $(seq "$tries"); do
-        grep -Eq -- "$2" "$E2E_TMP/$1.out" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    e2e_fail "no line matching '$2' from client $1 within ${3:-20} s"
-    return 1
-}
-
-
-lacks_text() {
-    if grep -Fq -- "$3" <<<"$2"; then
-        e2e_fail "$1: '$3' found in:"$'\n'"$2"
-    else
-        e2e_log "ok: $1"
-    fi
-}
 
 # driver_up WHAT: the driver's main window answers, with N gates when given.
 driver_up() {
@@ -139,25 +112,6 @@ wire_bytes() {
     wire_since | sed -n "s/^ *[0-9]* ms $1 //p" | tr '\n' ' '
 }
 
-# wire_count DIRECTION BYTES: how many times BYTES (e.g. "1b 6a") went DIRECTION.
-wire_count() {
-    wire_bytes "$1" | grep -o "$2 " | wc -l
-}
-
-# wire_sends: how many answers (transfers) the printer sent.
-wire_sends() {
-    wire_since | grep -c ' ms <- '
-}
-
-# wire_span DIRECTION BYTES: milliseconds from the first transfer in DIRECTION holding BYTES to the
-# last.
-wire_span() {
-    wire_since | awk -v dir="$1" -v bytes="$2" '$3 == dir && index($0, bytes) {
-        if (first == "") first = $1
-        last = $1
-    } END { print last - first }'
-}
-
 case_unplug() {
     local family=$1
     FAULT_DRIVER_LOG=1 start_driver "$family"
@@ -207,66 +161,6 @@ case_unplug() {
     driver_up "the driver is still up" 0
 }
 
-case_silent() {
-    start_driver 0 --verbose
-    e2e_emu com1 silent on
-    local started
-    started=$(now_ms)
-    client paper-in passbook
-    local took=$(($(now_ms) - started))
-    e2e_check_eq "a paper-in to a silent printer" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
-    # Six status attempts, each 1 s for the first byte and 0.1 s apart, and the client's own start.
-    e2e_check_range "milliseconds of the silent paper-in" "$took" 6000 12000
-
-    # The eject is repeated until the printer answers; the driver answers others meanwhile.
-    wire_mark
-    client_start eject eject
-    sleep 3
-    client pitch 10 6
-    e2e_check_eq "another client during the eject is told the printer is busy" "$E2E_OUT" \
-        "C10060000${kTab}85${kTab}BANK_ACTING${kTab}동작중임"
-    if kill -0 "${CLIENT_JOB[eject]}" 2>/dev/null; then
-        e2e_log "ok: the eject still waits for the silent printer"
-    else
-        e2e_fail "the eject to a silent printer ended"
-    fi
-    e2e_emu com1 silent off
-    client_wait eject
-    e2e_check_eq "the eject ends once the printer answers" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
-    # A device that had been closed would be opened again, with its initialise command (ESC '0').
-    client pitch 10 6
-    e2e_check_eq "a request after the eject" "$E2E_OUT" "C10060000${kTab}1${kTab}DONE${kTab}done"
-    e2e_check_eq "a silent printer never closes the device: initialise commands since the eject began" \
-        "$(wire_count '->' '1b 30')" 0
-}
-
-case_garbage() {
-    start_driver 0 --verbose
-    e2e_emu com1 garbage on
-    wire_mark
-    client eject
-    e2e_check_eq "an eject to a printer answering garbage ends" "$E2E_OUT" "O00000000${kTab}1${kTab}DONE${kTab}done"
-    # Each of the six status requests got an answer that is no frame (no STX). The driver read each
-    # and took it as an unknown status (241): it asked again at once, not after the second a missing
-    # answer costs, and the eject ended on it without sending the eject command.
-    e2e_check_eq "status requests, answers and frames among them during the eject" \
-        "$(wire_count '->' '1b 6a') $(wire_sends) $(wire_count '<-' '02')" "6 6 0"
-    e2e_check_range "milliseconds from the first status request to the sixth" "$(wire_span '->' '1b 6a')" 0 3000
-    e2e_check_eq "eject commands sent" "$(wire_count '->' '1b 4f')" 0
-
-    client_start paper paper-in passbook
-    sleep 4
-    driver_up "the driver is up while the paper-in waits through garbage" 1
-    e2e_emu com1 garbage off
-    e2e_emu com1 insert passbook
-    client_wait paper
-    e2e_check_eq "the paper-in ends once the answers make sense" "$E2E_OUT" \
-        "I00000000${kTab}1${kTab}DONE${kTab}done"
-    client print 2 0 3 clean
-    e2e_check_eq "a print after the garbage" "$E2E_OUT" "L02003005clean${kTab}1${kTab}DONE${kTab}done"
-    e2e_check_eq "the page" "$(printed_rows)" "2:clean "
-}
-
 case_flood() {
     start_driver 0 --verbose
     e2e_emu com1 flood on
@@ -291,25 +185,6 @@ case_flood() {
     e2e_check_range "bytes of noise the printer sent meanwhile" "$(wire_bytes '<-' | wc -w)" 1000 10000000
     driver_up "the driver is up during the flood" 0
     e2e_emu com1 flood off
-}
-
-case_cut() {
-    start_driver 0 --verbose
-    e2e_emu com1 insert passbook
-    e2e_emu com1 cut 3
-    wire_mark
-    client paper-in passbook
-    e2e_check_eq "a paper-in whose answers are cut short" "$E2E_OUT" "I00000000$kTab$kNoAnswer"
-    # Six attempts, each answered with the frame's first three bytes and taken as no answer as soon
-    # as the rest is missing, not after a wait for it.
-    e2e_check_eq "status requests during the paper-in" "$(wire_count '->' '1b 6a')" 6
-    e2e_check_eq "the printer's answers" "$(wire_bytes '<-')" "$(printf '02 3f 72 %.0s' {1..6})"
-    e2e_check_range "milliseconds from the first attempt to the sixth" "$(wire_span '->' '1b 6a')" 0 5000
-    e2e_emu com1 cut 0
-    client print 2 0 3 whole
-    e2e_check_eq "the device stayed open: a print with whole answers" "$E2E_OUT" \
-        "L02003005whole${kTab}1${kTab}DONE${kTab}done"
-    e2e_check_eq "the page" "$(printed_rows)" "2:whole "
 }
 
 # library_case WHAT DLL|"" BOX: MODEL=2 with DLL as the library (none when empty); the first
@@ -484,23 +359,6 @@ await_stripe_sent() {
     e2e_fail "no stripe frame number $2 from the printer within 10 s"
 }
 
-case_fonts() {
-    start_driver 0
-    e2e_emu com1 insert passbook
-    # A prints in Godic (1) at 0 s and 10 s, B in Myoungjo enlarged (4) at 5 s and 15 s: each font
-    # change costs the printer a pause of 1 or 2 s, so the requests never overlap.
-    client_start a session "$(session_file register "print 2 0 1 A first" "sleep 9000" "print 4 0 1 A second")"
-    sleep 5
-    client_start b session "$(session_file register "print 3 0 4 B first" "sleep 9000" "print 5 0 4 B second")"
-    client_wait a
-    e2e_check_eq "client A's exit code" "$E2E_STATUS" 0
-    client_wait b
-    e2e_check_eq "client B's exit code" "$E2E_STATUS" 0
-    e2e_check_eq "each line in its own client's face and size" \
-        "$(cut -f 2,4,5,9 "$E2E_LINES" | tr '\t\n' ': ')" \
-        "2:godic:normal:A first 3:myoungjo:enlarged:B first 4:godic:normal:A second 5:myoungjo:enlarged:B second "
-}
-
 case_closequiet() {
     start_driver 0
     client_start waiting session "$(session_file register "paper-in passbook")"
@@ -563,14 +421,10 @@ e2e_setup
 case "${1:-}" in
 unplug0) case_unplug 0 ;;
 unplug1) case_unplug 1 ;;
-silent) case_silent ;;
-garbage) case_garbage ;;
 flood) case_flood ;;
-cut) case_cut ;;
 library) case_library ;;
 deadqueue) case_deadqueue ;;
 deadadvise) case_deadadvise ;;
-fonts) case_fonts ;;
 closequiet) case_closequiet ;;
 files) case_files ;;
 *) e2e_abort "unknown case '${1:-}'" ;;

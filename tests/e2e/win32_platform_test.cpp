@@ -1,21 +1,20 @@
-// win32-platform-test [COMn]: checks the Win32 platform where it can go wrong on a real system:
-// texts, module name, library loading, the clock's pauses and waits, the message pump, I/O events,
-// and, given a port with a family 0 printer behind it, the serial device itself and the driver's
-// waits on it. Prints each failed check and exits with the number of failures.
+// win32-platform-test [COMn]: checks the Win32 platform where it can go wrong on a real system and
+// no run of the driver shows it plainly: the module name, the DLL search, the clock's pauses and
+// waits, the message pump, the bound of a transfer's wait, and, given a port with a family 0
+// printer behind it, the serial device itself. (The Korean texts of the message boxes and the
+// loading of the printer library are seen through the driver: e2e.fault.library,
+// e2e.client.family2; the driver's processor time while it waits for a passbook is measured by
+// scripts/bench.) Prints each failed check and exits with the number of failures.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <string>
 #include <vector>
 
-#include "comm/comm.h"
 #include "os/win32/win32_library.h"
 #include "os/win32/win32_platform.h"
-#include "os/win32/win32_text.h"
 
 namespace {
 
@@ -33,14 +32,6 @@ void Check(long long actual, long long low, long long high, const char* what, in
 #define CHECK_RANGE(actual, low, high) Check(static_cast<long long>(actual), low, high, #actual, __LINE__)
 #define CHECK_EQ(actual, expected) CHECK_RANGE(actual, expected, expected)
 
-void TestTexts() {
-    const char* normal = "\xc1\xa4\xbb\xf3 \xbb\xf3\xc5\xc2\xc0\xd3";  // code page 949
-    CHECK(win32::Utf8FromCp949(normal) == "정상 상태임");
-    CHECK(win32::WideFromCp949(normal) == L"\uC815\uC0C1 \uC0C1\uD0DC\uC784");
-    CHECK(win32::Utf8FromCp949("Create File Error") == "Create File Error");
-    CHECK(win32::Utf8FromCp949("").empty());
-}
-
 void TestModule(win32::CWin32Module& module) {
     std::string full = module.FileName(255);
     const std::string tail = "\\win32-platform-test.exe";
@@ -48,20 +39,6 @@ void TestModule(win32::CWin32Module& module) {
     std::string cut = module.FileName(4);
     CHECK(cut.size() == 4 && full.compare(0, 4, cut) == 0);
     CHECK(module.FileName(0).empty());
-}
-
-void TestLibrary(win32::CWin32LibraryLoader& loader) {
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    os::Handle library = loader.Load((std::string(system) + "\\kernel32.dll").c_str());
-    CHECK(library != 0);
-    using TickFn = DWORD(WINAPI*)();
-    auto ticks = reinterpret_cast<TickFn>(loader.Symbol(library, "GetTickCount"));
-    CHECK(ticks != nullptr && ticks() - GetTickCount() + 1000 < 2000);  // the export found is the real one
-    CHECK(loader.Symbol(library, "NoSuchExportAnywhere") == nullptr);
-    loader.Free(library);
-    CHECK(loader.Load("C:\\no-such-folder\\no-such-library.dll") == 0);
-    CHECK(loader.Symbol(0, "GetTickCount") == nullptr);
 }
 
 // With a DLL of this name in the current folder (and not beside the program): the current folder is
@@ -218,57 +195,8 @@ void TestPump(win32::CWin32Pump& pump, HWND window) {
     CHECK(PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE) && quit.message == WM_QUIT && quit.wParam == 7);
 }
 
-const wchar_t kBoxCaption[] = L"\uD1B5\uC7A5\uC778\uC1C4\uAE30 \uC624\uB958!!";  // 통장인쇄기 오류!!
-const wchar_t kBoxText[] = L"\uC815\uC0C1 \uC0C1\uD0DC\uC784\nline 2";           // 정상 상태임
-
-BOOL CALLBACK FindBoxText(HWND child, LPARAM found) {
-    wchar_t text[256] = {};
-    GetWindowTextW(child, text, 256);
-    *reinterpret_cast<bool*>(found) |= std::wcscmp(text, kBoxText) == 0;
-    return TRUE;
-}
-
-// Finds the box by its wide caption, looks for its text among its children, and presses OK; 2 when
-// the text was there, 1 when not.
-DWORD WINAPI AnswerBox(void*) {
-    for (int i = 0; i < 1000; ++i) {
-        if (HWND box = FindWindowW(nullptr, kBoxCaption)) {
-            bool textSeen = false;
-            EnumChildWindows(box, FindBoxText, reinterpret_cast<LPARAM>(&textSeen));
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            return textSeen ? 2 : 1;
-        }
-        Sleep(10);
-    }
-    std::printf("the message box did not appear within 10 s\n");
-    std::fflush(stdout);
-    ExitProcess(3);
-}
-
-// The texts are code page 949 bytes; the box must show them as Korean on any ANSI code page.
-void TestMessageBox(win32::CWin32Desktop& desktop) {
-    HANDLE answer = CreateThread(nullptr, 0, AnswerBox, nullptr, 0, nullptr);
-    CHECK(answer != nullptr);
-    desktop.MessageBoxOk("\xc1\xa4\xbb\xf3 \xbb\xf3\xc5\xc2\xc0\xd3\nline 2",
-                         "\xc5\xeb\xc0\xe5\xc0\xce\xbc\xe2\xb1\xe2 \xbf\xc0\xb7\xf9!!");
-    DWORD found = 0;
-    CHECK(WaitForSingleObject(answer, 5000) == WAIT_OBJECT_0 && GetExitCodeThread(answer, &found));
-    CloseHandle(answer);
-    CHECK_EQ(found, 2);
-}
-
-void TestIoEvents(win32::CWin32Serial& serial) {
-    os::Handle event = serial.CreateIoEvent();
-    CHECK(event != 0);
-    HANDLE handle = reinterpret_cast<HANDLE>(event);
-    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_TIMEOUT);
-    SetEvent(handle);
-    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
-    CHECK_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);  // manual reset: stays set
-    serial.CloseIoEvent(event);
-
-    CHECK(serial.Open("COM0") == 0);
-    // No total time-out on the device still bounds the wait; huge ones do not overflow it.
+// No total time-out on the device still bounds a transfer's wait; huge ones do not overflow it.
+void TestWaitBound() {
     CHECK_EQ(win32::CWin32Serial::WaitBound(0, 0, 100), 1500);
     CHECK_EQ(win32::CWin32Serial::WaitBound(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu), 60500);
 }
@@ -383,61 +311,6 @@ void TestSerialDevice(win32::CWin32Serial& serial, const char* port) {
     CHECK(!serial.ModemStatus(device, status));
 }
 
-// The clock of the driver's waits, counting how often a wait ends.
-struct CountingClock : os::IClock {
-    explicit CountingClock(os::IClock& clock) : real(clock) {}
-    std::uint32_t Ticks() override { return real.Ticks(); }
-    void Sleep(std::uint32_t ms) override { real.Sleep(ms); }
-    void IdleUntil(std::uint32_t deadline, os::Handle wake) override {
-        ++wakeups;
-        real.IdleUntil(deadline, wake);
-    }
-    os::IClock& real;
-    long long wakeups = 0;
-};
-
-CComm* g_waiting = nullptr;
-
-void CALLBACK InterruptWait(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    g_waiting->InterruptWaits();
-}
-
-double CpuMs() {
-    FILETIME creation, exit, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-    const auto ticks = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
-                                   time.dwLowDateTime);
-    };
-    return (ticks(kernel) + ticks(user)) / 10000.0;
-}
-
-// The driver's wait for a passbook on a family 0 printer with nothing in, for 10 s (a timer then
-// ends it, as closing the driver does): its waits end when the printer's answers arrive, about once
-// per status exchange (one every 100 ms), not once a millisecond.
-void TestPassbookWait(win32::CWin32Platform& real, const char* port) {
-    CountingClock clock(real.clock);
-    os::Platform platform{real.serial,  clock,       real.pump,    real.library,
-                          real.desktop, real.module, real.windows, real.system};
-    CComm comm(platform);
-    CHECK(comm.OpenPort(static_cast<std::uint8_t>(std::atoi(port + 3)), 9600, 8, 0, 0) != 0);
-    comm.m_nFamily = 0;
-    g_waiting = &comm;
-    SetTimer(nullptr, 0, 10000, InterruptWait);
-    const long long begun = NowMs();
-    const double cpu = CpuMs();
-    const int result = comm.PaperIn(0);
-    const long long elapsed = NowMs() - begun;
-    std::printf("passbook wait: %lld ms, %lld wake-ups, %.0f ms of processor time\n", elapsed, clock.wakeups,
-                CpuMs() - cpu);
-    CHECK(result == 242 || result == 27);  // ended by the timer
-    CHECK_RANGE(elapsed, 9900, 15000);
-    CHECK_RANGE(clock.wakeups, 20, 500);
-    CHECK_RANGE(CpuMs() - cpu, 0, elapsed / 20);  // no spinning
-    comm.ClosePort();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -445,9 +318,7 @@ int main(int argc, char** argv) {
     HWND window = MakeWindow();
     CHECK(window != nullptr);
 
-    TestTexts();
     TestModule(platform.module);
-    TestLibrary(platform.library);
     if (GetFileAttributesA(kDecoy) != INVALID_FILE_ATTRIBUTES) {
         TestDllSearch(platform.library);
     } else {
@@ -458,15 +329,9 @@ int main(int argc, char** argv) {
         TestPump(platform.pump, window);
         DestroyWindow(window);
     }
-    if (std::getenv("DISPLAY") != nullptr) {
-        TestMessageBox(platform.desktop);
-    } else {
-        std::printf("message box: not checked, no display\n");
-    }
-    TestIoEvents(platform.serial);
+    TestWaitBound();
     if (argc > 1) {
         TestSerialDevice(platform.serial, argv[1]);
-        TestPassbookWait(platform, argv[1]);
     }
     std::printf("%d failure(s)\n", g_failures);
     return g_failures == 0 ? 0 : 1;
