@@ -42,6 +42,7 @@ TEST(StatusCodes, EveryCodeHasItsNameAndTextAndEveryDriverTextIsInCodePage949) {
         {text::kLibraryMissing,
          "통장인쇄기 제조사의 인쇄 모듈을 실행할 수 없습니다.\n제조사 고객지원센터로 연락하시기 바랍니다."},
         {text::kPowerOff, "전원이 켜져있지 않거나, 케이블을 확인하시기 바랍니다."},
+        {text::kLinkLost, "통장인쇄기 연결이 끊어졌습니다."},
         {text::kNone, "없슴"},
         {text::kPassbookPrintTag, "통장PRINT"},
         {text::kChitPrintTag, "전표PRINT"}};
