@@ -80,22 +80,6 @@ TEST_F(DiagnosticsTest, NeitherStripeDataNorPrintedTextReachTheLogEvenWithTraceO
     EXPECT_NE(traces.find("SECRET-WRITTEN"), std::string::npos);
 }
 
-TEST_F(DiagnosticsTest, TheLogIsOffWithoutTheKeyAndAFailingWriteChangesNoAnswer) {
-    for (const char* value : {"", "0", "1"}) {
-        SCOPED_TRACE(value);
-        Workstation w;
-        if (*value != '\0') {
-            w.SetIni("LOG", value);
-        }
-        w.Plug("COM1", w.com1, 0);
-        w.sim.system.failAppend = std::string(value) == "1";
-        w.Create();
-        EXPECT_EQ(w.frame->OpenPrinter(0), 1);
-        EXPECT_EQ(w.sim.system.FileText(kLog), "<missing>");
-        EXPECT_EQ(w.frame->InfoText().find("log=off\n") != std::string::npos, std::string(value) != "1");
-    }
-}
-
 TEST(DiagnosticsLog, ALineThatWouldPassTheBoundPutsTheFileAsideFirstAndIsDroppedWhenThatFails) {
     sim::CSimSystem system;
     system.folders.insert("c:\\lodevar\\user");
@@ -123,32 +107,6 @@ TEST(DiagnosticsLog, ALineThatWouldPassTheBoundPutsTheFileAsideFirstAndIsDropped
     EXPECT_LE(size, CDiagLog::kFileBytes);
 }
 
-TEST_F(DiagnosticsTest, TheTrayTipShowsThePrinterStateAndBalloonsTellALostAndARefoundPrinter) {
-    SetIni("MODEL", "0");
-    Create();
-    const std::string head = "Banking Printer Driver V" LODEVAR_VERSION_SHORT;
-    EXPECT_EQ(sim.windows.TrayIcon().tip, head);
-    EXPECT_EQ(frame->OpenPrinter(0), 242);
-    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\nCreate File Error");
-
-    com1.Answer(FrameA('P'), kStatusRequestA);  // the open, then silence
-    Plug("COM1", com1);
-    ASSERT_EQ(frame->OpenPrinter(0), 1);
-    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\n" + Cp949("통장인쇄기 초기화 완료"));
-    EXPECT_EQ(sim.windows.TrayIcon().balloons, Names{"Lodevar|" + Cp949("통장인쇄기 초기화 완료")});
-
-    sim.pump.Post(
-        0x0400, 0, [&] { sim.serial.Unplug("COM1"); }, 1000);
-    EXPECT_EQ(frame->PAPEROUT(), 242);
-    EXPECT_EQ(sim.windows.TrayIcon().tip, head + "\n" + Cp949("통장인쇄기 연결이 끊어졌습니다."));
-    EXPECT_EQ(sim.windows.TrayIcon().balloons.back(), "!Lodevar|" + Cp949("통장인쇄기 연결이 끊어졌습니다."));
-
-    // Back after the shell restarted: the icon comes back with the state in its tip.
-    frame->OnMessage(Main(), os::Message{os::kWmTaskbarCreated});
-    EXPECT_EQ(std::tuple(sim.windows.TrayIcon().adds, sim.windows.TrayIcon().tip),
-              std::tuple(2, head + "\n" + Cp949("통장인쇄기 연결이 끊어졌습니다.")));
-}
-
 TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesNoticesNorPrinter) {
     OpenFamilyZero('P');
     Join(a);
@@ -160,9 +118,8 @@ TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesN
     ASSERT_EQ(asker.received.size(), 1u);
     const std::string& info = asker.received[0];
     EXPECT_EQ(info.substr(0, 13), "LODEVAR_INFO\n");
-    for (const char* line : {"\nversion=" LODEVAR_VERSION "\n", "\npid=4242\n", "\nPORT=1\n", "\nMODEL=0\n",
-                             "\ngates=1\n", "\ndevice=open\n", "\nport=COM1\n", "\nfamily=0\n", "\nbusy=0\n",
-                             "\nlog=off\n", "\nsettings=C:\\Lodevar\\User\\CommData.ini\n"}) {
+    for (const char* line : {"\nversion=" LODEVAR_VERSION "\n", "\ngates=1\n", "\ndevice=open\n",
+                             "\nport=COM1\n", "\nbusy=0\n", "\nlog=off\n"}) {
         EXPECT_NE(info.find(line), std::string::npos) << line << " in " << info;
     }
     EXPECT_EQ(std::tuple(frame->PrintEndWindow(), frame->GateCount(), com1.Received().size()),
