@@ -441,13 +441,29 @@ TEST_F(FamilyATest, ColourPitchSizeFaceAndRowCommandsAndTheUnknownPaperKind) {
     EXPECT_EQ(Written(), "\033j\033l");
 }
 
+TEST_F(FamilyATest, AWaitThrowsOutTheOtherMediumAndItsEjectGoesOnThroughSilenceUntilNothingIsIn) {
+    printer.Answer(FrameA('B'), kStatusRequestA);  // the passbook wait finds a chit
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        printer.Answer("", kStatusRequestA);  // the eject's first query gets no answer
+    }
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    Reports('A');
+    EXPECT_EQ(comm.PaperIn(0), 1);
+    std::string silence;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        silence += kStatusRequestA + kClearA;
+    }
+    EXPECT_EQ(Written(), kClearA + kStatusRequestA + "\033S6" + silence + "\033O" + kStatusRequestA +
+                             "\033S5\033L000" + kStatusRequestA);
+}
+
 TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
     Reports('A');
     printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
     char buffer[24];
     std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9)}),
-              std::tuple(1, std::string("1234567\0#", 9)));
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9), comm.m_strError}),
+              std::tuple(1, std::string("1234567\0#", 9), Cp949("MSR을 정상적으로 읽었음")));
 
     printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
     std::memset(buffer, '#', sizeof(buffer));
@@ -480,6 +496,22 @@ TEST_F(FamilyBTest, AChitIsReportedAsAPassbookIsAndTakesItsPlaceInTheResults) {
     sim.serial.ClearWire();
     comm.SetColumn(12);  // in half columns
     EXPECT_EQ(Written(), Framed("\033q024"));
+}
+
+TEST_F(FamilyBTest, AStripeReadAsksForTheStripeWhileAMediumIsInAndAnEjectGoesOnWhileOneIsIn) {
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // 65: the passbook is in
+    printer.Answer("M~~12:34\xff", kStatusRequestB);
+    char buffer[16] = {};
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), 1);
+    EXPECT_EQ(std::tuple(std::string(buffer), Written()),
+              std::tuple("1234", kStatusRequestB + Framed("\033{") + kStatusRequestB));
+
+    sim.serial.ClearWire();
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // still in
+    printer.Answer(AnswerB(0x20), kStatusRequestB);  // busy
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // out
+    EXPECT_EQ(comm.PaperOut(), 1);
+    EXPECT_EQ(CountOf(Written(), Framed("\033u") + kStatusRequestB), 3);
 }
 
 TEST_F(CommTest, ASettingTakesOnlyAFamilyThatExistsAndTheOperationsFollowTheChange) {
