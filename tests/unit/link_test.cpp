@@ -452,6 +452,13 @@ TEST_F(FamilyATest, AWaitThrowsOutTheOtherMediumAndItsEjectGoesOnThroughSilenceU
                              "\033S5\033L000" + kStatusRequestA);
 }
 
+TEST_F(FamilyATest, AChitPrintEndsOnAPrinterErrorWithoutWritingTheText) {
+    Reports(50);                     // no paper
+    sim.pump.PostKeyDown(27, 5000);  // ends a wait that would not end by itself
+    EXPECT_EQ(comm.PrintChit("CHIT"), 50);
+    EXPECT_EQ(Written(), kStatusRequestA + kClearA);
+}
+
 TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
     Reports('A');
     printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
