@@ -28,7 +28,6 @@ TEST_F(LinkTest, OpenSetsThePrintersLineSettingsTimeoutsAndQueuesOnTheNamedDevic
     EXPECT_EQ(std::tuple(sim.serial.LastEventMask(), sim.serial.LastPurge()), std::tuple(0x0001u, 0x0Fu));
     EXPECT_EQ(CComm::DeviceName(4), "COM4");
     EXPECT_EQ(CComm::DeviceName(5), "\\\\.\\TELNET");
-    EXPECT_EQ(CComm::DeviceName(255), "\\\\.\\TELNET");
 }
 
 TEST_F(LinkTest, OpenFailuresLeaveThePortClosedWithTheirTextAndCloseReleasesAnOpenPortOnce) {
@@ -273,12 +272,13 @@ TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
     }
 }
 
-class StatusATest : public CommTest {
+class FamilyATest : public CommTest {
 protected:
     void SetUp() override { Open(0); }
+    void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
 };
 
-TEST_F(StatusATest, AFrameMayComeInPiecesWithinItsLineTimeEndsWithin100BytesAndAJamRecoversTwice) {
+TEST_F(FamilyATest, AFrameMayComeInPiecesWithinItsLineTimeEndsWithin100BytesAndAJamRecoversTwice) {
     // Each piece may follow the one before by 16 byte times on the line: 17 ms at 9600 baud.
     comm.m_nBaud = 1200;
     const int slowGap = comm.TailGapMs();
@@ -313,12 +313,13 @@ TEST_F(StatusATest, AFrameMayComeInPiecesWithinItsLineTimeEndsWithin100BytesAndA
               std::tuple(49, CComm::kMaxRecoveryDepth, Cp949("용지 걸림 - 리셋을 누르세요")));
 }
 
-class StatusBTest : public CommTest {
+class FamilyBTest : public CommTest {
 protected:
     void SetUp() override { Open(1); }
+    static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
 };
 
-TEST_F(StatusBTest,
+TEST_F(FamilyBTest,
        TheFirstByteAndTheStatusBitsDecodeNothingIsRetriedAnswerMCarriesUpTo24BytesSilenceIsAskedThrice) {
     // A missing status byte reads as all bits set; 'M' without stripe data is unintelligible.
     const std::pair<std::string, int> cases[] = {
@@ -356,7 +357,7 @@ TEST_F(StatusBTest,
     EXPECT_LT(Now() - start, 3 * 10100u + 20);
 }
 
-TEST_F(StatusBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
+TEST_F(FamilyBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
     char buffer[4] = {'#', '#', '#', '#'};
     printer.Answer(std::string("M~~12:34\xff"), kStatusRequestB);
     EXPECT_EQ((std::tuple{comm.MsrPoll(buffer, 0), std::string(buffer, 4)}),
@@ -366,7 +367,7 @@ TEST_F(StatusBTest, StripeDataFromAPollGoesOnlyIntoTheRoomTheCallerGave) {
               std::tuple(1, std::string("12\0#", 4)));
 }
 
-TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
+TEST_F(FamilyBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
     printer.Answer("A", kStatusRequestB);
     printer.Answer(AnswerB(0x01), kStatusRequestB);  // the status query of the initialisation
     EXPECT_EQ(comm.QueryStatusB(), 127);
@@ -384,7 +385,7 @@ TEST_F(StatusBTest, AnswerAReinitialisesAndAnswerEEjectsAtMostTwiceDeep) {
               std::tuple(113, 1 + CComm::kMaxRecoveryDepth));
 }
 
-TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
+TEST_F(FamilyBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
     for (int pass = 0; pass < 3; ++pass) {
         printer.Answer(AnswerB(0x01), kStatusRequestB);
     }
@@ -400,12 +401,6 @@ TEST_F(StatusBTest, TheCancelKeyEndsAMediumWaitWith27AndOtherKeysDoNot) {
     EXPECT_GE(Now() - start, 2000u);
     EXPECT_LT(Now() - start, 2400u);
 }
-
-class FamilyATest : public CommTest {
-protected:
-    void SetUp() override { Open(0); }
-    void Reports(unsigned char status) { printer.AnswerAlways(FrameA(status), kStatusRequestA); }
-};
 
 TEST_F(FamilyATest, ColourPitchSizeFaceAndRowCommandsAndTheUnknownPaperKind) {
     comm.SetBlackColor();
@@ -441,13 +436,36 @@ TEST_F(FamilyATest, ColourPitchSizeFaceAndRowCommandsAndTheUnknownPaperKind) {
     EXPECT_EQ(Written(), "\033j\033l");
 }
 
+TEST_F(FamilyATest, AWaitThrowsOutTheOtherMediumAndItsEjectGoesOnThroughSilenceUntilNothingIsIn) {
+    printer.Answer(FrameA('B'), kStatusRequestA);  // the passbook wait finds a chit
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        printer.Answer("", kStatusRequestA);  // the eject's first query gets no answer
+    }
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    Reports('A');
+    EXPECT_EQ(comm.PaperIn(0), 1);
+    std::string silence;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        silence += kStatusRequestA + kClearA;
+    }
+    EXPECT_EQ(Written(), kClearA + kStatusRequestA + "\033S6" + silence + "\033O" + kStatusRequestA +
+                             "\033S5\033L000" + kStatusRequestA);
+}
+
+TEST_F(FamilyATest, AChitPrintEndsOnAPrinterErrorWithoutWritingTheText) {
+    Reports(50);                     // no paper
+    sim.pump.PostKeyDown(27, 5000);  // ends a wait that would not end by itself
+    EXPECT_EQ(comm.PrintChit("CHIT"), 50);
+    EXPECT_EQ(Written(), kStatusRequestA + kClearA);
+}
+
 TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
     Reports('A');
     printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
     char buffer[24];
     std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9)}),
-              std::tuple(1, std::string("1234567\0#", 9)));
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9), comm.m_strError}),
+              std::tuple(1, std::string("1234567\0#", 9), Cp949("MSR을 정상적으로 읽었음")));
 
     printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
     std::memset(buffer, '#', sizeof(buffer));
@@ -466,20 +484,27 @@ TEST_F(FamilyATest, NoiseThatNeverStartsAFrameEndsTheStripeReadAfterTenSeconds) 
     EXPECT_LT(Now() - start, 11000u);
 }
 
-class FamilyBTest : public CommTest {
-protected:
-    void SetUp() override { Open(1); }
-    static std::string Framed(const std::string& command) { return "\033m" + command + "\033j"; }
-};
-
 TEST_F(FamilyBTest, AChitIsReportedAsAPassbookIsAndTakesItsPlaceInTheResults) {
     printer.AnswerAlways(AnswerB(0x00), kStatusRequestB);  // 65: a medium is in
     EXPECT_EQ(comm.PaperIn(1), 1);
     EXPECT_EQ(comm.PrintChit("c"), 1);
     EXPECT_EQ(comm.PaperIn(2), 65);  // a kind that is neither: the wait's own code
+}
+
+TEST_F(FamilyBTest, AStripeReadAsksForTheStripeWhileAMediumIsInAndAnEjectGoesOnWhileOneIsIn) {
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // 65: the passbook is in
+    printer.Answer("M~~12:34\xff", kStatusRequestB);
+    char buffer[16] = {};
+    EXPECT_EQ(comm.MsrRead(buffer, sizeof(buffer)), 1);
+    EXPECT_EQ(std::tuple(std::string(buffer), Written()),
+              std::tuple("1234", kStatusRequestB + Framed("\033{") + kStatusRequestB));
+
     sim.serial.ClearWire();
-    comm.SetColumn(12);  // in half columns
-    EXPECT_EQ(Written(), Framed("\033q024"));
+    printer.Answer(AnswerB(0x00), kStatusRequestB);  // still in
+    printer.Answer(AnswerB(0x20), kStatusRequestB);  // busy
+    printer.Answer(AnswerB(0x01), kStatusRequestB);  // out
+    EXPECT_EQ(comm.PaperOut(), 1);
+    EXPECT_EQ(CountOf(Written(), Framed("\033u") + kStatusRequestB), 3);
 }
 
 TEST_F(CommTest, ASettingTakesOnlyAFamilyThatExistsAndTheOperationsFollowTheChange) {
