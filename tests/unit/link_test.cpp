@@ -452,6 +452,28 @@ TEST_F(FamilyATest, AWaitThrowsOutTheOtherMediumAndItsEjectGoesOnThroughSilenceU
                              "\033S5\033L000" + kStatusRequestA);
 }
 
+TEST_F(FamilyATest, StripeWaitsEjectAChitTheWriteSelectsThePassbookAgainAndPausesTheReadGoesOnAtOnce) {
+    const std::string waitPass = "\033L000" + kStatusRequestA;
+    const std::string ejectChit = "\033S6" + kStatusRequestA;  // the eject's query finds nothing in
+    printer.Answer(FrameA('B'), kStatusRequestA);
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    Reports('A');
+    EXPECT_EQ(comm.MsrWrite("12345"), 1);
+    EXPECT_EQ(Written(), kClearA + "\033S5" + waitPass + ejectChit + "\033S5" + waitPass + "\033t" +
+                             std::string(11, ' ') + "12345\035\033\\" + kStatusRequestA);
+    EXPECT_EQ(sim.clock.Sleeps(), Sleeps{100});
+
+    sim.serial.ClearWire();
+    printer.Answer(FrameA('B'), kStatusRequestA);
+    printer.Answer(FrameA('P'), kStatusRequestA);
+    printer.Answer("\002\033s12345678:ABCDE:F\003", "\033]");
+    char buffer[24] = {};
+    EXPECT_EQ(comm.MsrRead(buffer, 20), 1);
+    EXPECT_EQ(std::string(buffer), "12345678ABCDEF");
+    EXPECT_EQ(Written(), kClearA + "\033S5" + waitPass + ejectChit + waitPass + "\033]");
+    EXPECT_EQ(sim.clock.Sleeps(), Sleeps{100});  // the read took no pause of its own
+}
+
 TEST_F(FamilyATest, AChitPrintEndsOnAPrinterErrorWithoutWritingTheText) {
     Reports(50);                     // no paper
     sim.pump.PostKeyDown(27, 5000);  // ends a wait that would not end by itself
