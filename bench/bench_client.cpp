@@ -20,6 +20,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench/now_us.h"
 #include "bench/teller_script.h"
 #include "client/lodevar_client.h"
 
@@ -27,17 +28,6 @@ namespace {
 
 constexpr char kBareWindow[] = "Lodevar bench window";
 constexpr int kWarmUp = 50;
-
-double NowUs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return value;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
 
 // The value below which `fraction` of the samples lie (nearest rank).
 double Quantile(std::vector<double> samples, double fraction) {

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/now_us.h"
+
 namespace {
 
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, as the driver's clock asks for it.
@@ -50,17 +52,6 @@ double ProcessorMs() {
         return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
     };
     return (ticks(kernel) + ticks(user)) / 10000.0;
-}
-
-double NowUs() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return value;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
 }
 
 bool SleepIsPrecise() {
