@@ -60,6 +60,14 @@ e2e_check_eq "the launcher is released after the open" "$E2E_LAUNCH" signalled
 DRIVER_UNIX_PID=$(driver_unix_pid)
 [ -n "$DRIVER_UNIX_PID" ] || e2e_abort "no Linux process for lodevar.exe"
 
+# client_output FILE: what a client that failed printed, for the log (the folder is deleted after).
+client_output() {
+    e2e_log "its output, first and last lines:"
+    { head -n 5 "$1.out"; echo ...; tail -n 5 "$1.out"; } | tr -d '\r' >&2
+    e2e_log "its errors:"
+    tail -n 20 "$1.err" >&2
+}
+
 # load_round R: one run of the load; the texts of round R start with "rR".
 load_round() {
     local round=$1 c n file
@@ -112,9 +120,12 @@ load_round() {
     done
     e2e_log "round $round: $expected queued prints on the page after $(($(now_ms) - started)) ms"
     touch "$release"
-    local failed_clients=0 pid
-    for pid in "${pids[@]}"; do
-        wait "$pid" || failed_clients=$((failed_clients + 1))
+    local failed_clients=0 index status
+    for index in "${!pids[@]}"; do
+        wait "${pids[$index]}" && continue
+        status=$?
+        failed_clients=$((failed_clients + 1))
+        e2e_log "round $round: client $(printf %02d $((index + 1))) ended with $status"
     done
     wait "$immediate_job"
     local immediate_status=$?
@@ -126,7 +137,10 @@ load_round() {
     for c in $(seq -w 1 $kClients); do
         out=$(tr -d '\r' <"$E2E_TMP/load-$round-$c.out")
         taken=$(grep -c "^queued .*${kTab}1${kTab}DONE${kTab}" <<<"$out")
-        [ "$taken" -eq $((2 * kPrints)) ] || e2e_fail "round $round, client $c: $taken of $((2 * kPrints)) requests taken"
+        if [ "$taken" -ne $((2 * kPrints)) ]; then
+            e2e_fail "round $round, client $c: $taken of $((2 * kPrints)) requests taken"
+            client_output "$E2E_TMP/load-$round-$c"
+        fi
     done
 
     # Every queued print exactly once, and each client's in the order it queued them.
