@@ -111,14 +111,15 @@ load_round() {
     local immediate_job=$!
     E2E_PIDS+=("$immediate_job")
 
-    # Every queued line on the page (bounded: 150 s).
+    # Every queued line on the page, bounded by 150 s of the clock (the clients wait 170 s for the
+    # release, so a missing line fails only its own checks).
     local expected=$((kClients * kPrints)) queued_lines
-    for _ in $(seq 1500); do
+    while [ $(($(now_ms) - started)) -lt 150000 ]; do
         queued_lines=$(grep -c -E $'\t'"r${round}c[0-9]{2}n[0-9]{2}$" "$E2E_LINES")
         [ "${queued_lines:-0}" -ge "$expected" ] && break
         sleep 0.1
     done
-    e2e_log "round $round: $expected queued prints on the page after $(($(now_ms) - started)) ms"
+    e2e_log "round $round: ${queued_lines:-0} of $expected queued prints on the page after $(($(now_ms) - started)) ms"
     touch "$release"
     local failed_clients=0 index status
     for index in "${!pids[@]}"; do
