@@ -26,7 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "base/status_codes.h"
 #include "emu/control.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"
@@ -150,26 +149,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     tag = tag == 0 ? 1 : tag;  // tag 0 would be an immediate request
                 }
                 const std::string bytes = input.Bytes(input.Word() % kMaxBlockBytes);
-                fuzz::CGuarded block(bytes.size(), '\0', bytes);
-                std::intptr_t result = sim.CopyData(gate.window, gate.client, tag, block.Data(),
+                const auto block = fuzz::Guarded(bytes.size(), '\0', bytes);
+                std::intptr_t result = sim.CopyData(gate.window, gate.client, tag, block.get(),
                                                     static_cast<std::uint32_t>(bytes.size()));
                 const bool readReply = kind == 0 && !bytes.empty() && bytes[0] == 'R';
                 for (std::size_t i = 0; i < bytes.size(); ++i) {
-                    Expect(block.Data()[i] == bytes[i] || (readReply && i >= 6 && i < 89),
+                    Expect(block[i] == bytes[i] || (readReply && i >= 6 && i < 89),
                            "a %s request of %zu bytes changed its block at offset %zu",
                            kind == 0 ? "immediate" : "queued", bytes.size(), i);
                 }
                 // At an open gate: a queued block is taken when it holds a whole record, else refused
                 // (56); an immediate block shorter than its fixed fields is refused (56), any other
                 // answers 1, 0, a code of the status table, or the code the printer was made to report.
-                const auto code = static_cast<int>(result);
-                const bool known =
-                    code == result && (code == status::DONE || code == status::NOTHING_DONE ||
-                                       status::Name(code) != nullptr || status::Text(code) != nullptr);
                 const bool expected = kind == 1 ? result == (bytes.size() >= kQueuedRequestBytes ? 1 : 56)
                                       : bytes.size() < gate::kHeaderBytes
                                           ? result == status::ERR_COMMAND
-                                          : known || (forced && result == parameter);
+                                          : fuzz::Documented(result) || result == status::NOTHING_DONE ||
+                                                (forced && result == parameter);
                 Expect(!open || expected, "%s request of %zu bytes answered %ld",
                        kind == 0 ? "an immediate" : "a queued", bytes.size(), static_cast<long>(result));
                 break;
