@@ -15,13 +15,8 @@
 // to a gate; 6 a block without data (gate, tag byte, size); 7 the operator (% 4: puts in a passbook,
 // a chit, takes the medium out, nothing).
 //
-// Checks besides the sanitizers (guarded blocks): each message ends within kPatienceMs (after which
-// the operator holds Escape) and some quiet-printer status queries; every wait ends at its own
-// time-out; a request keeps its block but for an immediate 'R''s reply at offsets 6..88; an
-// immediate request answers 56 for a block shorter than its fixed fields, else 1, 0, a code of the
-// status table or the code the printer was made to report; a queued one 1 for a whole record, else
-// 56; a registration a gate or 0; no printer exchange is left running; the clients' records have
-// their shape.
+// Besides the sanitizers and the checks below, each message ends within kPatienceMs, after which the
+// operator holds Escape, and some quiet-printer status queries.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -145,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (kind == 1) {
                     const int choice = input.Byte() % 4;
                     const std::uintptr_t kTags[] = {gate.client, kNoWindow, 0, main};
-                    tag = choice == 2 ? input.Dword() : kTags[choice];
+                    tag = choice == 2 ? input.Word(4) : kTags[choice];
                     tag = tag == 0 ? 1 : tag;  // tag 0 would be an immediate request
                 }
                 const std::string bytes = input.Bytes(input.Word() % kMaxBlockBytes);

@@ -44,14 +44,13 @@ public:
 
     bool Empty() const { return m_nAt >= m_nSize; }
     std::uint8_t Byte() { return Empty() ? 0 : m_pData[m_nAt++]; }
-    // Little-endian, the low byte first.
-    std::uint16_t Word() {
-        const unsigned low = Byte();
-        return static_cast<std::uint16_t>(low | Byte() << 8);
-    }
-    std::uint32_t Dword() {
-        const std::uint32_t low = Word();
-        return low | static_cast<std::uint32_t>(Word()) << 16;
+    // A number of 16 or 32 bits, little-endian: the low byte first.
+    std::uint32_t Word(int bytes = 2) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            value |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        }
+        return value;
     }
     // Up to n bytes (fewer at the end of the input).
     std::string Bytes(std::size_t n) {
@@ -133,12 +132,11 @@ struct CClientWindow : os::IWindowProc {
         const char* bytes = static_cast<const char*>(message.copyData);
         Expect(bytes != nullptr, "a client received a record without data");
         if (message.copySize == kAdviseReplyBytes && bytes[0] == 'A') {
-            for (int i = 1; i < 9; ++i) {
-                Expect(i < 6 ? bytes[i] == '\0' : bytes[i] >= '0' && bytes[i] <= '9',
-                       "the MSR advise reply has a zero byte or a length digit wrong at offset %d", i);
-            }
-            Expect(strnlen(bytes + 9, 99) <= 98,
-                   "the MSR advise reply's text is not terminated within its 99 bytes");
+            Expect(
+                std::string_view(bytes + 1, 5) == std::string_view("\0\0\0\0\0", 5) &&
+                    std::all_of(bytes + 6, bytes + 9, [](char c) { return c >= '0' && c <= '9'; }) &&
+                    strnlen(bytes + 9, 99) <= 98,
+                "the MSR advise reply has not zeros at 1..5, length digits at 6..8 and a text of 98 at most");
         } else if (message.copyTag == GATE_INFO) {
             const std::string_view text(bytes, message.copySize);
             Expect(text.substr(0, sizeof(kInfoSignature) - 1) == kInfoSignature && text.size() <= 4096 &&

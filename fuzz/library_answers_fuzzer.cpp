@@ -11,14 +11,10 @@
 // message loop, 'U'. Then the library's answers as its entry points are called: a signed result
 // byte (0xFF: a 32-bit result follows), for ReadMsrw a 16-bit length (% 513) and the bytes it writes.
 //
-// Checks besides the sanitizers (guarded buffers): the stripe entry points get a zero-filled read
-// buffer and a ':' text terminated within its buffer, and the entry points the driver does not use
-// are never called; data handed in is kept; a stripe buffer gets a terminated text; each result but
-// a stripe write's (the library's own answer) is 0, 1 or a code of the status table; client records
-// have their shape; each step ends within 200 ms per paper-in call plus its pauses and message loop.
-// What each answer gives, and the entry points' fixed arguments, are pinned by the unit tests.
-// OpenPbpr, called until it answers 1, 9 or 16, answers 9 once the input is used up, and at the
-// latest on call 64.
+// Besides the sanitizers and the checks below, each step ends within 200 ms per paper-in call plus its
+// pauses and message loop. What each answer gives, and the entry points' fixed arguments, are pinned
+// by the unit tests. OpenPbpr, called until it answers 1, 9 or 16, answers 9 once the input is used
+// up, and at the latest on call 64.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -38,7 +34,7 @@ fuzz::CInput* gAnswers = nullptr;
 
 int Answer() {
     std::uint8_t code = gAnswers->Byte();
-    return code == 0xFF ? static_cast<int>(gAnswers->Dword()) : static_cast<std::int8_t>(code);
+    return code == 0xFF ? static_cast<int>(gAnswers->Word(4)) : static_cast<std::int8_t>(code);
 }
 
 int LODEVAR_WINAPI OpenPbpr(int, int, int, int) {

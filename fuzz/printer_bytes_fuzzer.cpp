@@ -8,14 +8,10 @@
 // after that write (16 bits, % 16384 ms), gap between its bytes (below 200 in ms, else 50 ms steps),
 // length and bytes.
 //
-// Checks besides the sanitizers (guarded buffers and texts): every wait ends at its own time-out;
-// every operation ends within its quiet-printer status queries, frame wait, text pacing and pauses,
-// counted from when the printer went quiet; texts handed in are kept; a stripe buffer gets a
-// terminated text; the probe answers a family or 242 (which one is pinned by the unit tests); every
-// result is a code of the status table or one the printer sent in a status frame. Loops the
-// protocol leaves open end with the script, or when the printer has been quiet for a whole status
-// query, by the operator's Escape: on family 0 while the last write is the eject ESC 'O', on
-// family 1 during a stripe read.
+// Besides the sanitizers and the checks below, every operation ends within a bound counted from when
+// the printer went quiet (QuietBound). Loops the protocol leaves open end with the script, or when
+// the printer has been quiet for a whole status query, by the operator's Escape: on family 0 while
+// the last write is the eject ESC 'O', on family 1 during a stripe read.
 #include <algorithm>
 #include <cstring>
 #include <deque>
