@@ -117,9 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t allowance = 0;
     int kind = 0;
     sim.clock.watch = [&] {
-        Expect(sim.clock.Elapsed() <= allowance + kPatienceMs + kAfterEscapeMs,
-               "message kind %d still runs %u ms after it began (bound %u ms)", kind, sim.clock.Elapsed(),
-               allowance + kPatienceMs + kAfterEscapeMs);
+        const std::uint32_t bound = allowance + kPatienceMs + kAfterEscapeMs;
+        Expect(sim.clock.Elapsed() <= bound, "message kind %d runs past its %u ms", kind, bound);
     };
     sim.pump.escapeHeld = [&] { return sim.clock.active && sim.clock.Elapsed() > allowance + kPatienceMs; };
 
@@ -150,8 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const bool readReply = kind == 0 && !bytes.empty() && bytes[0] == 'R';
                 for (std::size_t i = 0; i < bytes.size(); ++i) {
                     Expect(block[i] == bytes[i] || (readReply && i >= 6 && i < 89),
-                           "a %s request of %zu bytes changed its block at offset %zu",
-                           kind == 0 ? "immediate" : "queued", bytes.size(), i);
+                           "message kind %d of %zu bytes changed its block at %zu", kind, bytes.size(), i);
                 }
                 // At an open gate: a queued block is taken when it holds a whole record, else refused
                 // (56); an immediate block shorter than its fixed fields is refused (56), any other
@@ -161,8 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                           ? result == status::ERR_COMMAND
                                           : fuzz::Documented(result) || result == status::NOTHING_DONE ||
                                                 (forced && result == parameter);
-                Expect(!open || expected, "%s request of %zu bytes answered %ld",
-                       kind == 0 ? "an immediate" : "a queued", bytes.size(), static_cast<long>(result));
+                Expect(!open || expected, "message kind %d of %zu bytes answered %ld", kind, bytes.size(),
+                       static_cast<long>(result));
                 break;
             }
             case 2: {
@@ -203,8 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
         }
         sim.clock.End();
-        Expect(!frame->ExchangeRunning(), "a printer exchange is still marked running after message kind %d",
-               kind);
+        Expect(!frame->ExchangeRunning(), "a printer exchange still runs after message kind %d", kind);
     }
     // What the messages left posted runs before the driver goes, as the message loop would.
     allowance = 0;

@@ -76,8 +76,7 @@ public:
     }
     void IdleUntil(std::uint32_t deadline, os::Handle wake) override {
         // A wait asks for another pass only while its time-out has not passed.
-        Expect(os::Ahead(Ticks(), deadline) != 0, "a wait idles at %u, past its own time-out at %u", Ticks(),
-               deadline);
+        Expect(os::Ahead(Ticks(), deadline) != 0, "a wait idles past its time-out at %u", deadline);
         sim::CSimClock::IdleUntil(deadline, wake);
         Watch();
     }
@@ -143,8 +142,7 @@ struct CClientWindow : os::IWindowProc {
                        text.back() == '\n',
                    "the driver's state is not its signature and whole lines within 4096 bytes");
         } else {
-            Expect(message.copySize == kPrintEndBytes,
-                   "a client received a record of %u bytes that is neither reply nor notice",
+            Expect(message.copySize == kPrintEndBytes, "a client got %u bytes, no reply nor notice",
                    message.copySize);
             Expect(std::strcmp(bytes, "PRINT_END_PBPR_MSG") == 0 && strnlen(bytes + 64, 32) <= 31,
                    "the end-of-print notice does not have its name and the handle text");
