@@ -3,9 +3,9 @@
 // starts on the simulated platform as lodevar.exe starts (PORT=1, MODEL=FAMILY, the printer opened at
 // start-up), with the in-process emulator or the fake library; a client registers and sends the script's
 // requests one after the other. The virtual clock moves only through the protocol's pauses and waits, so this
-// is the least a request can take on any machine. RUNS transactions, a second apart, the
-// passbook put in again before each, as `make bench` runs them under Wine. Output (ms of virtual time;
-// the bytes to and from the printer during the transaction):
+// is the least a request can take on any machine. RUNS transactions, a second apart, the passbook put in
+// again before each, as `make bench` runs them under Wine. Output (ms of virtual time; the bytes to and from
+// the printer during the transaction):
 //   total <TAB> <run> <TAB> <ms>
 //   wire <TAB> <run> <TAB> <bytes to the printer> <TAB> <bytes from the printer>
 // With --exchanges (families 0 and 1), what the driver did on the line in the last transaction goes to
