@@ -1,52 +1,33 @@
-// bare-window.exe: the yardstick of two benchmarks. A GUI program, linked as lodevar.exe is, that
-// does the least a resident driver must: a window class, a hidden top-level window (class and name
-// "Lodevar bench window", answering every WM_COPYDATA with 1 and closing on WM_CLOSE), the start-up
-// event a launcher waits on set as the driver sets it, the message loop. With --minimise-hide it
-// minimises and then hides its window before the signal, as the driver's start-up must: under Wine
-// on an X server without a window manager that waits for the X server to withdraw the window.
-#include <windows.h>
-
+// bare-window.exe [--minimise-hide]: the yardstick of two benchmarks. A GUI program, linked as
+// lodevar.exe is, that does the least a resident driver must: a hidden window of class and name
+// "Lodevar bench window" that answers every WM_COPYDATA with 1 and closes on WM_CLOSE, the start-up
+// event a launcher waits on set as the driver sets it, the message loop. With --minimise-hide the
+// window is minimised and hidden before the signal, as the driver's start-up must.
 #include <cstring>
+
+#include "bench/bench_win32.h"
 
 namespace {
 
-constexpr wchar_t kWindowName[] = L"Lodevar bench window";
-constexpr wchar_t kStartupEvent[] = L"WAIT FOR THE LODEVAR TO INITIALIZED....";
-
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_COPYDATA:
-            return 1;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_COPYDATA) {
+        return 1;
     }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int /*show*/) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowName;
-    if (RegisterClassW(&windowClass) == 0) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const bool minimiseHide =
+        commandLine != nullptr && std::strstr(commandLine, "--minimise-hide") != nullptr;
+    if (MakeWindow(L"Lodevar bench window", WindowProc, minimiseHide) == nullptr) {
         return 1;
     }
-    HWND window = CreateWindowW(kWindowName, kWindowName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
-        return 1;
-    }
-    if (commandLine != nullptr && std::strstr(commandLine, "--minimise-hide") != nullptr) {
-        ShowWindow(window, SW_MINIMIZE);
-        UpdateWindow(window);
-        ShowWindow(window, SW_HIDE);
-        UpdateWindow(window);
-    }
-    if (HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, kStartupEvent)) {
+    if (HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"WAIT FOR THE LODEVAR TO INITIALIZED....")) {
         SetEvent(started);
         CloseHandle(started);
     }

@@ -2,8 +2,7 @@
 // performance counter. Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad command line.
 //   bench-client teller        registers with the driver, runs the teller transaction of teller_script.h
 //                              (each request sent as soon as the one before has answered), releases the
-//                              gate; the wall time of each request and of the whole in milliseconds:
-//                                step <TAB> <request text> <TAB> <result> <TAB> <ms>
+//                              gate; the wall time of the whole in milliseconds:
 //                                total <TAB> <ms>
 //   bench-client roundtrip N   registers, then times N pairs 'A' then 'U' to its gate, to the driver's main
 //                              window and to the bare window program (bare_window.cpp), sent as the kit
@@ -11,8 +10,6 @@
 //                                driver|main|bare <TAB> median <TAB> p10 <TAB> p90   (us per pair)
 //                                wake|timer|debugstring <TAB> median                 (us)
 //   bench-client close-bare    closes the bare window program and waits up to 5 s for its window to go.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +17,7 @@
 #include <functional>
 #include <vector>
 
-#include "bench/now_us.h"
+#include "bench/bench_win32.h"
 #include "bench/teller_script.h"
 #include "client/lodevar_client.h"
 
@@ -31,12 +28,8 @@ constexpr int kWarmUp = 50;
 
 // The value below which `fraction` of the samples lie (nearest rank).
 double Quantile(std::vector<double> samples, double fraction) {
-    if (samples.empty()) {
-        return 0.0;
-    }
     std::sort(samples.begin(), samples.end());
-    auto rank = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[rank];
+    return samples[static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5)];
 }
 
 int Teller(lvc_client* client) {
@@ -44,9 +37,7 @@ int Teller(lvc_client* client) {
     const double begin = NowUs();
     for (const bench::Step& step : bench::kTellerTransaction) {
         const lvc_request request = bench::Request(step);
-        const double start = NowUs();
-        int result = lvc_send(client, &request);
-        std::printf("step\t%.9s\t%d\t%.3f\n", request.text, result, (NowUs() - start) / 1000.0);
+        const int result = lvc_send(client, &request);
         allDone = allDone && result == LVC_DONE;
     }
     std::printf("total\t%.3f\n", (NowUs() - begin) / 1000.0);
@@ -57,12 +48,11 @@ int Teller(lvc_client* client) {
 LRESULT SendBlock(HWND from, HWND target, const lvc_request& request) {
     COPYDATASTRUCT copy{0, static_cast<DWORD>(request.size), const_cast<char*>(request.text)};
     DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
-                            reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, LVC_DEFAULT_TIMEOUT_MS,
-                            &answer) == 0) {
-        return -1;
-    }
-    return static_cast<LRESULT>(answer);
+    return SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
+                               reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, LVC_DEFAULT_TIMEOUT_MS,
+                               &answer) == 0
+               ? -1
+               : static_cast<LRESULT>(answer);
 }
 
 // One of each in turn, so that a burst of load elsewhere on the machine falls on all alike: the pair
@@ -123,21 +113,19 @@ int Roundtrip(lvc_client* client, int pairs) {
     }
     if (failures != 0) {
         std::fprintf(stderr, "bench-client: %d request(s) did not answer 1\n", failures);
-        return 1;
     }
-    return 0;
+    return failures == 0 ? 0 : 1;
 }
 
 int CloseBare() {
     HWND bare = FindWindowA(kBareWindow, kBareWindow);
-    if (bare == nullptr) {
-        return 0;
+    if (bare != nullptr) {
+        PostMessageA(bare, WM_CLOSE, 0, 0);
     }
-    PostMessageA(bare, WM_CLOSE, 0, 0);
     for (int i = 0; i < 100 && IsWindow(bare); ++i) {
         Sleep(50);
     }
-    return IsWindow(bare) ? 1 : 0;
+    return bare != nullptr && IsWindow(bare) ? 1 : 0;
 }
 
 }  // namespace
@@ -157,11 +145,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench-client: cannot open the client (%lu)\n", GetLastError());
         return 1;
     }
-    int status = 1;
-    int registered = lvc_register(client);
-    if (registered != LVC_DONE) {
-        std::fprintf(stderr, "bench-client: no registration with the driver (%d %s)\n", registered,
-                     lvc_status_name(registered));
+    int status = lvc_register(client);
+    if (status != LVC_DONE) {
+        std::fprintf(stderr, "bench-client: no registration with the driver (%d %s)\n", status,
+                     lvc_status_name(status));
+        status = 1;
     } else {
         status = teller ? Teller(client) : Roundtrip(client, std::atoi(argv[2]));
     }

@@ -1,33 +1,26 @@
-// bench-floor.exe: the least a driver can take for the teller transaction's exchanges on this machine.
-// No driver code: it opens the port with the driver's line settings and time-outs, and does what the
-// driver did on the line in the transaction (the steps lodevar-protocol-time --exchanges wrote: the
-// same writes in the same order, the same pauses, and after each request the wait for the printer's
-// answer), with the calls the driver waits with: a one-byte overlapped read kept under way whose event
-// ends a MsgWaitForMultipleObjectsEx on the thread's queue, then the bytes waiting in one read; its
-// pauses as the driver's clock takes them. Nothing else: no client request, no frame parsing, no
-// status decision, no look for the cancel key, no trace.
-//
-//   bench-floor PORT STEPS [--no-purge]
-//     PORT      the device, for example COM1
-//     STEPS     the steps file (pause <ms> | write <hex> | purge | answer <hex>, one a line)
-//     --no-purge   leave out the input purges the protocol asks for after each answer
-// Output, the time from before the first step to the end of the last, and the processor time of the
-// program meanwhile (user and kernel, as the system counts it), in milliseconds:
+// bench-floor.exe PORT STEPS: the least a driver can take for the teller transaction's exchanges on this
+// machine. No driver code: it opens the port with the driver's line settings and time-outs, and does
+// what the driver did on the line in the transaction, as lodevar-protocol-time --exchanges wrote it in
+// STEPS (one a line: pause <ms> | write <hex> | purge | answer <hex>): the same writes in the same
+// order, the same pauses and purges, and after each request the wait for the printer's answer with the
+// calls the driver waits with (a one-byte overlapped read kept under way whose event ends a
+// MsgWaitForMultipleObjectsEx on the thread's queue, then the bytes waiting in one read); its pauses as
+// the driver's clock takes them. Nothing else: no client request, no frame parsing, no status
+// decision, no look for the cancel key, no trace.
+// Output, the time from before the first step to the end of the last and the program's processor
+// time meanwhile (user and kernel) in milliseconds, then the answers and how many differed:
 //   total <TAB> <ms>
 //   cpu <TAB> <ms>
 //   answers <TAB> <count> <TAB> <count that differed from the steps file's>
 // Exit code 0 when every answer came and matched, 1 otherwise, 2 for a bad command line.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <initializer_list>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "bench/now_us.h"
+#include "bench/bench_win32.h"
 
 namespace {
 
@@ -35,23 +28,44 @@ namespace {
 constexpr DWORD kHighResolutionTimer = 0x00000002;
 constexpr DWORD kAnswerWaitMs = 1000;
 constexpr DWORD kQueueBytes = 4096;
+constexpr const char* kKinds[] = {"pause", "write", "purge", "answer"};
 
 struct Step {
     enum Kind { kPause, kWrite, kPurge, kAnswer } kind;
     DWORD ms = 0;
-    std::string bytes;
+    std::string bytes{};
 };
+
+// The steps of the file, or none when a line is not a step.
+std::vector<Step> LoadSteps(const char* path) {
+    std::vector<Step> steps;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream words(line);
+        std::string kind;
+        words >> kind;
+        const auto known = std::find(std::begin(kKinds), std::end(kKinds), kind);
+        if (known == std::end(kKinds)) {
+            return {};
+        }
+        Step& step = steps.emplace_back(Step{static_cast<Step::Kind>(known - std::begin(kKinds))});
+        if (step.kind == Step::kPause) {
+            words >> step.ms;
+        }
+        for (unsigned byte = 0; words >> std::hex >> byte;) {
+            step.bytes += static_cast<char>(byte);
+        }
+    }
+    return steps;
+}
 
 // The program's processor time so far, in milliseconds.
 double ProcessorMs() {
     FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        return 0.0;
-    }
-    const auto ticks = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-    };
-    return (ticks(kernel) + ticks(user)) / 10000.0;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const ULARGE_INTEGER kernelTime{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    const ULARGE_INTEGER userTime{{user.dwLowDateTime, user.dwHighDateTime}};
+    return static_cast<double>(kernelTime.QuadPart + userTime.QuadPart) / 10000.0;
 }
 
 bool SleepIsPrecise() {
@@ -63,47 +77,6 @@ bool SleepIsPrecise() {
         }
     }
     return true;
-}
-
-std::string ParseHex(const char* text) {
-    std::string bytes;
-    char* end = nullptr;
-    for (unsigned long value = std::strtoul(text, &end, 16); end != text;
-         value = std::strtoul(text, &end, 16)) {
-        bytes += static_cast<char>(value);
-        text = end;
-    }
-    return bytes;
-}
-
-bool LoadSteps(const char* path, std::vector<Step>& steps) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) {
-        return false;
-    }
-    char line[8192];
-    bool good = true;
-    while (good && std::fgets(line, sizeof(line), file) != nullptr) {
-        Step step{};
-        if (std::strncmp(line, "pause ", 6) == 0) {
-            step.kind = Step::kPause;
-            step.ms = static_cast<DWORD>(std::strtoul(line + 6, nullptr, 10));
-        } else if (std::strncmp(line, "write ", 6) == 0) {
-            step.kind = Step::kWrite;
-            step.bytes = ParseHex(line + 6);
-        } else if (std::strncmp(line, "purge", 5) == 0) {
-            step.kind = Step::kPurge;
-        } else if (std::strncmp(line, "answer ", 7) == 0) {
-            step.kind = Step::kAnswer;
-            step.bytes = ParseHex(line + 7);
-        } else {
-            good = line[0] == '\n' || line[0] == '#';
-            continue;
-        }
-        steps.push_back(step);
-    }
-    std::fclose(file);
-    return good && !steps.empty();
 }
 
 // The port as the driver opens and sets it.
@@ -144,72 +117,36 @@ HANDLE OpenPort(const char* name) {
     return port;
 }
 
+// The port and the handles the driver's link keeps for it; the process's end closes them.
 class CFloor {
 public:
-    CFloor(HANDLE port, bool purge)
-        : m_hPort(port),
-          m_bPurge(purge),
-          m_hTimer(CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS)),
-          m_hWrite(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          m_hRead(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          m_hAhead(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          m_bPreciseSleep(SleepIsPrecise()) {}
-    ~CFloor() {
-        for (HANDLE handle : {m_hTimer, m_hWrite, m_hRead, m_hAhead}) {
-            if (handle != nullptr) {
-                CloseHandle(handle);
-            }
-        }
-    }
-    CFloor(const CFloor&) = delete;
-    CFloor& operator=(const CFloor&) = delete;
-
-    bool Ready() const { return m_hWrite != nullptr && m_hRead != nullptr && m_hAhead != nullptr; }
+    explicit CFloor(HANDLE port) : m_hPort(port) {}
 
     // As the driver pauses: a plain Sleep where the system's sleeps end within a millisecond of their
     // time (under Wine they cost no server request), else a high-resolution timer.
     void Pause(DWORD ms) {
-        if (m_bPreciseSleep) {
-            Sleep(ms);
-            return;
-        }
         LARGE_INTEGER due;
         due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
-        if (m_hTimer != nullptr && SetWaitableTimer(m_hTimer, &due, 0, nullptr, nullptr, FALSE)) {
+        if (!m_bPreciseSleep && m_hTimer != nullptr &&
+            SetWaitableTimer(m_hTimer, &due, 0, nullptr, nullptr, FALSE)) {
             WaitForSingleObject(m_hTimer, ms + 1000);
         } else {
             Sleep(ms);
         }
     }
 
-    // A write that queues no completion packet and is waited for only while it is under way.
     void Write(const std::string& bytes) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(m_hWrite) | 1);
-        DWORD done = 0;
-        if (!WriteFile(m_hPort, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &overlapped) &&
-            GetLastError() == ERROR_IO_PENDING && !HasOverlappedIoCompleted(&overlapped)) {
-            WaitForSingleObject(m_hWrite, 1000);
-        }
-        GetOverlappedResult(m_hPort, &overlapped, &done, FALSE);
+        Transfer(m_hWrite, 1000, [&](OVERLAPPED* overlapped) {
+            return WriteFile(m_hPort, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, overlapped);
+        });
     }
 
-    void Purge() {
-        if (m_bPurge) {
-            PurgeComm(m_hPort, PURGE_RXCLEAR);
-        }
-    }
-
-    // Waits for as many bytes as `expected` holds: the read-ahead takes the first, the rest is read
-    // as it waits. False when they do not all come within the answer time.
-    bool Answer(const std::string& expected, std::string& got) {
-        got.clear();
+    // Waits for `count` bytes: the read-ahead takes the first, the rest is read as it waits. What came
+    // within the answer time.
+    std::string Answer(std::size_t count) {
+        std::string got;
         const DWORD start = GetTickCount();
-        while (got.size() < expected.size()) {
-            const DWORD spent = GetTickCount() - start;
-            if (spent > kAnswerWaitMs) {
-                return false;
-            }
+        for (DWORD spent = 0; got.size() < count && spent <= kAnswerWaitMs; spent = GetTickCount() - start) {
             char byte = 0;
             if (!ReadAhead(byte, kAnswerWaitMs - spent)) {
                 continue;
@@ -220,10 +157,13 @@ public:
             ClearCommError(m_hPort, &errors, &stat);
             if (stat.cbInQue > 0) {
                 char rest[kQueueBytes];
-                got.append(rest, ReadWaiting(rest, std::min<DWORD>(stat.cbInQue, sizeof(rest))));
+                got.append(rest, Transfer(m_hRead, 1500, [&](OVERLAPPED* overlapped) {
+                               return ReadFile(m_hPort, rest, std::min<DWORD>(stat.cbInQue, sizeof(rest)),
+                                               nullptr, overlapped);
+                           }));
             }
         }
-        return true;
+        return got;
     }
 
 private:
@@ -253,72 +193,47 @@ private:
         return GetOverlappedResult(m_hPort, &overlapped, &done, FALSE) && done == 1;
     }
 
-    DWORD ReadWaiting(char* buffer, DWORD n) {
+    // A read or write that queues no completion packet and is waited for only while it is under way;
+    // the bytes it moved.
+    template <class Start>
+    DWORD Transfer(HANDLE event, DWORD waitMs, Start start) {
         OVERLAPPED overlapped{};
-        overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(m_hRead) | 1);
+        overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event) | 1);
         DWORD done = 0;
-        if (!ReadFile(m_hPort, buffer, n, nullptr, &overlapped) && GetLastError() == ERROR_IO_PENDING &&
+        if (!start(&overlapped) && GetLastError() == ERROR_IO_PENDING &&
             !HasOverlappedIoCompleted(&overlapped)) {
-            WaitForSingleObject(m_hRead, 1500);
+            WaitForSingleObject(event, waitMs);
         }
         return GetOverlappedResult(m_hPort, &overlapped, &done, FALSE) ? done : 0;
     }
 
     HANDLE m_hPort;
-    bool m_bPurge;
-    HANDLE m_hTimer;
-    HANDLE m_hWrite;
-    HANDLE m_hRead;
-    HANDLE m_hAhead;
-    bool m_bPreciseSleep;
+    HANDLE m_hTimer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+    HANDLE m_hWrite = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_hRead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_hAhead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool m_bPreciseSleep = SleepIsPrecise();
 };
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A window as the driver has one (shown minimised, then hidden), so that its waits look at the same
-// queue and the same display connection as the driver's.
-HWND MakeWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "Lodevar bench floor";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA(windowClass.lpszClassName, windowClass.lpszClassName, WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
-    if (window != nullptr) {
-        ShowWindow(window, SW_MINIMIZE);
-        ShowWindow(window, SW_HIDE);
-    }
-    return window;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool purge = !(argc == 4 && std::strcmp(argv[3], "--no-purge") == 0);
-    std::vector<Step> steps;
-    if ((argc != 3 && purge) || !LoadSteps(argv[2], steps)) {
-        std::fputs("usage: bench-floor PORT STEPS [--no-purge]\n", stderr);
+    const std::vector<Step> steps = argc == 3 ? LoadSteps(argv[2]) : std::vector<Step>{};
+    if (steps.empty()) {
+        std::fputs("usage: bench-floor PORT STEPS\n", stderr);
         return 2;
     }
-    MakeWindow();
+    // A window as the driver has one, so that the waits look at the same queue and the same display
+    // connection as the driver's.
+    MakeWindow(L"Lodevar bench floor", DefWindowProcW, true);
     HANDLE port = OpenPort(argv[1]);
     if (port == nullptr) {
         std::fprintf(stderr, "bench-floor: cannot open %s (%lu)\n", argv[1], GetLastError());
         return 1;
     }
-    CFloor floor(port, purge);
-    if (!floor.Ready()) {
-        std::fputs("bench-floor: no events\n", stderr);
-        CloseHandle(port);
-        return 1;
-    }
+    CFloor floor(port);
     int answers = 0;
     int differed = 0;
-    std::string got;
     const double cpuBegin = ProcessorMs();
     const double begin = NowUs();
     for (const Step& step : steps) {
@@ -330,13 +245,11 @@ int main(int argc, char** argv) {
                 floor.Write(step.bytes);
                 break;
             case Step::kPurge:
-                floor.Purge();
+                PurgeComm(port, PURGE_RXCLEAR);
                 break;
             case Step::kAnswer:
                 ++answers;
-                if (!floor.Answer(step.bytes, got) || got != step.bytes) {
-                    ++differed;
-                }
+                differed += floor.Answer(step.bytes.size()) == step.bytes ? 0 : 1;
                 break;
         }
     }

@@ -1,12 +1,11 @@
-// lodevar-protocol-time FAMILY [RUNS] [--exchanges FILE]: the protocol's own time of the teller transaction
+// lodevar-protocol-time FAMILY RUNS [--exchanges FILE]: the protocol's own time of the teller transaction
 // (teller_script.h) on a printer of FAMILY (0, 1, or 2 through the fake printer library). The driver's logic
 // starts on the simulated platform as lodevar.exe starts (PORT=1, MODEL=FAMILY, the printer opened at
 // start-up), with the in-process emulator or the fake library; a client registers and sends the script's
 // requests one after the other. The virtual clock moves only through the protocol's pauses and waits, so this
-// is the least a request can take on any machine. RUNS transactions (1 unless given), a second apart, the
-// passbook put in again before each, as `make bench` runs them under Wine. Output (ms of virtual time;
-// the bytes to and from the printer during the transaction):
-//   step <TAB> <run> <TAB> <request text> <TAB> <result> <TAB> <ms>
+// is the least a request can take on any machine. RUNS transactions, a second apart, the passbook put in
+// again before each, as `make bench` runs them under Wine. Output (ms of virtual time; the bytes to and from
+// the printer during the transaction):
 //   total <TAB> <run> <TAB> <ms>
 //   wire <TAB> <run> <TAB> <bytes to the printer> <TAB> <bytes from the printer>
 // With --exchanges (families 0 and 1), what the driver did on the line in the last transaction goes to
@@ -16,8 +15,7 @@
 //   purge                the driver purged its input
 //   answer <hex bytes>   the printer's answer, as the driver read it (one or more reads in a row)
 // With --wait-exchanges, no transaction: a passbook wait ('I') with the printer empty, and the steps of
-// its first SECONDS go to FILE (the passbook comes a second later and ends the request):
-//   wait <TAB> <result> <TAB> <ms>
+// its first SECONDS go to FILE (the passbook comes a second later and ends the request).
 // Exit code 0 when every request answered 1, 1 otherwise, 2 for a bad argument.
 #include <cstdio>
 #include <cstdlib>
@@ -42,21 +40,17 @@ struct ClientWindow : os::IWindowProc {
     os::MessageResult OnMessage(os::Window, const os::Message&) override { return {true, 1}; }
 };
 
-// The printer as the driver's port sees it, with a record of every write, read and purge of the
-// driver and its virtual time.
+// The printer as the driver's port sees it, writing down what the driver does on the line as the
+// floor program's steps, from the last Mark() on: each write and purge after the time since the step
+// before, and each answer as the driver read it (reads in a row are one answer), after the time since
+// the answer arrived or the step before, whichever came later (the time up to its arrival is the
+// printer's). Each step carries its virtual time.
 class CRecordingPeer : public emu::ISerialPeer {
 public:
-    struct Event {
-        enum Kind { kWrite, kRead, kPurge } kind;
-        std::uint32_t time;
-        std::string bytes;
-        std::uint32_t arrival = 0;  // a read: when the first of its bytes arrived
-    };
-
     explicit CRecordingPeer(emu::CPrinterEmulator& printer) : m_printer(printer) {}
 
     void Write(const std::uint8_t* bytes, std::size_t n, std::uint32_t now) override {
-        m_events.push_back({Event::kWrite, now, std::string(reinterpret_cast<const char*>(bytes), n)});
+        Add("write", now, m_nLast, bytes, n);
         m_printer.Write(bytes, n, now);
         std::uint32_t arrival = 0;
         if (!m_bArriving && m_printer.NextArrival(now, arrival)) {
@@ -68,14 +62,14 @@ public:
     std::size_t Read(std::uint8_t* out, std::size_t n, std::uint32_t now) override {
         const std::size_t done = m_printer.Read(out, n, now);
         if (done > 0) {
-            m_events.push_back({Event::kRead, now, std::string(reinterpret_cast<const char*>(out), done),
-                                m_bArriving ? m_nArrival : now});
+            const bool afterLast = static_cast<std::int32_t>(m_nArrival - m_nLast) > 0;
+            Add("answer", now, !m_bArriving ? now : afterLast ? m_nArrival : m_nLast, out, done);
             m_bArriving = false;
         }
         return done;
     }
     void PurgeReadable(std::uint32_t now) override {
-        m_events.push_back({Event::kPurge, now, {}});
+        Add("purge", now, m_nLast, nullptr, 0);
         m_printer.PurgeReadable(now);
         if (m_bArriving && static_cast<std::int32_t>(now - m_nArrival) >= 0) {
             m_bArriving = false;  // the answer that had arrived is gone unread
@@ -86,65 +80,48 @@ public:
     }
     bool Cts(std::uint32_t now) override { return m_printer.Cts(now); }
 
-    std::size_t Mark() const { return m_events.size(); }
-    // The events from `mark` on and before `end` as the floor program's steps, the first step's time
-    // counted from `begin`.
-    bool Save(const std::string& path, std::size_t mark, std::uint32_t begin, std::uint32_t end) const {
+    void Mark(std::uint32_t now) {
+        m_steps.clear();
+        m_nLast = now;
+        m_bReading = false;
+    }
+    // The steps since the mark that came before `end`.
+    bool Save(const std::string& path, std::uint32_t end) const {
         std::FILE* file = std::fopen(path.c_str(), "w");
         if (file == nullptr) {
             return false;
         }
-        std::uint32_t last = begin;
-        bool reading = false;
-        for (std::size_t i = mark; i < m_events.size(); ++i) {
-            const Event& event = m_events[i];
-            if (static_cast<std::int32_t>(event.time - end) >= 0) {
-                break;
+        for (const auto& [time, line] : m_steps) {
+            if (static_cast<std::int32_t>(time - end) < 0) {
+                std::fprintf(file, "%s\n", line.c_str());
             }
-            if (event.kind == Event::kRead) {
-                // The time up to an answer's arrival is the printer's; a read after it was due the
-                // driver's pause. Reads in a row are one answer.
-                const std::uint32_t from =
-                    static_cast<std::int32_t>(event.arrival - last) > 0 ? event.arrival : last;
-                if (!reading && static_cast<std::int32_t>(event.time - from) > 0) {
-                    std::fprintf(file, "pause %u\n", static_cast<unsigned>(event.time - from));
-                }
-                std::fputs(reading ? "" : "answer", file);
-                Hex(file, event.bytes);
-                reading = true;
-            } else {
-                if (reading) {
-                    std::fputc('\n', file);
-                    reading = false;
-                }
-                if (event.time != last) {
-                    std::fprintf(file, "pause %u\n", static_cast<unsigned>(event.time - last));
-                }
-                if (event.kind == Event::kWrite) {
-                    std::fputs("write", file);
-                    Hex(file, event.bytes);
-                    std::fputc('\n', file);
-                } else {
-                    std::fputs("purge\n", file);
-                }
-            }
-            last = event.time;
-        }
-        if (reading) {
-            std::fputc('\n', file);
         }
         return std::fclose(file) == 0;
     }
 
 private:
-    static void Hex(std::FILE* file, const std::string& bytes) {
-        for (char c : bytes) {
-            std::fprintf(file, " %02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    void Add(const char* kind, std::uint32_t now, std::uint32_t from, const std::uint8_t* bytes,
+             std::size_t n) {
+        const bool answer = std::strcmp(kind, "answer") == 0;
+        if (!answer || !m_bReading) {
+            if (static_cast<std::int32_t>(now - from) > 0) {
+                m_steps.emplace_back(now, "pause " + std::to_string(now - from));
+            }
+            m_steps.emplace_back(now, kind);
         }
+        for (std::size_t i = 0; i < n; ++i) {
+            char hex[4];
+            std::snprintf(hex, sizeof(hex), " %02x", bytes[i]);
+            m_steps.back().second += hex;
+        }
+        m_bReading = answer;
+        m_nLast = now;
     }
 
     emu::CPrinterEmulator& m_printer;
-    std::vector<Event> m_events;
+    std::vector<std::pair<std::uint32_t, std::string>> m_steps;
+    std::uint32_t m_nLast = 0;
+    bool m_bReading = false;
     bool m_bArriving = false;  // an answer is on its way, arriving at m_nArrival
     std::uint32_t m_nArrival = 0;
 };
@@ -185,42 +162,34 @@ int Run(int family, int runs, const std::string& exchanges, int waitSeconds) {
     auto gate = static_cast<os::Window>(sim.windows.SendCopyData(
         app.MainFrame()->Window(), client, GATE_REGISTER, nullptr, static_cast<std::uint32_t>(client)));
     bool allDone = gate != 0;
+    const auto send = [&](const bench::Step& step) {
+        const lvc_request request = bench::Request(step);
+        const std::intptr_t result =
+            sim.windows.SendCopyData(gate, client, 0, request.text, static_cast<std::uint32_t>(request.size));
+        allDone = allDone && result == LVC_DONE;
+    };
     if (waitSeconds > 0) {
         // A passbook wait with the printer empty; the passbook comes a second after the recorded time.
-        const std::uint32_t begin = sim.clock.Ticks();
-        const std::uint32_t end = begin + static_cast<std::uint32_t>(waitSeconds) * 1000u;
+        const std::uint32_t end = sim.clock.Ticks() + static_cast<std::uint32_t>(waitSeconds) * 1000u;
         printer.InsertAt(emu::Medium::Passbook, end + 1000u);
-        const std::size_t mark = line.Mark();
-        const lvc_request request = bench::Request({'I', 0, 0, '0', ""});
-        std::intptr_t result =
-            sim.windows.SendCopyData(gate, client, 0, request.text, static_cast<std::uint32_t>(request.size));
-        std::printf("wait\t%ld\t%u\n", static_cast<long>(result),
-                    static_cast<unsigned>(sim.clock.Ticks() - begin));
-        if (result != LVC_DONE || !line.Save(exchanges, mark, begin, end)) {
-            allDone = false;
-        }
-        runs = 0;
+        line.Mark(sim.clock.Ticks());
+        send({'I', 0, 0, '0', ""});
+        allDone = line.Save(exchanges, end) && allDone;
     }
     for (int run = 1; run <= runs; ++run) {
         // The emulator's operator puts a passbook in half a second after an eject at the earliest.
         sim.clock.Advance(1000);
         printer.Insert(emu::Medium::Passbook);
         const auto before = WireBytes(printer);
-        const std::size_t mark = line.Mark();
         const std::uint32_t begin = sim.clock.Ticks();
+        line.Mark(begin);
         for (const bench::Step& step : bench::kTellerTransaction) {
-            const lvc_request request = bench::Request(step);
-            const std::uint32_t start = sim.clock.Ticks();
-            std::intptr_t result = sim.windows.SendCopyData(gate, client, 0, request.text,
-                                                            static_cast<std::uint32_t>(request.size));
-            std::printf("step\t%d\t%.9s\t%ld\t%u\n", run, request.text, static_cast<long>(result),
-                        static_cast<unsigned>(sim.clock.Ticks() - start));
-            allDone = allDone && result == LVC_DONE;
+            send(step);
         }
         std::printf("total\t%d\t%u\n", run, static_cast<unsigned>(sim.clock.Ticks() - begin));
         const auto after = WireBytes(printer);
         std::printf("wire\t%d\t%zu\t%zu\n", run, after.first - before.first, after.second - before.second);
-        if (run == runs && !exchanges.empty() && !line.Save(exchanges, mark, begin, sim.clock.Ticks() + 1)) {
+        if (run == runs && !exchanges.empty() && !line.Save(exchanges, sim.clock.Ticks() + 1)) {
             std::fprintf(stderr, "lodevar-protocol-time: cannot write %s\n", exchanges.c_str());
             allDone = false;
         }
@@ -232,24 +201,17 @@ int Run(int family, int runs, const std::string& exchanges, int waitSeconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string exchanges;
-    int waitSeconds = 0;
-    if (argc == 5 && std::strcmp(argv[2], "--wait-exchanges") == 0) {
-        exchanges = argv[3];
-        waitSeconds = std::atoi(argv[4]);
-        argc = waitSeconds > 0 ? 2 : 0;
-    } else if (argc >= 4 && std::strcmp(argv[argc - 2], "--exchanges") == 0) {
-        exchanges = argv[argc - 1];
-        argc -= 2;
-    }
-    const int runs = argc == 3 ? std::atoi(argv[2]) : 1;
-    if (argc < 2 || argc > 3 || std::strlen(argv[1]) != 1 || argv[1][0] < '0' || argv[1][0] > '2' ||
-        runs < 1 || (!exchanges.empty() && argv[1][0] == '2')) {
+    const int family = argc >= 3 && std::strlen(argv[1]) == 1 ? argv[1][0] - '0' : -1;
+    const bool wait = argc == 5 && std::strcmp(argv[2], "--wait-exchanges") == 0 && std::atoi(argv[4]) > 0;
+    const bool exchanges = argc == 5 && std::strcmp(argv[3], "--exchanges") == 0;
+    const int runs = wait || argc < 3 ? 0 : std::atoi(argv[2]);
+    if (family < 0 || family > 2 || (argc != 3 && !wait && !exchanges) || (!wait && runs < 1) ||
+        ((wait || exchanges) && family == 2)) {
         std::fputs(
-            "usage: lodevar-protocol-time 0|1|2 [RUNS] [--exchanges FILE]\n"
+            "usage: lodevar-protocol-time 0|1|2 RUNS [--exchanges FILE]\n"
             "       lodevar-protocol-time 0|1 --wait-exchanges FILE SECONDS\n",
             stderr);
         return 2;
     }
-    return Run(argv[1][0] - '0', runs, exchanges, waitSeconds);
+    return Run(family, runs, wait ? argv[3] : exchanges ? argv[4] : "", wait ? std::atoi(argv[4]) : 0);
 }

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +12,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/main_frame.h"
+#include "base/status_codes.h"
 #include "comm/timing.h"
 #include "gate/gate.h"
 #include "os/sim/sim_platform.h"
@@ -37,11 +37,6 @@ __attribute__((format(printf, 2, 3))) inline void Expect(bool holds, const char*
     std::abort();
 }
 
-// The distance from `now` to a later time on the wrapping counter; 0 for a time already reached.
-inline std::uint32_t Ahead(std::uint32_t now, std::uint32_t time) {
-    return static_cast<std::int32_t>(time - now) > 0 ? time - now : 0;
-}
-
 // The fuzzer's bytes, read from the front. Past the end every read gives zeros.
 class CInput {
 public:
@@ -49,14 +44,13 @@ public:
 
     bool Empty() const { return m_nAt >= m_nSize; }
     std::uint8_t Byte() { return Empty() ? 0 : m_pData[m_nAt++]; }
-    // Little-endian, the low byte first.
-    std::uint16_t Word() {
-        const unsigned low = Byte();
-        return static_cast<std::uint16_t>(low | Byte() << 8);
-    }
-    std::uint32_t Dword() {
-        const std::uint32_t low = Word();
-        return low | static_cast<std::uint32_t>(Word()) << 16;
+    // A number of 16 or 32 bits, little-endian: the low byte first.
+    std::uint32_t Word(int bytes = 2) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            value |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        }
+        return value;
     }
     // Up to n bytes (fewer at the end of the input).
     std::string Bytes(std::size_t n) {
@@ -71,59 +65,42 @@ private:
     std::size_t m_nAt = 0;
 };
 
-// A virtual millisecond clock. A wait's pass jumps to the next moment anything can happen (a message
-// falls due, the wait's wake handle is signalled (a byte arrives for the serial device's read-ahead),
-// or the wait's time-out), but 1 ms at least. Between a step's Begin() and End(), `watch` runs after
-// every step of time and once at the end.
-class CFuzzClock : public os::IClock {
+// The simulated clock, which between a step's Begin() and End() runs `watch` after every step of
+// time and once at the end, and fails a wait that idles past its own time-out.
+class CFuzzClock : public sim::CSimClock {
 public:
-    std::uint32_t Ticks() override { return m_nNow; }
-    void Sleep(std::uint32_t ms) override { Advance(m_nNow + ms); }
+    CFuzzClock() : sim::CSimClock(1000) {}
+    void Sleep(std::uint32_t ms) override {
+        sim::CSimClock::Sleep(ms);
+        Watch();
+    }
     void IdleUntil(std::uint32_t deadline, os::Handle wake) override {
         // A wait asks for another pass only while its time-out has not passed.
-        std::uint32_t step = Ahead(m_nNow, deadline);
-        Expect(step != 0, "a wait idles at %u, past its own time-out at %u", m_nNow, deadline);
-        const bool serialWakes = serial != nullptr && wake != 0;
-        if ((pump != nullptr && pump->HasDueMessage()) || (serialWakes && serial->Signalled(wake))) {
-            return;  // the message or the byte is taken by the wait's next pass
-        }
-        std::uint32_t due = 0;
-        if (pump != nullptr && pump->NextDue(due)) {
-            step = std::min(step, Ahead(m_nNow, due));
-        }
-        if (serialWakes && serial->NextSignal(wake, due)) {
-            step = std::min(step, Ahead(m_nNow, due));
-        }
-        Advance(m_nNow + std::max<std::uint32_t>(step, 1));
+        Expect(os::Ahead(Ticks(), deadline) != 0, "a wait idles past its time-out at %u", deadline);
+        sim::CSimClock::IdleUntil(deadline, wake);
+        Watch();
     }
 
     void Begin() {
-        started = m_nNow;
+        started = Ticks();
         active = true;
     }
     void End() {
-        if (watch) {
-            watch();
-        }
+        Watch();
         active = false;
     }
-    std::uint32_t Elapsed() const { return m_nNow - started; }
+    std::uint32_t Elapsed() { return Ticks() - started; }
 
-    sim::CSimPump* pump = nullptr;
-    sim::CSimSerial* serial = nullptr;
     std::function<void()> watch;
     bool active = false;
     std::uint32_t started = 0;
 
 private:
-    void Advance(std::uint32_t to) {
-        m_nNow = to;
+    void Watch() {
         if (active && watch) {
             watch();
         }
     }
-
-    std::uint32_t m_nNow = 1000;
 };
 
 // The simulated message queue, but while `escapeHeld` answers true, the operator holds the cancel key
@@ -154,20 +131,18 @@ struct CClientWindow : os::IWindowProc {
         const char* bytes = static_cast<const char*>(message.copyData);
         Expect(bytes != nullptr, "a client received a record without data");
         if (message.copySize == kAdviseReplyBytes && bytes[0] == 'A') {
-            for (int i = 1; i < 9; ++i) {
-                Expect(i < 6 ? bytes[i] == '\0' : bytes[i] >= '0' && bytes[i] <= '9',
-                       "the MSR advise reply has a zero byte or a length digit wrong at offset %d", i);
-            }
-            Expect(strnlen(bytes + 9, 99) <= 98,
-                   "the MSR advise reply's text is not terminated within its 99 bytes");
+            Expect(
+                std::string_view(bytes + 1, 5) == std::string_view("\0\0\0\0\0", 5) &&
+                    std::all_of(bytes + 6, bytes + 9, [](char c) { return c >= '0' && c <= '9'; }) &&
+                    strnlen(bytes + 9, 99) <= 98,
+                "the MSR advise reply has not zeros at 1..5, length digits at 6..8 and a text of 98 at most");
         } else if (message.copyTag == GATE_INFO) {
             const std::string_view text(bytes, message.copySize);
             Expect(text.substr(0, sizeof(kInfoSignature) - 1) == kInfoSignature && text.size() <= 4096 &&
                        text.back() == '\n',
                    "the driver's state is not its signature and whole lines within 4096 bytes");
         } else {
-            Expect(message.copySize == kPrintEndBytes,
-                   "a client received a record of %u bytes that is neither reply nor notice",
+            Expect(message.copySize == kPrintEndBytes, "a client got %u bytes, no reply nor notice",
                    message.copySize);
             Expect(std::strcmp(bytes, "PRINT_END_PBPR_MSG") == 0 && strnlen(bytes + 64, 32) <= 31,
                    "the end-of-print notice does not have its name and the handle text");
@@ -179,8 +154,7 @@ struct CClientWindow : os::IWindowProc {
 // The simulated workstation of one fuzz input.
 struct CFuzzPlatform {
     CFuzzPlatform() {
-        clock.pump = &queue;
-        clock.serial = &serial;
+        clock.Attach(&queue, &serial);
         desktop.Attach(windows, queue);
     }
     CFuzzPlatform(const CFuzzPlatform&) = delete;
@@ -203,7 +177,7 @@ struct CFuzzPlatform {
         for (int dispatched = 0; dispatched < limit;) {
             if (queue.DispatchOne()) {
                 ++dispatched;
-            } else if (Ahead(clock.Ticks(), end) == 0) {
+            } else if (os::Ahead(clock.Ticks(), end) == 0) {
                 break;
             } else {
                 clock.IdleUntil(end, 0);
@@ -232,23 +206,46 @@ struct CFuzzPlatform {
     }
 };
 
-// A buffer handed to the driver, holding `contents` and then `fill`, alone on the heap at its exact
-// size: the address sanitizer stops the first access past either end, read or write.
-class CGuarded {
-public:
-    explicit CGuarded(std::size_t size, char fill = '\0', const std::string& contents = {})
-        : m_nSize(std::max(size, contents.size())), m_pData(new char[m_nSize]) {
-        std::fill_n(m_pData.get(), m_nSize, fill);
-        contents.copy(m_pData.get(), contents.size());
-    }
+// A buffer handed to the driver, holding `contents` and then `fill` up to `size` bytes, alone on the
+// heap at its exact size: the address sanitizer stops the first access past either end, read or write.
+inline std::unique_ptr<char[]> Guarded(std::size_t size, char fill = '\0', const std::string& contents = {}) {
+    auto bytes = std::make_unique<char[]>(size);
+    std::fill_n(bytes.get(), size, fill);
+    contents.copy(bytes.get(), size);
+    return bytes;
+}
 
-    char* Data() { return m_pData.get(); }
-    std::size_t Size() const { return m_nSize; }
+// Whether the driver documents `result`: 1, or a code of the status table.
+inline bool Documented(std::intptr_t result) {
+    const auto code = static_cast<int>(result);
+    return code == result &&
+           (code == status::DONE || status::Name(code) != nullptr || status::Text(code) != nullptr);
+}
 
-private:
-    std::size_t m_nSize;
-    std::unique_ptr<char[]> m_pData;
+// The operations of an input, read ahead of the bytes that follow them: up to `count`, each a code
+// % N, then the fields `fields[code]` spells, in order: 'b' a byte argument, 't' a text (its length
+// byte first).
+struct Step {
+    int code = 0;
+    int arguments[2] = {};
+    std::string text{};
 };
+template <std::size_t N>
+std::vector<Step> ReadSteps(CInput& input, int count, const char* const (&fields)[N]) {
+    std::vector<Step> steps;
+    for (int i = 0; i < count && !input.Empty(); ++i) {
+        Step& step = steps.emplace_back(Step{input.Byte() % static_cast<int>(N)});
+        int argument = 0;
+        for (const char* field = fields[step.code]; *field != '\0'; ++field) {
+            if (*field == 'b') {
+                step.arguments[argument++] = input.Byte();
+            } else {
+                step.text = input.Bytes(input.Byte());
+            }
+        }
+    }
+    return steps;
+}
 
 // The bounds the fuzz targets derive from the protocol's time-outs and pauses in milliseconds (a
 // wait of n ms ends by n + 1).

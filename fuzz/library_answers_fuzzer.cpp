@@ -11,20 +11,15 @@
 // message loop, 'U'. Then the library's answers as its entry points are called: a signed result
 // byte (0xFF: a 32-bit result follows), for ReadMsrw a 16-bit length (% 513) and the bytes it writes.
 //
-// Checks besides the sanitizers (guarded buffers): the stripe entry points get a zero-filled read
-// buffer and a ':' text terminated within its buffer, and the entry points the driver does not use
-// are never called; data handed in is kept; a stripe buffer gets a terminated text; each result but
-// a stripe write's (the library's own answer) is 0, 1 or a code of the status table; client records
-// have their shape; each step ends within 200 ms per paper-in call plus its pauses and message loop.
-// What each answer gives, and the entry points' fixed arguments, are pinned by the unit tests.
-// OpenPbpr, called until it answers 1, 9 or 16, answers 9 once the input is used up, and at the
-// latest on call 64.
+// Besides the sanitizers and the checks below, each step ends within 200 ms per paper-in call plus its
+// pauses and message loop. What each answer gives, and the entry points' fixed arguments, are pinned
+// by the unit tests. OpenPbpr, called until it answers 1, 9 or 16, answers 9 once the input is used
+// up, and at the latest on call 64.
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "base/status_codes.h"
 #include "fuzz/harness.h"
 #include "gate/gate.h"
 
@@ -39,7 +34,7 @@ fuzz::CInput* gAnswers = nullptr;
 
 int Answer() {
     std::uint8_t code = gAnswers->Byte();
-    return code == 0xFF ? static_cast<int>(gAnswers->Dword()) : static_cast<std::int8_t>(code);
+    return code == 0xFF ? static_cast<int>(gAnswers->Word(4)) : static_cast<std::int8_t>(code);
 }
 
 int LODEVAR_WINAPI OpenPbpr(int, int, int, int) {
@@ -93,34 +88,21 @@ std::intptr_t Request(fuzz::CFuzzPlatform& sim, os::Window gate, os::Window clie
     char header[10];
     std::snprintf(header, sizeof(header), "%c0000%c%03d", letter, option,
                   static_cast<int>(data.size() % 1000));
-    fuzz::CGuarded block(89, '\0', std::string(header, 9) + data);
-    return sim.CopyData(gate, client, 0, block.Data(), static_cast<std::uint32_t>(block.Size()));
+    const std::size_t size = std::max<std::size_t>(89, 9 + data.size());
+    return sim.CopyData(gate, client, 0, fuzz::Guarded(size, '\0', std::string(header, 9) + data).get(),
+                        static_cast<std::uint32_t>(size));
 }
 
-// 0, 1 or a code of the status table.
-bool Known(std::intptr_t result) {
-    const auto code = static_cast<int>(result);
-    return code == result && (code == 0 || code == 1 || status::Name(code) != nullptr);
-}
+// The fields of each step's code in the input (see the top).
+constexpr const char* kFields[] = {"", "b", "b", "b", "t", "", "", "", "b", "", "t", "", ""};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
     const std::uint8_t setup = input.Byte();  // the declarators are read in order
-    const int missing = input.Byte() % 18, stepCount = 1 + input.Byte() % 12;
-    struct Step {
-        int code = 0, argument = 0;
-        std::string data{};
-    };
-    std::vector<Step> steps;
-    for (int i = 0; i < stepCount && !input.Empty(); ++i) {
-        Step& step = steps.emplace_back(Step{input.Byte() % 13});
-        const int c = step.code;
-        step.argument = c == 1 || c == 2 || c == 3 || c == 8 ? input.Byte() : 0;
-        // The data is a text: it ends at its first zero.
-        step.data = c == 4 || c == 10 ? input.Bytes(input.Byte()).c_str() : "";
-    }
+    const int missing = input.Byte() % 18;
+    const std::vector<fuzz::Step> steps = fuzz::ReadSteps(input, 1 + input.Byte() % 12, kFields);
 
     fuzz::CFuzzPlatform sim;
     gPaperIns = 0;
@@ -146,69 +128,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int stepCode = 0, paperInsBefore = 0;
     sim.clock.watch = [&] {
         auto calls = static_cast<std::uint32_t>(gPaperIns - paperInsBefore);
-        Expect(sim.clock.Elapsed() <= timing::kPaperInPauseMs * (calls + 1) + allowanceMs,
-               "step %d runs for %u ms after %u paper-in calls and %u ms of pauses and message loop",
-               stepCode, sim.clock.Elapsed(), calls, allowanceMs);
+        const std::uint32_t bound = timing::kPaperInPauseMs * (calls + 1) + allowanceMs;
+        Expect(sim.clock.Elapsed() <= bound, "step %d runs past its %u ms", stepCode, bound);
     };
 
-    for (const Step& step : steps) {
+    for (const fuzz::Step& step : steps) {
         stepCode = step.code;
         allowanceMs = 0;
         paperInsBefore = gPaperIns;
+        const int argument = step.arguments[0];
+        const std::string given = step.text.c_str();  // a text: it ends at its first zero
+        const auto buffer = fuzz::Guarded(static_cast<std::size_t>(argument), '\x5a');
+        const auto text = fuzz::Guarded(given.size() + 1, '\0', given);
         sim.clock.Begin();
         std::intptr_t result = 1;
-        switch (step.code) {
-            case 0:
-                result = frame->OpenPrinter(0);
-                break;
-            case 1: {
-                // As every request runs it: a device lost in the exchange is closed at its end.
-                CExchange exchange(*frame);
-                result = comm.PaperIn(step.argument % 3);
-                break;
-            }
-            case 2:
-            case 3: {
-                fuzz::CGuarded buffer(static_cast<std::size_t>(step.argument), '\x5a');
-                auto capacity = static_cast<int>(buffer.Size());
-                result = step.code == 2 ? comm.MsrRead(buffer.Data(), capacity)
-                                        : comm.MsrPoll(buffer.Data(), capacity);
-                Expect(result != 1 || std::memchr(buffer.Data(), '\0', buffer.Size()) != nullptr,
-                       "a stripe read left an unterminated text in its %d-byte buffer", capacity);
-                break;
-            }
-            case 4: {
-                fuzz::CGuarded text(step.data.size() + 1, '\0', step.data);
-                result = comm.MsrWrite(text.Data());
-                Expect(std::strcmp(text.Data(), step.data.c_str()) == 0, "MsrWrite changed its data");
-                break;
-            }
-            case 5:
-                // The initialise, with its pause after the command.
-                allowanceMs = timing::kInitialisePauseMs;
-                result = comm.InitPrinter();
-                break;
-            case 6:
-                result = comm.PaperOut();
-                break;
-            case 7:
-            case 8:
-            case 9:
-            case 10:
-            case 11: {
-                const char letter = "SIRMO"[step.code - 7];
-                result = Request(sim, gate, client, letter, static_cast<char>(step.argument), step.data);
-                break;
-            }
-            default:
-                Request(sim, gate, client, 'A');
-                allowanceMs = 1100;
-                sim.RunLoop(allowanceMs);
-                Request(sim, gate, client, 'U');
-                break;
+        if (step.code == 0) {
+            result = frame->OpenPrinter(0);
+        } else if (step.code == 1) {
+            // As every request runs it: a device lost in the exchange is closed at its end.
+            CExchange exchange(*frame);
+            result = comm.PaperIn(argument % 3);
+        } else if (step.code == 2 || step.code == 3) {
+            result =
+                step.code == 2 ? comm.MsrRead(buffer.get(), argument) : comm.MsrPoll(buffer.get(), argument);
+            Expect(
+                result != 1 || std::memchr(buffer.get(), '\0', static_cast<std::size_t>(argument)) != nullptr,
+                "a stripe read left an unterminated text in its %d-byte buffer", argument);
+        } else if (step.code == 4) {
+            result = comm.MsrWrite(text.get());
+            Expect(given == text.get(), "MsrWrite changed its data");
+        } else if (step.code == 5) {
+            allowanceMs = timing::kInitialisePauseMs;  // the pause after the command
+            result = comm.InitPrinter();
+        } else if (step.code == 6) {
+            result = comm.PaperOut();
+        } else if (step.code < 12) {
+            result = Request(sim, gate, client, "SIRMO"[step.code - 7], static_cast<char>(argument), given);
+        } else {
+            Request(sim, gate, client, 'A');
+            allowanceMs = 1100;
+            sim.RunLoop(allowanceMs);
+            Request(sim, gate, client, 'U');
         }
         // A stripe write ('M' too) answers what the library's WriteMsrw answered, whatever it is.
-        Expect(Known(result) || step.code == 4 || step.code == 10,
+        Expect(fuzz::Documented(result) || result == 0 || step.code == 4 || step.code == 10,
                "step %d answered %ld, neither 0, 1 nor a status code", step.code, static_cast<long>(result));
         sim.clock.End();
     }

@@ -66,6 +66,8 @@ def printer_bytes():
         + chunk(frame_a(ord("A"))) + chunk(frame_a(ord("A")) + STX + ESC + b"s" + b"0123456789ABCDEF" + ETX, ANY),
         "msrread_a_unformatted": bytes([fam0]) + ops(bytes([MSRREAD, 128]))
         + chunk(frame_a(ord("A"))) + chunk(STX + b"xr\x7f" + ETX, ANY),
+        "msrread_a_small": bytes([fam0]) + ops(bytes([MSRREAD, 4]))
+        + chunk(frame_a(ord("A"))) + chunk(STX + ESC + b"s" + b"0123456789" + ETX, ANY),
         "msrpoll_a": bytes([fam0]) + ops(bytes([MSRPOLL, 255]))
         + chunk(frame_a(ord("A"))) + chunk(STX + ESC + b"s" + b"0000000000000000" + ETX, ANY),
         "msrread_b": bytes([fam1]) + ops(bytes([MSRREAD, 128]))
@@ -196,6 +198,12 @@ def client_blocks():
         "operator_inserts": bytes([fam0, 0, 0, 0, 0]) + bytes([OPERATOR, 1]) + immediate(request("I", option="1"))
         + bytes([OPERATOR, 2]) + bytes([OPERATOR, 0]) + immediate(request("R", size=120)),
         "library_model": bytes([0x06 | 0x08, 0, 0, 0, 0]) + immediate(request("S")) + immediate(request("I")),
+        # Lengths one byte longer than the block holds behind the fixed fields, or than the print and
+        # stripe buffers take, and a block one byte short of the fixed fields: refused, never read.
+        "one_byte_short": bytes([fam0, passbook, 0, 0, 0])
+        + immediate(request("L", 1, 1, "3", b"x" * 5)[:13]) + immediate(request("M", data=b"y" * 5)[:13])
+        + immediate(request("L", 1, 1, "3", b"z" * 129)) + immediate(request("M", data=b"w" * 128))
+        + immediate(request("C", 12, 5)[:8]),
     }
     for name, data in seeds.items():
         write("client_block", name, data)

@@ -2,20 +2,16 @@
 // decoders, the family 0 stripe frame and the family 1 'M' answer read them in the printer operations.
 //
 // Input: byte 0: the family in bits 0-1 (0, 1, else unknown: the first operation probes), CTS off in
-// bit 2; byte 1: 1 + value % 8 operations, each a code (% 10, as in kOps) and its arguments: MsrRead
+// bit 2; byte 1: 1 + value % 8 operations, each a code (% 10, as in kNames) and its arguments: MsrRead
 // and MsrPoll a capacity, PaperIn a kind (% 3), the prints column, row, length and text, MsrWrite
 // length and data. Then the printer's script, chunk after chunk: trigger (% 4, as in Chunk), delay
 // after that write (16 bits, % 16384 ms), gap between its bytes (below 200 in ms, else 50 ms steps),
 // length and bytes.
 //
-// Checks besides the sanitizers (guarded buffers and texts): every wait ends at its own time-out;
-// every operation ends within its quiet-printer status queries, frame wait, text pacing and pauses,
-// counted from when the printer went quiet; texts handed in are kept; a stripe buffer gets a
-// terminated text; the probe answers a family or 242 (which one is pinned by the unit tests); every
-// result is a code of the status table or one the printer sent in a status frame. Loops the
-// protocol leaves open end with the script, or when the printer has been quiet for a whole status
-// query, by the operator's Escape: on family 0 while the last write is the eject ESC 'O', on
-// family 1 during a stripe read.
+// Besides the sanitizers and the checks below, every operation ends within a bound counted from when
+// the printer went quiet (QuietBound). Loops the protocol leaves open end with the script, or when
+// the printer has been quiet for a whole status query, by the operator's Escape: on family 0 while
+// the last write is the eject ESC 'O', on family 1 during a stripe read.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -23,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "base/status_codes.h"
 #include "comm/comm.h"
 #include "emu/scripted_peer.h"
 #include "fuzz/harness.h"
@@ -35,18 +30,16 @@ namespace protocol = fuzz::protocol;
 
 enum Op { kProbe, kStatus, kRead, kPoll, kPaperIn, kPrint, kWrite, kPaperOut, kPrintChit, kInit };
 
-// Each operation's name, and the status queries it may still make once the printer is quiet and the
-// operator's Escape rule applies, per family; an eject in the middle counts two: the query under way
-// and one more (MsrRead: a query, an eject, the next pass's query; PrintPassbookAt: paper in, row,
-// column, print; MsrWrite: the wait, then the busy queries).
-struct OpInfo {
-    const char* name;
-    int quietQueries[2];
-};
-constexpr OpInfo kOps[] = {{"ProbeFamily", {0, 0}}, {"status query", {1, 1}}, {"MsrRead", {5, 3}},
-                           {"MsrPoll", {4, 2}},     {"PaperIn", {5, 3}},      {"PrintPassbookAt", {12, 6}},
-                           {"MsrWrite", {6, 5}},    {"PaperOut", {3, 3}},     {"PrintChitAt", {12, 6}},
-                           {"InitPrinter", {2, 2}}};
+// Each operation's name, its fields in the input, and the status queries it may still make once the
+// printer is quiet and the operator's Escape rule applies, per family; an eject in the middle counts
+// two: the query under way and one more (MsrRead: a query, an eject, the next pass's query;
+// PrintPassbookAt: paper in, row, column, print; MsrWrite: the wait, then the busy queries).
+constexpr const char* kNames[] = {"ProbeFamily", "status query",    "MsrRead",  "MsrPoll",
+                                  "PaperIn",     "PrintPassbookAt", "MsrWrite", "PaperOut",
+                                  "PrintChitAt", "InitPrinter"};
+constexpr const char* kFields[] = {"", "", "b", "b", "b", "bbt", "t", "", "bbt", ""};
+constexpr int kQuietQueries[][2] = {{0, 0},  {1, 1}, {5, 3}, {4, 2},  {5, 3},
+                                    {12, 6}, {6, 5}, {3, 3}, {12, 6}, {2, 2}};
 
 // The printer: answers nothing by itself; each chunk of the script is sent after a write of the
 // driver that its trigger takes, its bytes spaced as the script says.
@@ -108,8 +101,8 @@ private:
 // The longest an operation may run once the printer is quiet; a family still unknown is probed
 // first, and may turn out to be either.
 std::uint32_t QuietBound(Op op, int family) {
-    const std::uint32_t queries[] = {kOps[op].quietQueries[0] * protocol::kQuietQueryA,
-                                     kOps[op].quietQueries[1] * protocol::kQuietQueryB};
+    const std::uint32_t queries[] = {kQuietQueries[op][0] * protocol::kQuietQueryA,
+                                     kQuietQueries[op][1] * protocol::kQuietQueryB};
     return 2 * (protocol::kCtsWait + protocol::kProbeWaitMs + 1) + protocol::kQuietExtras +
            (family == 0 || family == 1 ? queries[family] : std::max(queries[0], queries[1]));
 }
@@ -129,23 +122,8 @@ bool FramedCode(const std::string& read, int code) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::CInput input(data, size);
     const std::uint8_t setup = input.Byte();
-    const int opCount = 1 + input.Byte() % 8;
-
     // The operations come first; what they do not use begins the printer's script.
-    struct Step {
-        Op op;
-        int argument1 = 0, argument2 = 0;
-        std::string text{};
-    };
-    std::vector<Step> steps;
-    for (int i = 0; i < opCount && !input.Empty(); ++i) {
-        Step& step = steps.emplace_back(Step{static_cast<Op>(input.Byte() % std::size(kOps))});
-        const bool print = step.op == kPrint || step.op == kPrintChit;
-        step.argument1 =
-            print || step.op == kRead || step.op == kPoll || step.op == kPaperIn ? input.Byte() : 0;
-        step.argument2 = print ? input.Byte() : 0;
-        step.text = print || step.op == kWrite ? input.Bytes(input.Byte()) : "";
-    }
+    const std::vector<fuzz::Step> steps = fuzz::ReadSteps(input, 1 + input.Byte() % 8, kFields);
 
     CFuzzPrinter printer;
     printer.SetCts((setup & 0x04) == 0);
@@ -162,17 +140,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::CFuzzPlatform sim;
     sim.serial.Attach("COM1", &printer);
     CComm comm(sim.platform);
-    Expect(comm.OpenPort(1, 9600, 8, 0, 0) != 0, "the simulated COM1 did not open: %s",
-           comm.m_strError.c_str());
+    Expect(comm.OpenPort(1, 9600, 8, 0, 0) != 0, "COM1 did not open: %s", comm.m_strError.c_str());
     comm.m_nFamily = (setup & 0x03) <= 1 ? setup & 0x03 : 242;
 
     Op running = kProbe;
     std::uint32_t bound = 0;
     sim.clock.watch = [&] {
         const std::uint32_t now = sim.clock.Ticks(), quiet = std::max(printer.quietSince, sim.clock.started);
-        Expect(now <= quiet + bound,
-               "%s (family %d) still runs at %u ms: started at %u, printer quiet since %u, bound %u ms",
-               kOps[running].name, comm.m_nFamily, now, sim.clock.started, quiet, bound);
+        Expect(now <= quiet + bound, "%s still runs %u ms after the printer went quiet at %u",
+               kNames[running], bound, quiet);
     };
     sim.pump.escapeHeld = [&] {
         const std::uint32_t quietFor = printer.QuietFor(sim.clock.Ticks());
@@ -182,62 +158,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return sim.clock.active && (eject || read);
     };
 
-    for (const Step& step : steps) {
-        const char* name = kOps[step.op].name;
-        running = step.op;
-        bound = QuietBound(step.op, comm.m_nFamily);
+    for (const fuzz::Step& step : steps) {
+        running = static_cast<Op>(step.code);
+        bound = QuietBound(running, comm.m_nFamily);
+        const int argument = step.arguments[0];  // a stripe buffer's size, a paper kind, a print's column
         const std::size_t readBefore = printer.read.size();
+        const auto buffer = fuzz::Guarded(static_cast<std::size_t>(argument), '\x5a');
+        const auto text = fuzz::Guarded(step.text.size() + 1, '\0', step.text);
         sim.clock.Begin();
-        int result = 0;
-        switch (step.op) {
-            case kProbe: {
-                int found = comm.ProbeFamily();
-                Expect(found == 0 || found == 1 || found == 242, "ProbeFamily answered %d", found);
-                comm.m_nFamily = comm.m_nFamily == 242 ? found : comm.m_nFamily;
-                break;
-            }
-            case kRead:
-            case kPoll: {
-                fuzz::CGuarded buffer(static_cast<std::size_t>(step.argument1), '\x5a');
-                auto capacity = static_cast<int>(buffer.Size());
-                result = step.op == kRead ? comm.MsrRead(buffer.Data(), capacity)
-                                          : comm.MsrPoll(buffer.Data(), capacity);
-                // Whatever the driver writes into the buffer is a terminated text. (A family 0 poll may
-                // answer 1, success, with the buffer untouched: a status byte 1 or 134 is its result.)
-                const bool written = std::any_of(buffer.Data(), buffer.Data() + buffer.Size(),
-                                                 [](char c) { return c != '\x5a'; });
-                Expect(!written || std::memchr(buffer.Data(), '\0', buffer.Size()) != nullptr,
-                       "%s left an unterminated text in its %d-byte buffer", name, capacity);
-                break;
-            }
-            case kPrint:
-            case kPrintChit:
-            case kWrite: {
-                fuzz::CGuarded text(step.text.size() + 1, '\0', step.text);
-                result = step.op == kWrite ? comm.MsrWrite(text.Data())
-                         : step.op == kPrint
-                             ? comm.PrintPassbookAt(step.argument1, step.argument2, text.Data())
-                             : comm.PrintChitAt(step.argument1, step.argument2, text.Data());
-                Expect(std::memcmp(text.Data(), step.text.c_str(), step.text.size() + 1) == 0,
-                       "%s changed the text it was given", name);
-                break;
-            }
-            default:  // the status query (of the family found), PaperIn, PaperOut, InitPrinter
-                result = step.op == kPaperIn    ? comm.PaperIn(step.argument1 % 3)
-                         : step.op == kPaperOut ? comm.PaperOut()
-                         : step.op == kInit     ? comm.InitPrinter()
-                         : comm.m_nFamily == 0  ? comm.QueryStatusA()
-                         : comm.m_nFamily == 1  ? comm.QueryStatusB()
-                                                : comm.QueryStatus();
-                break;
+        int result = status::DONE;
+        if (running == kProbe) {
+            const int found = comm.ProbeFamily();
+            Expect(found == 0 || found == 1 || found == 242, "ProbeFamily answered %d", found);
+            comm.m_nFamily = comm.m_nFamily == 242 ? found : comm.m_nFamily;
+        } else {
+            // The status query is that of the family found.
+            result = running == kRead        ? comm.MsrRead(buffer.get(), argument)
+                     : running == kPoll      ? comm.MsrPoll(buffer.get(), argument)
+                     : running == kPaperIn   ? comm.PaperIn(argument % 3)
+                     : running == kPrint     ? comm.PrintPassbookAt(argument, step.arguments[1], text.get())
+                     : running == kPrintChit ? comm.PrintChitAt(argument, step.arguments[1], text.get())
+                     : running == kWrite     ? comm.MsrWrite(text.get())
+                     : running == kPaperOut  ? comm.PaperOut()
+                     : running == kInit      ? comm.InitPrinter()
+                     : comm.m_nFamily == 0   ? comm.QueryStatusA()
+                     : comm.m_nFamily == 1   ? comm.QueryStatusB()
+                                             : comm.QueryStatus();
         }
+        // Whatever the driver writes into the stripe buffer is a terminated text. (A family 0 poll may
+        // answer 1, success, with the buffer untouched: a status byte 1 or 134 is its result.)
+        const bool written =
+            std::any_of(buffer.get(), buffer.get() + argument, [](char c) { return c != '\x5a'; });
+        Expect(!written || std::memchr(buffer.get(), '\0', static_cast<std::size_t>(argument)) != nullptr,
+               "%s left an unterminated text in its %d-byte buffer", kNames[running], argument);
+        Expect(std::memcmp(text.get(), step.text.c_str(), step.text.size() + 1) == 0,
+               "%s changed the text it was given", kNames[running]);
         // The operations answer 1, a code of the status table, or a code the printer put in a frame
         // the driver read; -1 for a paper kind that is neither passbook nor chit.
-        const bool known =
-            result == status::DONE || status::Name(result) != nullptr || status::Text(result) != nullptr;
-        Expect(step.op == kProbe || known || FramedCode(printer.read.substr(readBefore), result) ||
-                   (result == -1 && step.op == kPaperIn && step.argument1 % 3 == 2),
-               "%s answered %d, which is neither a status code nor one the printer sent", name, result);
+        Expect(fuzz::Documented(result) || FramedCode(printer.read.substr(readBefore), result) ||
+                   (result == -1 && running == kPaperIn && argument % 3 == 2),
+               "%s answered %d, which is neither a status code nor one the printer sent", kNames[running],
+               result);
         sim.clock.End();
     }
     return 0;
