@@ -1,4 +1,4 @@
-// Start-up and its signal; the main window: the tray icon and menu, the gates, closing, the MSR poll.
+// Start-up and its signal; the main window: the tray icon, the gates, closing, the MSR poll.
 
 #include <gtest/gtest.h>
 
@@ -8,22 +8,6 @@
 #include "app/lodevar_app.h"
 #include "app_fixture.h"
 #include "cp949.h"
-#include "emu/printer_emulator.h"
-
-TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
-    // A later non-match does not undo a match; the program name is not an argument.
-    // clang-format off
-    const std::pair<std::vector<const char*>, bool> cases[] = {
-        {{"p", "/noinit"}, true},   {{"p", "-noinit"}, true},  {{"p", "a", "b", "-noinit"}, true},
-        {{"p", "/noinit", "/NOINIT"}, true},  {{"p", "noinit"}, false},   {{"p", "+noinit"}, false},
-        {{"p", "/NOINIT"}, false},  {{"p", "/noinit2"}, false}, {{"p", "--noinit"}, false},
-        {{"p", "/", ""}, false},    {{"/noinit"}, false}};
-    // clang-format on
-    for (const auto& [argv, noinit] : cases) {
-        EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
-            << argv.back();
-    }
-}
 
 class StartupTest : public FrameTest {
 protected:
@@ -66,23 +50,6 @@ TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconCom
     frame->SetTip(std::string(200, 't'));
     sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
     EXPECT_EQ(std::tuple(tray.adds, tray.tip), std::tuple(2, std::string(127, 't')));  // the shell restarted
-}
-
-TEST_F(FrameTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
-    Create();
-    sim.desktop.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
-    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
-        EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, mouse}), 1);
-        Pump();
-    }
-    // The initialise found no printer and asked; exit, with no client, asked nothing and closed the
-    // About box and the settings dialog, which were still open.
-    EXPECT_EQ(std::tuple(Shown("menu"), Shown("about"), Shown("property"), Shown("question"),
-                         sim.serial.OpenedNames().size(), Shown("yesno")),
-              std::tuple(5, 1, 1, 1, 2u, 0));
-    EXPECT_FALSE(sim.desktop.IsOpen(os::OperatorUi::kAbout) || sim.desktop.IsOpen(os::OperatorUi::kSettings));
-    EXPECT_FALSE(Alive(Main()));
-    EXPECT_TRUE(sim.windows.QuitPosted());
 }
 
 class CloseTest : public FrameTest {
@@ -173,52 +140,6 @@ TEST_F(FrameTest, AQuietCloseEndsTheRetryQuestionAsNoAndTheOperatorsUiAndClosesW
     EXPECT_EQ(ShownWithEnds(*this), (Names{"menu:cancelled", "about:cancelled", "property:cancelled",
                                            "yesno:cancelled", "question:cancelled"}));
     EXPECT_FALSE(Alive(Main()) || sim.windows.TrayIcon().shown || !sim.windows.QuitPosted());
-}
-
-// At log-off the session may end; when it ends, the closing steps run before the message is
-// answered, in the middle of a passbook wait or of the retry question too: the process may be
-// ended as soon as the answer is given.
-TEST(EndSession, TheClosingStepsRunAtOnceAlsoDuringAPassbookWaitOrTheRetryQuestion) {
-    for (bool waiting : {true, false}) {
-        SCOPED_TRACE(waiting ? "passbook wait" : "question");
-        emu::CPrinterEmulator printer(0);  // no passbook ever comes
-        Workstation w;
-        if (waiting) {
-            w.SetIni("MODEL", "0");
-            w.sim.serial.Attach("COM1", &printer);
-        }
-        w.Create();
-        ClientWindow client;
-        const os::Window gate = w.Register(client)->Window();
-        ASSERT_TRUE(OpenAllOperatorUi(w));
-        auto state = [&] {  // window, gate, icon, port open, quit posted
-            return std::tuple(w.Alive(w.Main()), w.Alive(gate), w.sim.windows.TrayIcon().shown,
-                              w.sim.serial.IsOpen(w.frame->Comm().m_hPort), w.sim.windows.QuitPosted());
-        };
-        decltype(state()) before{}, after{};
-        auto endSession = [&] {
-            EXPECT_EQ(w.sim.windows.Send(w.Main(), os::Message{os::kWmQueryEndSession}), 1);
-            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 0});  // the session goes on after all
-            before = state();
-            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 1});
-            after = state();
-        };
-        if (waiting) {
-            ASSERT_EQ(w.frame->OpenPrinter(0), 1);
-            const std::uint32_t start = w.sim.clock.Ticks();
-            w.sim.pump.Post(0, 0, endSession, 2000);
-            EXPECT_EQ(w.frame->PAPERIN(0), 242);
-            EXPECT_LT(w.sim.clock.Ticks() - start, 2000u + 200u);  // the wait ended with the session
-        } else {
-            w.sim.desktop.whileModal = endSession;
-            EXPECT_EQ(w.frame->OpenPrinter(0), 242);
-        }
-        EXPECT_EQ(before, std::tuple(true, true, true, waiting, false));
-        EXPECT_EQ(after, std::tuple(false, false, false, false, true));
-        for (const auto& shown : w.sim.desktop.AllShown()) {
-            EXPECT_TRUE(shown.cancelled) << shown.kind;  // the operator's UI and the question alike
-        }
-    }
 }
 
 TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWithIt) {

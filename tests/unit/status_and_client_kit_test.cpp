@@ -4,11 +4,10 @@
 #include <string>
 #include <tuple>
 
+#include "app_fixture.h"
 #include "base/status_codes.h"
 #include "client/lodevar_client.h"
 #include "cp949.h"
-#include "gate/request.h"
-#include "gate_fixture.h"
 #include "lodevar_version.h"
 
 // The driver's other texts are checked where they are shown: the link and library tests, the end-to-end
@@ -36,35 +35,6 @@ TEST(StatusCodes, EveryCodeHasItsNameAndItsTextInCodePage949) {
         EXPECT_EQ(status::Text(code) != nullptr ? status::Text(code) : "", utf8.empty() ? "" : Cp949(utf8))
             << code;
     }
-}
-
-// The blocks themselves go out in client_test.sh's sessions, which show each as built.
-TEST(ClientKit, RefusesACallersMistakeBeforeBuildingABlockAndBuildsWhatTheGateReads) {
-    // mode (I immediate, Q queued), letter, field 1, field 2, option, data length, result (D done, E refused)
-    const int I = LVC_IMMEDIATE, Q = LVC_QUEUED, D = LVC_DONE, E = LVC_E_ARGUMENT;
-    const std::tuple<int, char, int, int, char, int, int> mistakes[] = {
-        {I, 'L', 0, 0, '3', 128, D},  {I, 'L', 0, 0, '3', 129, E},  {I, 'M', 0, 0, '0', 127, D},
-        {I, 'M', 0, 0, '0', 128, E},  {I, 'L', 99, 99, '3', 1, D},  {I, 'L', 100, 0, '3', 1, E},
-        {I, 'L', 0, 100, '3', 1, E},  {I, 'L', -1, 0, '3', 1, E},   {I, 'C', 0, -1, '0', 0, E},
-        {I, 'C', 0, 0, '0', 999, D},  {I, 'C', 0, 0, '0', 1000, E}, {I, 'C', 0, 0, '0', -1, E},
-        {Q, 'L', 0, 0, '3', 99, D},   {Q, 'L', 0, 0, '3', 100, E},  {Q, 'S', 0, 0, '0', 100, E},
-        {I, 'X', 0, 0, '0', 0, E},    {I, 'l', 0, 0, '0', 0, E},    {I, 'L', 0, 0, '\0', 1, E},
-        {I, 'L', 0, 0, '\x7f', 1, E}, {2, 'O', 0, 0, '0', 0, E}};
-    const std::string data(999, 'x');
-    for (const auto& [mode, letter, field1, field2, option, length, result] : mistakes) {
-        SCOPED_TRACE(::testing::Message()
-                     << letter << " " << field1 << " " << field2 << " length " << length);
-        lvc_request request;
-        ASSERT_EQ(lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length),
-                  result);
-        if (gate::Request parsed; result == LVC_DONE) {
-            EXPECT_EQ(gate::ParseRequest(request.text, static_cast<std::size_t>(request.size), parsed),
-                      status::DONE);
-        }
-    }
-    lvc_request request;  // data missing, or no request to build
-    EXPECT_EQ(lvc_build_request(&request, LVC_IMMEDIATE, 'M', 0, 0, '0', nullptr, 3), LVC_E_ARGUMENT);
-    EXPECT_EQ(lvc_build_request(nullptr, LVC_IMMEDIATE, 'O', 0, 0, '0', nullptr, 0), LVC_E_ARGUMENT);
 }
 
 class ClientKitReplies : public GateTest {};
