@@ -6,17 +6,17 @@
 
 #include "app_fixture.h"
 #include "cp949.h"
-#include "emu/printer_emulator.h"
 
+// The second attempt takes COM1 after any other port (COM2, and port 5's device in the last row).
 TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
     for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
         SCOPED_TRACE(answer);
         Workstation w;
-        w.SetIni("PORT", "2");
+        w.SetIni("PORT", answer == 7 ? "5" : "2");
         w.Create();
         w.sim.desktop.defaultQuestionAnswer = answer;
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
-        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
+        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{answer == 7 ? "\\\\.\\TELNET" : "COM2", "COM1"}));
         ASSERT_EQ(w.Shown("question"), 1);
         const auto& question = w.sim.desktop.AllShown().back();
         EXPECT_EQ(question.owner, w.Main());
