@@ -2,11 +2,12 @@
 // and the state a diagnostic program asks for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <tuple>
 
+#include "app_fixture.h"
 #include "cp949.h"
-#include "gate_fixture.h"
 
 namespace {
 
@@ -73,38 +74,10 @@ TEST_F(DiagnosticsTest, NeitherStripeDataNorPrintedTextReachTheLogEvenWithTraceO
     EXPECT_NE(log.find("STATUS 113 ERR_MSRRDWR: MS READ/WRITE ERROR\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("SECRET"), std::string::npos) << log;
     // The trace records, which go to the debugger channel, do carry them.
-    std::string traces;
-    for (const std::string& line : sim.system.debugLines) {
-        traces += line;
-    }
-    EXPECT_NE(traces.find("SECRET-WRITTEN"), std::string::npos);
-}
-
-TEST(DiagnosticsLog, ALineThatWouldPassTheBoundPutsTheFileAsideFirstAndIsDroppedWhenThatFails) {
-    sim::CSimSystem system;
-    system.folders.insert("c:\\lodevar\\user");
-    CDiagLog log(system);
-    log.Open("C:\\Lodevar\\User", true);
-    const std::string filler(100, 'x');
-    while (system.FileSize(kLog) + 2 * 140 <= CDiagLog::kFileBytes) {
-        log.Write("FILL", filler.c_str());
-    }
-    const long long full = system.FileSize(kLog);
-    EXPECT_EQ(system.FileText(kOldLog), "<missing>");
-    // A detail is one line of at most 400 bytes, never cut inside a double-byte character.
-    log.Write("NEXT", (std::string(399, 'y') + "\xc5\xeb" + "\nforged line").c_str());
-    EXPECT_EQ(system.FileSize(kOldLog), full);
-    EXPECT_EQ(LogEvents(system.FileText(kLog)), Names{"NEXT " + std::string(399, 'y')});
-
-    while (system.FileSize(kLog) + 2 * 140 <= CDiagLog::kFileBytes) {
-        log.Write("FILL", filler.c_str());
-    }
-    // Another program holds the full file: it cannot be put aside, and the line is not written.
-    system.failReplace = true;
-    const long long size = system.FileSize(kLog);
-    log.Write("DROPPED", filler.c_str());
-    EXPECT_EQ(system.FileSize(kLog), size);
-    EXPECT_LE(size, CDiagLog::kFileBytes);
+    const auto& traces = sim.system.debugLines;
+    EXPECT_TRUE(std::any_of(traces.begin(), traces.end(), [](const std::string& line) {
+        return line.find("SECRET-WRITTEN") != std::string::npos;
+    }));
 }
 
 TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesNoticesNorPrinter) {
@@ -122,24 +95,13 @@ TEST_F(DiagnosticsTest, TheStateGoesBackToTheAskingWindowAndTouchesNeitherGatesN
                              "\nport=COM1\n", "\nbusy=0\n", "\nlog=off\n"}) {
         EXPECT_NE(info.find(line), std::string::npos) << line << " in " << info;
     }
-    EXPECT_EQ(std::tuple(frame->PrintEndWindow(), frame->GateCount(), com1.Received().size()),
-              std::tuple(noticeWindow, 1u, sent));
-    // Inside a printer exchange (a status query whose answer takes 300 ms) the state says so.
-    com1.Answer(FrameA('P'), kStatusRequestA, 300);
-    int during = 0;
-    sim.pump.Post(0, 0, [&] {
-        during = static_cast<int>(sim.windows.SendCopyData(Main(), window, GATE_INFO, nullptr, 0));
-    });
-    frame->GETSTATUS();
-    EXPECT_EQ(during, 1);
-    ASSERT_EQ(asker.received.size(), 2u);
-    EXPECT_NE(asker.received[1].find("\nbusy=1\n"), std::string::npos);
     // No window to answer, or one of the driver's own (which would ask again, or run the state as a
     // request): nothing is sent.
-    const std::size_t before = com1.Received().size();
     for (os::Window sender : {os::Window{0}, Main(), a.gate->Window()}) {
         EXPECT_EQ(sim.windows.SendCopyData(Main(), sender, GATE_INFO, nullptr, 0), 0) << sender;
     }
     Pump(500);
-    EXPECT_EQ(std::tuple(asker.received.size(), com1.Received().size()), std::tuple(2u, before));
+    EXPECT_EQ(std::tuple(frame->PrintEndWindow(), frame->GateCount(), asker.received.size(),
+                         com1.Received().size()),
+              std::tuple(noticeWindow, 1u, 1u, sent));
 }

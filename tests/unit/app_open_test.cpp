@@ -6,27 +6,24 @@
 
 #include "app_fixture.h"
 #include "cp949.h"
-#include "emu/printer_emulator.h"
 
+// The second attempt takes COM1 after any other port (COM2, and port 5's device in the last row).
 TEST(FailedOpen, NothingIsStoredAndTheAnswerDecidesTheReopenFlag) {
     for (int answer : {os::kIdOk, os::kIdCancel, 7}) {
         SCOPED_TRACE(answer);
         Workstation w;
-        w.SetIni("PORT", "2");
+        w.SetIni("PORT", answer == 7 ? "5" : "2");
         w.Create();
         w.sim.desktop.defaultQuestionAnswer = answer;
         EXPECT_EQ(w.frame->OpenPrinter(0), 242);
-        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{"COM2", "COM1"}));
-        EXPECT_TRUE(w.frame->StatusText().empty());
+        EXPECT_EQ(w.sim.serial.OpenedNames(), (Names{answer == 7 ? "\\\\.\\TELNET" : "COM2", "COM1"}));
         ASSERT_EQ(w.Shown("question"), 1);
         const auto& question = w.sim.desktop.AllShown().back();
-        EXPECT_EQ(
-            std::tuple(question.text, question.owner),
-            std::tuple(
-                Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "),
-                w.Main()));
-        EXPECT_EQ(std::tuple(w.frame->Comm().m_bOpen, w.frame->AutoReopen()),
-                  std::tuple(0, answer == os::kIdOk ? 1 : 0));
+        EXPECT_EQ(question.owner, w.Main());
+        EXPECT_EQ(question.text,
+                  Cp949("\n통장인쇄기가 꺼져있거나 연결되지 않았습니다.\n다음에 다시 시도하시겠습니까?\n "));
+        EXPECT_EQ(std::tuple(w.frame->Comm().m_bOpen, w.frame->AutoReopen(), w.frame->StatusText()),
+                  std::tuple(0, answer == os::kIdOk ? 1 : 0, ""));
     }
 }
 
@@ -77,9 +74,6 @@ protected:
         Plug("COM1", com1, 0);
         Create();
     }
-    void PostToMain(std::uint32_t message, std::uintptr_t wParam = 0) {
-        sim.windows.Post(Main(), message, wParam, 0);
-    }
 };
 
 TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
@@ -87,7 +81,7 @@ TEST_F(ReentryTest, ASettingsOkDuringAnOpenIsTakenOverWhenTheOpenHasEnded) {
     SlowPrinter();
     sim.desktop.propertyAnswer = os::kIdOk;
     sim.desktop.propertyEdit = [](os::PropertyFields& fields) { fields.portRadio = 1; };
-    PostToMain(os::kWmCommand, ID_TRAY_CONFIG);
+    sim.windows.Post(Main(), os::kWmCommand, ID_TRAY_CONFIG, 0);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(std::tuple(Shown("property"), Ini("PORT")),
               std::tuple(1, "1"));  // the open stored its own port
@@ -129,7 +123,7 @@ TEST_F(ReentryTest, AnOpenOrAnInitialiseInsideAnOpenOpensNothingMoreAndTheInitia
         inside = {frame->Comm().m_bOpen, frame->OpenRunning(), frame->OpenPrinter(0), 0};
         std::get<3>(inside) = sim.serial.Count().open - opens;
     });
-    PostToMain(os::kWmCommand, ID_TRAY_INIT);
+    sim.windows.Post(Main(), os::kWmCommand, ID_TRAY_INIT, 0);
     EXPECT_EQ(frame->OpenPrinter(0), 1);
     EXPECT_EQ(inside, std::tuple(0, true, 242, 0));
     EXPECT_EQ(std::tuple(Shown("question"), frame->OpenRunning(), CountOf(com1.Received(), "\0330")),

@@ -1,67 +1,10 @@
-// Settings: the profile file, program folders too long for the paths, the monitor, the dialog.
+// The settings dialog: what it shows, and what OK and Cancel take.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "app/dialogs.h"
 #include "app_fixture.h"
-
-// A longer folder stores nothing, not even in what a cut path would name.
-TEST(LongFolder, AFolderOf241CharactersKeepsItsSettingsAndALongerOneRunsOnDefaults) {
-    for (std::size_t length : {241u, 242u}) {
-        Workstation w;
-        std::string folder = "C:\\" + std::string(length - 3, 'f');
-        w.sim.module.m_strFileName = folder + "\\lodevar.exe";
-        for (auto [key, value] :
-             {std::pair("PORT", "2"), {"SPEED", "19200"}, {"TRACE", "1"}, {"MODEL", "1"}}) {
-            w.sim.system.SetProfileValue((folder + "\\User\\CommData.ini").substr(0, 259), "Lodevar", key,
-                                         value);
-        }
-        w.Plug("COM1", w.com1, 0);
-        w.Plug("COM2", w.com2, 1);
-        w.Create();
-        EXPECT_EQ(std::tuple(w.frame->CurrentSettings().port, w.frame->CurrentSettings().speed,
-                             w.frame->CurrentSettings().trace, w.frame->CurrentSettings().model),
-                  length == 241 ? std::tuple(2, 19200, 1, 1) : std::tuple(1, 9600, 0, 242));
-        ASSERT_EQ(w.frame->OpenPrinter(0), 1);  // the printer works all the same
-        EXPECT_EQ(w.sim.system.profileWrites.size(), length == 241 ? 4u : 0u);
-    }
-}
-
-TEST_F(FrameTest, AProgramNameLongerThanTheFetchIsNotCutDownToAParentFolder) {
-    std::string parent = "C:\\" + std::string(150, 'p');
-    sim.module.m_strFileName = parent + "\\" + std::string(140, 'q') + "\\lodevar.exe";
-    sim.system.SetProfileValue(parent + "\\User\\CommData.ini", "Lodevar", "PORT", "2");
-    Create();
-    EXPECT_EQ(frame->CurrentSettings().port, 1);
-    EXPECT_TRUE(sim.system.folders.empty() && sim.system.launches.empty());
-}
-
-// "<folder>\kovask.exe" of 259 characters fits, of 260 not.
-TEST(Monitor, OnlyIsUseOneOrNoneStartsKovaskByFullPathWithTheProcessIdWhenThePathFits) {
-    struct Case {
-        const char* isUse;
-        std::size_t folder;
-        bool started;
-    } cases[] = {{"1", 10, true},  {nullptr, 10, true},  {"0", 10, false},
-                 {"2", 10, false}, {nullptr, 248, true}, {nullptr, 249, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.folder);
-        Workstation w;
-        std::string folder = c.folder == 10 ? "C:\\Lodevar" : "C:\\" + std::string(c.folder - 3, 'f');
-        w.sim.module.m_strFileName = folder + "\\lodevar.exe";
-        if (c.isUse != nullptr) {
-            w.sim.system.SetProfileValue("qrva.ini", "KOVASK", "IS_USE", c.isUse);
-        }
-        w.Create();
-        ASSERT_EQ(w.sim.system.launches.size(), c.started ? 1u : 0u);
-        if (c.started) {
-            const sim::CSimSystem::Launch& launch = w.sim.system.launches[0];
-            EXPECT_EQ(std::tuple(launch.verb, launch.file, launch.parameters, launch.folder),
-                      std::tuple("open", folder + "\\kovask.exe", "4242", folder));
-        }
-    }
-}
 
 class SettingsDialogTest : public FrameTest {
 protected:

@@ -1,4 +1,4 @@
-// Start-up and its signal; the main window: the tray icon and menu, the gates, closing, the MSR poll.
+// Start-up and its signal; the main window: the tray icon, the gates, closing, the MSR poll.
 
 #include <gtest/gtest.h>
 
@@ -8,22 +8,6 @@
 #include "app/lodevar_app.h"
 #include "app_fixture.h"
 #include "cp949.h"
-#include "emu/printer_emulator.h"
-
-TEST(NoInitArgument, OnlyADashOrASlashFollowedByExactlyNoinitCounts) {
-    // A later non-match does not undo a match; the program name is not an argument.
-    // clang-format off
-    const std::pair<std::vector<const char*>, bool> cases[] = {
-        {{"p", "/noinit"}, true},   {{"p", "-noinit"}, true},  {{"p", "a", "b", "-noinit"}, true},
-        {{"p", "/noinit", "/NOINIT"}, true},  {{"p", "noinit"}, false},   {{"p", "+noinit"}, false},
-        {{"p", "/NOINIT"}, false},  {{"p", "/noinit2"}, false}, {{"p", "--noinit"}, false},
-        {{"p", "/", ""}, false},    {{"/noinit"}, false}};
-    // clang-format on
-    for (const auto& [argv, noinit] : cases) {
-        EXPECT_EQ(CLodevarApp::HasNoInitArgument(static_cast<int>(argv.size()), argv.data()), noinit)
-            << argv.back();
-    }
-}
 
 class StartupTest : public FrameTest {
 protected:
@@ -59,32 +43,13 @@ TEST_F(StartupTest, TheLauncherIsReleasedOnceStartUpHasEndedExceptAfterAClassFai
 TEST_F(FrameTest, CreationAddsTheTrayIconMinimisesAndNamesTheWindowAndTheIconComesBackCut) {
     Create();
     const auto& tray = sim.windows.TrayIcon();
-    EXPECT_TRUE(tray.shown);
     const auto* info = sim.windows.Find(Main());
-    EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand),
-              std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize));
-    EXPECT_EQ(std::tuple(frame->AutoReopen(), frame->Comm().m_bOpen), std::tuple(1, 0));
+    EXPECT_EQ(std::tuple(info->className, info->text, info->showCommand, tray.shown),
+              std::tuple("QRVA Bank Driver", "QRVA Bank Driver", os::kShowMinimize, true));
 
     frame->SetTip(std::string(200, 't'));
     sim.windows.Send(Main(), os::Message{os::kWmTaskbarCreated});
     EXPECT_EQ(std::tuple(tray.adds, tray.tip), std::tuple(2, std::string(127, 't')));  // the shell restarted
-}
-
-TEST_F(FrameTest, OnlyAReleasedButtonOpensTheTrayMenuAndEachCommandReachesItsHandler) {
-    Create();
-    sim.desktop.trayMenuChoices = {ID_APP_ABOUT, ID_TRAY_CONFIG, ID_TRAY_INIT, 0, ID_TRAY_EXIT};
-    for (std::intptr_t mouse : {0x200, 0x201, 0x203, 0x204, 0x206, 0x202, 0x205, 0x202, 0x205, 0x202}) {
-        EXPECT_EQ(sim.windows.Send(Main(), os::Message{WM_TRAYNOTIFY, kTrayIconId, mouse}), 1);
-        Pump();
-    }
-    // The initialise found no printer and asked; exit, with no client, asked nothing and closed the
-    // About box and the settings dialog, which were still open.
-    EXPECT_EQ(std::tuple(Shown("menu"), Shown("about"), Shown("property"), Shown("question"),
-                         sim.serial.OpenedNames().size(), Shown("yesno")),
-              std::tuple(5, 1, 1, 1, 2u, 0));
-    EXPECT_FALSE(sim.desktop.IsOpen(os::OperatorUi::kAbout) || sim.desktop.IsOpen(os::OperatorUi::kSettings));
-    EXPECT_FALSE(Alive(Main()));
-    EXPECT_TRUE(sim.windows.QuitPosted());
 }
 
 class CloseTest : public FrameTest {
@@ -101,23 +66,9 @@ protected:
     os::Window windowA = 0, windowB = 0;
 };
 
-TEST_F(CloseTest, AClientsShutdownPostsACloseThatAsksAndYesClosesEverything) {
-    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
-    EXPECT_EQ(Shown("yesno"), 0);
-    Pump();
-    ASSERT_EQ(Shown("yesno"), 1);
-    const auto& q = sim.desktop.AllShown().back();
-    EXPECT_EQ(std::tuple(q.text, q.caption, q.owner),
-              std::tuple(Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"), "Lodevar", Main()));
-    sim.windows.Send(Main(), os::Message{os::kWmClose});  // the question already open answers it
-    EXPECT_EQ(Shown("yesno"), 1);
-    EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(true));
-    EXPECT_FALSE(Alive(Main()) || Alive(windowA) || sim.windows.TrayIcon().shown);
-    EXPECT_TRUE(sim.windows.QuitPosted());
-}
-
-// A declined close leaves a running MSR wait alone, while the question is open too.
-TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
+// A declined close leaves a running MSR wait alone, while the question is open too; a client's
+// shutdown posts a close that asks again.
+TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWaitAndYesClosesEverything) {
     Plug("COM1", com1, 0);
     ASSERT_EQ(frame->OpenPrinter(0), 1);
     frame->StartMsrAdvise(a);
@@ -130,12 +81,21 @@ TEST_F(CloseTest, NoKeepsTheClientsTheIconAndARunningMsrWait) {
                                          static_cast<std::uintptr_t>(os::OperatorUi::kCloseQuestion)});
     EXPECT_TRUE(sim.desktop.IsOpen(os::OperatorUi::kCloseQuestion) && Alive(Main()));
     EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(false));
-    EXPECT_TRUE(Alive(Main()) && Alive(windowA) && sim.windows.TrayIcon().shown);
+    EXPECT_TRUE(Alive(windowA) && sim.windows.TrayIcon().shown && sim.windows.TimerSet(Main(), kMsrTimerId));
     EXPECT_EQ(std::tuple(frame->GateCount(), frame->MsrWaiting()), std::tuple(2u, 1));
-    EXPECT_TRUE(sim.windows.TimerSet(Main(), kMsrTimerId));
 
-    sim.windows.Send(Main(), os::Message{os::kWmClose});  // asked again
+    EXPECT_EQ(sim.windows.SendCopyData(Main(), 0x777, GATE_SHUTDOWN, nullptr, 0), 0);
+    EXPECT_EQ(Shown("yesno"), 1);
+    Pump();
+    ASSERT_EQ(Shown("yesno"), 2);
+    const auto& q = sim.desktop.AllShown().back();
+    EXPECT_EQ(std::tuple(q.text, q.caption, q.owner),
+              std::tuple(Cp949("수행중인 프로그램이 있습니다.\n종료 하시겠습니까?"), "Lodevar", Main()));
+    sim.windows.Send(Main(), os::Message{os::kWmClose});  // the question already open answers it
     EXPECT_EQ(Shown("yesno"), 2);
+    EXPECT_TRUE(sim.desktop.AnswerCloseQuestion(true));
+    EXPECT_FALSE(Alive(Main()) || Alive(windowA) || sim.windows.TrayIcon().shown ||
+                 !sim.windows.QuitPosted());
 }
 
 namespace {
@@ -182,53 +142,6 @@ TEST_F(FrameTest, AQuietCloseEndsTheRetryQuestionAsNoAndTheOperatorsUiAndClosesW
     EXPECT_FALSE(Alive(Main()) || sim.windows.TrayIcon().shown || !sim.windows.QuitPosted());
 }
 
-// At log-off the session may end; when it ends, the closing steps run before the message is
-// answered, in the middle of a passbook wait or of the retry question too: the process may be
-// ended as soon as the answer is given.
-TEST(EndSession, TheClosingStepsRunAtOnceAlsoDuringAPassbookWaitOrTheRetryQuestion) {
-    for (bool waiting : {true, false}) {
-        SCOPED_TRACE(waiting ? "passbook wait" : "question");
-        emu::CPrinterEmulator printer(0);  // no passbook ever comes
-        Workstation w;
-        if (waiting) {
-            w.SetIni("MODEL", "0");
-            w.sim.serial.Attach("COM1", &printer);
-        }
-        w.Create();
-        ClientWindow client;
-        CGate* gate = w.Register(client);
-        ASSERT_TRUE(OpenAllOperatorUi(w));
-        std::tuple<std::intptr_t, bool, bool> before{};    // query answered, window alive, port open
-        std::tuple<bool, bool, bool, bool, bool> after{};  // window, gate, icon, port, quit posted
-        auto endSession = [&] {
-            before = {w.sim.windows.Send(w.Main(), os::Message{os::kWmQueryEndSession}), w.Alive(w.Main()),
-                      w.sim.serial.IsOpen(w.frame->Comm().m_hPort)};
-            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 0});  // the session goes on after all
-            std::get<1>(before) = w.Alive(w.Main());
-            w.sim.windows.Send(w.Main(), os::Message{os::kWmEndSession, 1});
-            after = {w.Alive(w.Main()), w.Alive(gate->Window()), w.sim.windows.TrayIcon().shown,
-                     w.sim.serial.IsOpen(w.frame->Comm().m_hPort), w.sim.windows.QuitPosted()};
-        };
-        if (waiting) {
-            ASSERT_EQ(w.frame->OpenPrinter(0), 1);
-            const std::uint32_t start = w.sim.clock.Ticks();
-            w.sim.pump.Post(0, 0, endSession, 2000);
-            EXPECT_EQ(w.frame->PAPERIN(0), 242);
-            EXPECT_LT(w.sim.clock.Ticks() - start, 2000u + 200u);  // the wait ended with the session
-        } else {
-            w.sim.desktop.whileModal = endSession;
-            EXPECT_EQ(w.frame->OpenPrinter(0), 242);
-        }
-        EXPECT_EQ(before, std::tuple(1, true, waiting));
-        EXPECT_EQ(after, std::tuple(false, false, false, false, true));
-        Names ended = {"menu:cancelled", "about:cancelled", "property:cancelled", "yesno:cancelled"};
-        if (!waiting) {
-            ended.push_back("question:cancelled");
-        }
-        EXPECT_EQ(ShownWithEnds(w), ended);
-    }
-}
-
 TEST_F(CloseTest, AMainWindowDestroyedWithoutClosingTakesTheLiveGatesOfTheMapWithIt) {
     sim.windows.Send(windowA, os::Message{os::kWmClose});
     sim.windows.Destroy(Main());
@@ -267,7 +180,7 @@ TEST_F(CloseTest, ReleasingTheLastGateEndsTheMsrWaitAndAReleaseDestroysOnlyTheNe
     EXPECT_TRUE(Alive(windowB));
 
     frame->DestroyAllGates();
-    EXPECT_FALSE(Alive(windowB) || !frame->GateCount() == 0 || frame->MsrWaiting() != 0 ||
+    EXPECT_FALSE(Alive(windowB) || frame->GateCount() != 0 || frame->MsrWaiting() != 0 ||
                  sim.windows.TimerSet(Main(), kMsrTimerId));
 }
 
