@@ -39,27 +39,15 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
     return true;
 }
 
-int CFakePrinterLibrary::OpenPbpr(int a, int b, int c, int d) {
-    std::string line = "OpenPbpr(";
-    for (int value : {a, b, c, d}) {
-        line.append(std::to_string(value)).append(",");
+int CFakePrinterLibrary::Call(const char* name, char* buffer) {
+    if (std::strcmp(name, "ReadMsrw") == 0) {
+        readBufferZeroed = buffer != nullptr &&
+                           std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
+        if (buffer != nullptr) {
+            std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
+        }
     }
-    line.back() = ')';
-    int answer = openAnswers.empty() ? 1 : openAnswers.front();
-    if (openAnswers.size() > 1) {
-        openAnswers.erase(openAnswers.begin());
-    }
-    return Log(line, answer);
-}
-
-int CFakePrinterLibrary::ReadMsrw(char* buffer) {
-    Log("ReadMsrw()", 0);
-    readBufferZeroed =
-        buffer != nullptr && std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
-    if (buffer != nullptr) {
-        std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
-    }
-    return readMsrAnswer;
+    return Answer(name, "");
 }
 
 std::string CFakePrinterLibrary::Quote(const char* text) {
@@ -78,12 +66,23 @@ std::string CFakePrinterLibrary::Quote(const char* text) {
     return out + "\"";
 }
 
-int CFakePrinterLibrary::Log(std::string line, int answer) {
-    calls.push_back(std::move(line));
+int CFakePrinterLibrary::Answer(std::string_view name, const std::string& arguments) {
+    calls.push_back(std::string(name) + "(" + arguments + ")");
     if (listener) {
         listener(calls.back());
     }
-    return answer;
+    if (name == "OpenPbpr") {
+        const int answer = openAnswers.empty() ? 1 : openAnswers.front();
+        if (openAnswers.size() > 1) {
+            openAnswers.erase(openAnswers.begin());
+        }
+        return answer;
+    }
+    return name == "PrtIsPowerOn" ? powerAnswer
+           : name == "OpenMsrw"   ? openMsrAnswer
+           : name == "ReadMsrw"   ? readMsrAnswer
+           : name == "WriteMsrw"  ? writeAnswer
+                                 : (name == "WriteCommand" || name == "ExpelPaper" || name == "SetPrtPortID");
 }
 
 }  // namespace fake

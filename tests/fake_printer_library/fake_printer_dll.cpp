@@ -7,7 +7,6 @@
 #include <string>
 #include <type_traits>
 
-#include "comm/printer_library.h"
 #include "tests/fake_printer_library/fake_printer_core.h"
 
 namespace {
@@ -46,14 +45,7 @@ fake::CFakePrinterLibrary& Core() {
 }  // namespace
 
 extern "C" {
-
-#define LODEVAR_FAKE_EXPORT(name, parameters, arguments) \
-    int LODEVAR_WINAPI name parameters {                 \
-        return Core().name arguments;                    \
-    }
-LODEVAR_FAKE_ENTRY_POINTS(LODEVAR_FAKE_EXPORT)
-#undef LODEVAR_FAKE_EXPORT
-
+LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_FAKE_ENTRY)
 }  // extern "C"
 
 // Every export has exactly the pointer type the driver casts it to.
