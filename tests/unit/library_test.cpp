@@ -68,7 +68,8 @@ TEST(LibraryBinding, LoadsTheFileBesideTheProgramBindsEveryNameInOrderAndFreesIt
                       Calls(kExportOrder.begin(),
                             kExportOrder.begin() + std::min(missing + 1, kExportOrder.size())));
             std::size_t bound = 0;
-#define LODEVAR_COUNT_SLOT(name, type) bound += comm.m_p##name == fake::native::name ? 1 : 0;
+#define LODEVAR_COUNT_SLOT(name, type) \
+    bound += reinterpret_cast<os::Proc>(comm.m_p##name) == fake::Exports().at(#name) ? 1 : 0;
             LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_COUNT_SLOT)
 #undef LODEVAR_COUNT_SLOT
             EXPECT_EQ(std::tuple(bound, comm.m_bLibLoaded),
