@@ -28,8 +28,6 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
         return true;
     }
     int* target = name == "FAKE_PBPR_POWER"          ? &powerAnswer
-                  : name == "FAKE_PBPR_OPEN_MSR"     ? &openMsrAnswer
-                  : name == "FAKE_PBPR_READ_MSR"     ? &readMsrAnswer
                   : name == "FAKE_PBPR_WRITE_ANSWER" ? &writeAnswer
                                                      : nullptr;
     if (target == nullptr || numbers.size() != 1) {

@@ -31,10 +31,8 @@ public:
     // takes a comma-separated list. False, changing nothing, for another name or a value that is
     // no whole decimal integer.
     bool Apply(std::string_view name, std::string_view value);
-    static constexpr const char* kSettingNames[] = {
-        "FAKE_PBPR_POWER",    "FAKE_PBPR_OPEN_ANSWERS", "FAKE_PBPR_OPEN_MSR",
-        "FAKE_PBPR_READ_MSR", "FAKE_PBPR_STRIPE",       "FAKE_PBPR_WRITE_ANSWER",
-    };
+    static constexpr const char* kSettingNames[] = {"FAKE_PBPR_POWER", "FAKE_PBPR_OPEN_ANSWERS",
+                                                    "FAKE_PBPR_STRIPE", "FAKE_PBPR_WRITE_ANSWER"};
 
     // A call of the entry point `name`, by the kind of its parameters; each is logged and answered.
     int Call(const char* name) { return Answer(name, ""); }
