@@ -38,12 +38,9 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
 }
 
 int CFakePrinterLibrary::Call(const char* name, char* buffer) {
-    if (std::strcmp(name, "ReadMsrw") == 0) {
-        readBufferZeroed = buffer != nullptr &&
-                           std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
-        if (buffer != nullptr) {
-            std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
-        }
+    if (std::strcmp(name, "ReadMsrw") == 0 && buffer != nullptr) {
+        readBufferZeroed = std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
+        std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
     }
     return Answer(name, "");
 }

@@ -12,12 +12,8 @@
 namespace {
 
 void AppendLine(const std::string& path, const std::string& line) {
-    if (path.empty()) {
-        return;
-    }
-    if (std::FILE* file = std::fopen(path.c_str(), "ab")) {
-        std::fputs(line.c_str(), file);
-        std::fputc('\n', file);
+    if (std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "ab")) {
+        std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
 }

@@ -30,9 +30,7 @@ const sim::CSimLibraryLoader::Exports& Exports() {
 
 void Register(sim::CSimLibraryLoader& loader, const std::string& fullPath, const char* omit) {
     sim::CSimLibraryLoader::Exports exports = Exports();
-    if (omit != nullptr) {
-        exports.erase(omit);
-    }
+    exports.erase(omit != nullptr ? omit : "");
     loader.Register(fullPath, std::move(exports));
 }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "comm/comm.h"
 #include "emu/scripted_peer.h"
@@ -53,7 +53,7 @@ struct CommLink {
         return bytes;
     }
     // Each of `replies` answers one `request`, in order.
-    void Answers(const std::string& request, std::initializer_list<std::string> replies) {
+    void Answers(const std::string& request, const std::vector<std::string>& replies) {
         for (const std::string& reply : replies) {
             printer.Answer(reply, request);
         }

@@ -19,8 +19,6 @@ const char kStatus0[] = "\033j";
 const char kNothingIn[] = "\x02?r\x50\x03";
 const char kPassbookIn[] = "\x02?r\x41\x03";
 const char kChitIn[] = "\x02?r\x42\x03";
-const char kStatus1[] = "\033h";
-const std::string kNothingIn1("\x40?\x01");
 
 // The driver's end of a line to an emulated printer, on a clock the test moves by hand.
 template <int kFamily>
@@ -29,16 +27,13 @@ protected:
     void Send(const std::string& bytes) {
         printer.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
     }
-    std::string Take() {
-        std::string bytes(printer.Readable(now), '\0');
-        printer.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), now);
-        return bytes;
-    }
     // Sends a request and takes what has arrived `waitMs` later.
     std::string Ask(const std::string& request, std::uint32_t waitMs = 5) {
         Send(request);
         now += waitMs;
-        return Take();
+        std::string bytes(printer.Readable(now), '\0');
+        printer.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), now);
+        return bytes;
     }
     // One command between begin and end, as the driver sends it to family 1.
     void Command(const std::string& command) { Send("\033m" + command + "\033j"); }
@@ -96,7 +91,7 @@ TEST_F(Family1, ColumnIsInHalfColumnsShiftCodesGoAttributesApplyToWhatFollowsAnd
     Send("\033u\033i007TEXT");
     EXPECT_EQ(std::tuple(printer.Loaded(), printer.Page().Lines().size()), std::tuple(Medium::Passbook, 3u));
     Command("\033u");
-    EXPECT_EQ(Ask(kStatus1), kNothingIn1);
+    EXPECT_EQ(Ask("\033h"), "\x40?\x01");  // nothing in
 }
 
 TEST_F(Family0, EachControlSwitchReachesThePrinter) {
@@ -144,19 +139,17 @@ TEST(EmuPage, OverprintingHalfAWideCharacterBlanksTheOtherHalf) {
 template <int kFamily>
 class DriverOn : public ::testing::Test {
 protected:
-    DriverOn() : printer(kFamily), comm(sim.Platform()) {
+    void SetUp() override {
         sim.serial.Attach("COM1", &printer);
         sim.pump.PostKeyDown(27, 60000);  // a wait that never ends: the operator gives up after a minute
-    }
-    void SetUp() override {
         ASSERT_NE(comm.OpenPort(1, 9600, 8, 0, 0), 0);
         ASSERT_EQ(comm.ProbeFamily(), kFamily);
         comm.m_nFamily = kFamily;
     }
 
     sim::CSimPlatform sim;
-    emu::CPrinterEmulator printer;
-    CComm comm;
+    emu::CPrinterEmulator printer{kFamily};
+    CComm comm{sim.Platform()};
     char buffer[100] = {};
 };
 

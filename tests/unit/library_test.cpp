@@ -65,8 +65,8 @@ TEST(LibraryBinding, LoadsTheFileBesideTheProgramBindsEveryNameInOrderAndFreesIt
                        complete ? nullptr : kExportOrder[missing].c_str());
         {
             CComm comm(sim.Platform());
-            EXPECT_EQ(comm.LoadPrinterLibrary(), complete ? 1 : 0);
-            EXPECT_EQ(sim.library.LoadAttempts(), Calls{"C:\\Lodevar\\VSK_ALL.dll"});
+            EXPECT_EQ((std::tuple{comm.LoadPrinterLibrary(), sim.library.LoadAttempts()}),
+                      std::tuple(complete ? 1 : 0, Calls{"C:\\Lodevar\\VSK_ALL.dll"}));
             EXPECT_EQ(sim.library.Lookups(),
                       Calls(kExportOrder.begin(),
                             kExportOrder.begin() + std::min(missing + 1, kExportOrder.size())));
@@ -173,8 +173,7 @@ TEST_F(LibraryTest, AStripeReadDropsTheFirstCharacterAndCutsTheRestToTheCapacity
     for (bool poll : {false, true}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(::testing::Message()
-                         << c.openAnswer << " " << c.readAnswer << " " << c.stripe.substr(0, 12) << " "
-                         << c.capacity << (poll ? " poll" : ""));
+                         << "row " << &c - cases << (poll ? " by MsrPoll" : " by MsrRead"));
             library.calls.clear();
             comm.m_strError = "before";
             std::tie(library.openMsrAnswer, library.readMsrAnswer, library.stripe) =
@@ -230,8 +229,8 @@ TEST_F(LibraryTest, WithoutABoundLibraryEveryCallSiteFailsOrSkips) {
         comm.m_strError = "before";
         char buffer[16] = "keep";
         const Sleeps before = sim.clock.Sleeps();
-        EXPECT_EQ(comm.PaperIn(0), 0);
-        EXPECT_EQ(sim.clock.Sleeps(), before);  // no pause before a call that cannot be made
+        // No pause before a call that cannot be made.
+        EXPECT_EQ((std::tuple{comm.PaperIn(0), sim.clock.Sleeps()}), std::tuple(0, before));
         EXPECT_EQ((std::tuple{comm.MsrRead(buffer, sizeof(buffer)), comm.MsrPoll(buffer, sizeof(buffer)),
                               std::string(buffer), comm.MsrWrite("DATA"), comm.m_strError, comm.PaperOut(),
                               comm.InitPrinter(), library.calls.size(), comm.m_nFamily}),

@@ -191,10 +191,9 @@ TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
         std::vector<std::string> replies;  // one per request, in order
         int code;
         int requests;
-        int clears;          // one after every reply that is no medium or normal status
-        std::size_t pauses;  // of 100 ms, after every failed attempt
-        std::uint32_t minMs;
-        std::uint32_t maxMs;
+        int clears;                  // one after every reply that is no medium or normal status
+        std::size_t pauses;          // of 100 ms, after every failed attempt
+        std::uint32_t minMs, maxMs;  // the time taken
         const char* text;
     } cases[] = {{{FrameA('A')}, 65, 1, 0, 0, 0, 10, "통장이 들어와 있음"},
                  {{FrameA(0x90)}, 144, 1, 1, 0, 0, 10, "매체에 이물질 있음"},  // the status byte is unsigned
@@ -207,9 +206,7 @@ TEST(StatusA, EachReplyGivesItsCodeAfterItsRequestsClearsAndPauses) {
         SCOPED_TRACE(c.code);
         CommLink link;
         link.Open(0);
-        for (const std::string& reply : c.replies) {
-            link.printer.Answer(reply, kStatusRequestA);
-        }
+        link.Answers(kStatusRequestA, c.replies);
         std::uint32_t start = link.Now();
         EXPECT_EQ(
             (std::tuple{link.comm.QueryStatusA(), CountOf(link.Written(), kStatusRequestA),
@@ -283,9 +280,8 @@ TEST_F(FamilyBTest,
               std::tuple(9, Sleeps(9, 100)));
 
     comm.m_strError = "before";
-    printer.Answer("M", kStatusRequestB);
+    Answers(kStatusRequestB, {"M", "M~~1234567890ABCDEF\xff"});
     EXPECT_EQ((std::tuple{comm.QueryStatusB(), comm.m_strError}), std::tuple(241, "before"));
-    printer.Answer("M~~1234567890ABCDEF\xff", kStatusRequestB);
     EXPECT_EQ((std::tuple{comm.QueryStatusB(), std::string(comm.m_szMsrReply + 2), comm.m_strError}),
               std::tuple(134, "1234567890ABCDEF", Cp949("MSR을 정상적으로 읽었음")));
     printer.Answer("M~~1234", kStatusRequestB);  // the rest of the data follows 10 ms later
@@ -410,15 +406,13 @@ TEST_F(FamilyATest, AChitPrintEndsOnAPrinterErrorWithoutWritingTheText) {
 TEST_F(FamilyATest, AStripeReadIsCutToTheCallersBufferAndAnOverlongFrameEndsItUnwritten) {
     Reports('A');
     printer.Answer("\002\033s12:34567890ABCD:\003", "\033]");
-    char buffer[24];
-    std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 8), std::string(buffer, 9), comm.m_strError}),
+    std::string buffer(24, '#');
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer.data(), 8), buffer.substr(0, 9), comm.m_strError}),
               std::tuple(1, std::string("1234567\0#", 9), Cp949("MSR을 정상적으로 읽었음")));
-
     printer.Answer("\002\033s" + std::string(150, '9') + "\003", "\033]");
-    std::memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ((std::tuple{comm.MsrRead(buffer, 20), buffer[20]}),
-              std::tuple(241, '#'));  // nothing past the capacity
+    buffer.assign(24, '#');
+    // Nothing past the capacity.
+    EXPECT_EQ((std::tuple{comm.MsrRead(buffer.data(), 20), buffer[20]}), std::tuple(241, '#'));
 }
 
 TEST_F(FamilyATest, NoiseThatNeverStartsAFrameEndsTheStripeReadAfterTenSeconds) {
