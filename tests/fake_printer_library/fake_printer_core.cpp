@@ -28,8 +28,6 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
         return true;
     }
     int* target = name == "FAKE_PBPR_POWER"          ? &powerAnswer
-                  : name == "FAKE_PBPR_OPEN_MSR"     ? &openMsrAnswer
-                  : name == "FAKE_PBPR_READ_MSR"     ? &readMsrAnswer
                   : name == "FAKE_PBPR_WRITE_ANSWER" ? &writeAnswer
                                                      : nullptr;
     if (target == nullptr || numbers.size() != 1) {
@@ -39,27 +37,12 @@ bool CFakePrinterLibrary::Apply(std::string_view name, std::string_view value) {
     return true;
 }
 
-int CFakePrinterLibrary::OpenPbpr(int a, int b, int c, int d) {
-    std::string line = "OpenPbpr(";
-    for (int value : {a, b, c, d}) {
-        line.append(std::to_string(value)).append(",");
-    }
-    line.back() = ')';
-    int answer = openAnswers.empty() ? 1 : openAnswers.front();
-    if (openAnswers.size() > 1) {
-        openAnswers.erase(openAnswers.begin());
-    }
-    return Log(line, answer);
-}
-
-int CFakePrinterLibrary::ReadMsrw(char* buffer) {
-    Log("ReadMsrw()", 0);
-    readBufferZeroed =
-        buffer != nullptr && std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
-    if (buffer != nullptr) {
+int CFakePrinterLibrary::Call(const char* name, char* buffer) {
+    if (std::strcmp(name, "ReadMsrw") == 0 && buffer != nullptr) {
+        readBufferZeroed = std::all_of(buffer, buffer + kReadBufferBytes, [](char c) { return c == '\0'; });
         std::memcpy(buffer, stripe.c_str(), std::min(stripe.size() + 1, kReadBufferBytes));
     }
-    return readMsrAnswer;
+    return Answer(name, "");
 }
 
 std::string CFakePrinterLibrary::Quote(const char* text) {
@@ -78,12 +61,23 @@ std::string CFakePrinterLibrary::Quote(const char* text) {
     return out + "\"";
 }
 
-int CFakePrinterLibrary::Log(std::string line, int answer) {
-    calls.push_back(std::move(line));
+int CFakePrinterLibrary::Answer(std::string_view name, const std::string& arguments) {
+    calls.push_back(std::string(name) + "(" + arguments + ")");
     if (listener) {
         listener(calls.back());
     }
-    return answer;
+    if (name == "OpenPbpr") {
+        const int answer = openAnswers.empty() ? 1 : openAnswers.front();
+        if (openAnswers.size() > 1) {
+            openAnswers.erase(openAnswers.begin());
+        }
+        return answer;
+    }
+    return name == "PrtIsPowerOn" ? powerAnswer
+           : name == "OpenMsrw"   ? openMsrAnswer
+           : name == "ReadMsrw"   ? readMsrAnswer
+           : name == "WriteMsrw"  ? writeAnswer
+                                 : (name == "WriteCommand" || name == "ExpelPaper" || name == "SetPrtPortID");
 }
 
 }  // namespace fake

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "comm/printer_library.h"
+
 namespace fake {
 
 // The fake printer library: the answers a test chooses and the log of every call the driver made.
@@ -16,7 +18,8 @@ class CFakePrinterLibrary {
 public:
     static constexpr std::size_t kReadBufferBytes = 512;  // what the driver hands ReadMsrw
 
-    // ---- the answers ------------------------------------------------------------------------
+    // ---- the answers; WriteCommand, ExpelPaper and SetPrtPortID answer 1, the other entry points 0
+    // (only their presence matters) ------------------------------------------------------------
     int powerAnswer = 1;              // PrtIsPowerOn: 1 means switched on
     std::vector<int> openAnswers{1};  // successive OpenPbpr answers; the last one repeats
     int openMsrAnswer = 1;            // OpenMsrw
@@ -28,31 +31,17 @@ public:
     // takes a comma-separated list. False, changing nothing, for another name or a value that is
     // no whole decimal integer.
     bool Apply(std::string_view name, std::string_view value);
-    static constexpr const char* kSettingNames[] = {
-        "FAKE_PBPR_POWER",    "FAKE_PBPR_OPEN_ANSWERS", "FAKE_PBPR_OPEN_MSR",
-        "FAKE_PBPR_READ_MSR", "FAKE_PBPR_STRIPE",       "FAKE_PBPR_WRITE_ANSWER",
-    };
+    static constexpr const char* kSettingNames[] = {"FAKE_PBPR_POWER", "FAKE_PBPR_OPEN_ANSWERS",
+                                                    "FAKE_PBPR_STRIPE", "FAKE_PBPR_WRITE_ANSWER"};
 
-    // ---- the entry points: WriteCommand, ExpelPaper and SetPrtPortID answer 1, the ones not
-    // chosen above 0 (only their presence matters) -------------------------------------------
-    int OpenPbpr(int a, int b, int c, int d);
-    int ReadMsrw(char* buffer);
-    int WriteCommand(const char* command) { return Log("WriteCommand", command, 1); }
-    int WriteOnlineCommand(const char* command) { return Log("WriteOnlineCommand", command, 0); }
-    int PrintPbprData(const char* data) { return Log("PrintPbprData", data, 0); }
-    int OpenMsrw() { return Log("OpenMsrw()", openMsrAnswer); }
-    int WriteMsrw(const char* data) { return Log("WriteMsrw", data, writeAnswer); }
-    int ExpelPaper() { return Log("ExpelPaper()", 1); }
-    int SetPrtPortID(const char* port) { return Log("SetPrtPortID", port, 1); }
-    int GetPrtPortID(char* /*buffer, of a size unknown: untouched*/) { return Log("GetPrtPortID()", 0); }
-    int InitPrinterEnv() { return Log("InitPrinterEnv()", 0); }
-    int CheckPrtSelfID() { return Log("CheckPrtSelfID()", 0); }
-    int PrtIsPowerOn() { return Log("PrtIsPowerOn()", powerAnswer); }
-    int OpenComm() { return Log("OpenComm()", 0); }
-    int PrinterInit() { return Log("PrinterInit()", 0); }
-    int CloseComm() { return Log("CloseComm()", 0); }
-    int EjectPaper() { return Log("EjectPaper()", 0); }
-    int FilePrinting(const char* path) { return Log("FilePrinting", path, 0); }
+    // A call of the entry point `name`, by the kind of its parameters; each is logged and answered.
+    int Call(const char* name) { return Answer(name, ""); }
+    int Call(const char* name, const char* text) { return Answer(name, Quote(text)); }
+    int Call(const char* name, char* buffer);  // ReadMsrw fills it; others leave it untouched
+    int Call(const char* name, int a, int b, int c, int d) {
+        return Answer(name, std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + "," +
+                                std::to_string(d));
+    }
 
     // ---- what the driver did ----------------------------------------------------------------
     std::vector<std::string> calls;
@@ -63,32 +52,17 @@ public:
     static std::string Quote(const char* text);
 
 private:
-    int Log(std::string line, int answer);
-    int Log(const char* entry, const char* text, int answer) {
-        return Log(std::string(entry).append("(").append(Quote(text)).append(")"), answer);
-    }
+    int Answer(std::string_view name, const std::string& arguments);
 };
 
 }  // namespace fake
 
-// X(entry name, parameters, arguments): every entry point with its own parameter list, for the forms
-// that define one function per entry point.
-#define LODEVAR_FAKE_ENTRY_POINTS(X)                        \
-    X(OpenPbpr, (int a, int b, int c, int d), (a, b, c, d)) \
-    X(WriteCommand, (const char* text), (text))             \
-    X(WriteOnlineCommand, (const char* text), (text))       \
-    X(PrintPbprData, (const char* text), (text))            \
-    X(OpenMsrw, (), ())                                     \
-    X(ReadMsrw, (char* buffer), (buffer))                   \
-    X(WriteMsrw, (const char* text), (text))                \
-    X(ExpelPaper, (), ())                                   \
-    X(SetPrtPortID, (const char* text), (text))             \
-    X(GetPrtPortID, (char* buffer), (buffer))               \
-    X(InitPrinterEnv, (), ())                               \
-    X(CheckPrtSelfID, (), ())                               \
-    X(PrtIsPowerOn, (), ())                                 \
-    X(OpenComm, (), ())                                     \
-    X(PrinterInit, (), ())                                  \
-    X(CloseComm, (), ())                                    \
-    X(EjectPaper, (), ())                                   \
-    X(FilePrinting, (const char* text), (text))
+// Defines the entry point `name` of the driver's list with the parameters of its pointer type, calling
+// the `Core()` of the file that expands it.
+#define LODEVAR_FAKE_ENTRY(name, type) int LODEVAR_WINAPI name LODEVAR_FAKE_##type(#name)
+#define LODEVAR_FAKE_PbprOpenPbpr(name) (int a, int b, int c, int d) LODEVAR_FAKE_CALL((name, a, b, c, d))
+#define LODEVAR_FAKE_PbprTextCall(name) (const char* text) LODEVAR_FAKE_CALL((name, text))
+#define LODEVAR_FAKE_PbprBufferCall(name) (char* buffer) LODEVAR_FAKE_CALL((name, buffer))
+#define LODEVAR_FAKE_PbprPlainCall(name) () LODEVAR_FAKE_CALL((name))
+#define LODEVAR_FAKE_CALL(arguments) \
+    { return Core().Call arguments; }

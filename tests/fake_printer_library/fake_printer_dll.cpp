@@ -7,18 +7,13 @@
 #include <string>
 #include <type_traits>
 
-#include "comm/printer_library.h"
 #include "tests/fake_printer_library/fake_printer_core.h"
 
 namespace {
 
 void AppendLine(const std::string& path, const std::string& line) {
-    if (path.empty()) {
-        return;
-    }
-    if (std::FILE* file = std::fopen(path.c_str(), "ab")) {
-        std::fputs(line.c_str(), file);
-        std::fputc('\n', file);
+    if (std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "ab")) {
+        std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
 }
@@ -46,14 +41,7 @@ fake::CFakePrinterLibrary& Core() {
 }  // namespace
 
 extern "C" {
-
-#define LODEVAR_FAKE_EXPORT(name, parameters, arguments) \
-    int LODEVAR_WINAPI name parameters {                 \
-        return Core().name arguments;                    \
-    }
-LODEVAR_FAKE_ENTRY_POINTS(LODEVAR_FAKE_EXPORT)
-#undef LODEVAR_FAKE_EXPORT
-
+LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_FAKE_ENTRY)
 }  // extern "C"
 
 // Every export has exactly the pointer type the driver casts it to.

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "comm/printer_library.h"
 #include "os/sim/sim_library.h"
 #include "tests/fake_printer_library/fake_printer_core.h"
 
@@ -12,11 +11,8 @@ namespace fake {
 
 void Install(CFakePrinterLibrary* core);
 
-namespace native {
-#define LODEVAR_FAKE_DECLARE(name, type) extern const type name;
-LODEVAR_PRINTER_LIBRARY_ENTRIES(LODEVAR_FAKE_DECLARE)
-#undef LODEVAR_FAKE_DECLARE
-}  // namespace native
+// The entry points by name, as the simulated loader hands them out.
+const sim::CSimLibraryLoader::Exports& Exports();
 
 // Registers the entry points, all or all but `omit`, with the simulated loader as `fullPath`.
 void Register(sim::CSimLibraryLoader& loader, const std::string& fullPath, const char* omit = nullptr);

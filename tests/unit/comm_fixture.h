@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "comm/comm.h"
 #include "emu/scripted_peer.h"
@@ -25,6 +26,10 @@ inline std::string FrameA(unsigned char status) {
 inline std::string AnswerB(unsigned char bits) {
     return "\100x" + std::string(1, static_cast<char>(bits));
 }
+// For a time taken: within [low, high].
+inline bool Within(std::uint32_t value, std::uint32_t low, std::uint32_t high) {
+    return low <= value && value <= high;
+}
 inline const std::string kStatusRequestA = "\033j";
 inline const std::string kStatusRequestB = "\033h";
 inline const std::string kClearA = "\033l";
@@ -41,6 +46,18 @@ struct CommLink {
         sim.serial.ClearWire();
     }
     std::string Written() const { return sim.serial.Written(); }
+    // What was written since the last look, which is forgotten.
+    std::string Sent() {
+        std::string bytes = Written();
+        sim.serial.ClearWire();
+        return bytes;
+    }
+    // Each of `replies` answers one `request`, in order.
+    void Answers(const std::string& request, const std::vector<std::string>& replies) {
+        for (const std::string& reply : replies) {
+            printer.Answer(reply, request);
+        }
+    }
     std::uint32_t Now() { return sim.clock.Ticks(); }
 
     sim::CSimPlatform sim;
