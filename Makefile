@@ -35,8 +35,7 @@ build-demo:
 	cmake --preset native
 	cmake --build --preset native -j $(JOBS) --target lodevar-emu
 	cmake --preset mingw-x64
-	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
-		fake_printer_library
+	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient desktop-tool fake_printer_library
 
 bench: deps build-bench
 	scripts/bench
@@ -47,8 +46,8 @@ build-bench:
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS) --target lodevar-emu lodevar-protocol-time
 	cmake --preset mingw-x64
-	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient e2e-launcher desktop-tool \
-		fake_printer_library bench-client bare-window bench-floor
+	cmake --build --preset mingw-x64 -j $(JOBS) --target lodevar pbclient desktop-tool fake_printer_library \
+		bench-client bare-window bench-floor
 
 deps:
 	scripts/install-deps.sh

@@ -18,7 +18,7 @@
 #                     first: "No" keeps the driver and the gate, "Yes" ends the driver
 #   example           the C example of docs/developer-guide.md (TELLER_EXAMPLE) runs its session and
 #                     its two lines are on the page
-# Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, FAKE_LIBRARY and what harness.sh needs.
+# Needs PBCLIENT, LODEVAR_EXE, DESKTOP_TOOL, FAKE_LIBRARY and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
 readonly kPbclient=${PBCLIENT:?PBCLIENT names pbclient.exe}

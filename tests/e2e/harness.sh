@@ -13,8 +13,8 @@
 #   LODEVAR_E2E_RUN_TIMEOUT  seconds a Windows program may run (default: 60)
 #   LODEVAR_E2E_EMU_LIFETIME seconds an emulator may run (default: 300)
 # For the driver itself (CTest sets them too):
-#   LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL, KOVASK  lodevar.exe, the launcher, the desktop tool and
-#                         the stand-in monitor program
+#   LODEVAR_EXE, DESKTOP_TOOL, KOVASK  lodevar.exe, the desktop tool (also the launcher) and the
+#                         stand-in monitor program
 #
 # Functions: e2e_setup, e2e_start_emu, e2e_emu, e2e_point_port, e2e_unplug, e2e_run, e2e_check_eq,
 # e2e_check_match, e2e_check_range, e2e_finish; for the driver: e2e_locale, e2e_install_driver,
@@ -347,12 +347,12 @@ e2e_install_driver() {
     E2E_APP_WIN="Z:${E2E_APP//\//\\}"
 }
 
-# e2e_launch [ARG...]: starts the launcher in the background; it starts the driver with the
-# arguments and waits up to 30 s for the start-up signal. e2e_launched collects its answer.
+# e2e_launch [ARG...]: starts the launcher (desktop-tool launch) in the background; it starts the
+# driver with the arguments and waits up to 30 s for the start-up signal. e2e_launched collects its answer.
 e2e_launch() {
-    [ -n "${LAUNCHER:-}" ] || e2e_abort "LAUNCHER names e2e-launcher.exe"
+    [ -n "${DESKTOP_TOOL:-}" ] || e2e_abort "DESKTOP_TOOL names desktop-tool.exe"
     : >"$E2E_TMP/launch.out"
-    timeout -k 5 60 wine "$LAUNCHER" -t 30000 "$E2E_APP/lodevar.exe" "$@" \
+    timeout -k 5 60 wine "$DESKTOP_TOOL" launch 30000 "$E2E_APP/lodevar.exe" "$@" \
         </dev/null >"$E2E_TMP/launch.out" 2>"$E2E_TMP/launch.err" &
     E2E_LAUNCHER=$!
     E2E_PIDS+=("$E2E_LAUNCHER")

@@ -14,7 +14,7 @@
 #   unanswered  a workstation whose printer is off: the installed driver's question is up and
 #             nobody answers it; a silent upgrade still closes the driver and installs, and a
 #             silent uninstall still closes it and removes the programs
-# Needs INSTALLER, LAUNCHER, DESKTOP_TOOL, LODEVAR_EXE, PBCLIENT, SERIAL_PROBE (portcheck.exe) and
+# Needs INSTALLER, DESKTOP_TOOL, LODEVAR_EXE, PBCLIENT, SERIAL_PROBE (portcheck.exe) and
 # what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 

@@ -12,7 +12,7 @@
 #           initialise, the link lost during a print, a quiet close. The log holds those lines (and
 #           no printed text), the full file was put aside, both within their bound; the tray tip
 #           and balloons, read back from the shell's tooltips, follow the printer's state
-# Needs DLL_CLIENT, CLIENT_DLL, PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL and what
+# Needs DLL_CLIENT, CLIENT_DLL, PBCLIENT, LODEVAR_EXE, DESKTOP_TOOL and what
 # harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
@@ -78,8 +78,7 @@ read-stripe${kTab}1${kTab}DONE
 stripe${kTab}[1234-5678-9012-3]
 eject${kTab}1${kTab}DONE
 read-stripe, no passbook${kTab}-1005${kTab}LVC_E_TIMEOUT
-release${kTab}1${kTab}DONE
-failures${kTab}0"
+release${kTab}1${kTab}DONE"
     e2e_check_eq "the two lines on the passbook" "$(cut -f 2,3,9 "$E2E_LINES" | tr '\t\n' ': ')" \
         "3:2:DLL CLIENT 4:2:디엘엘 고객 "
 }
