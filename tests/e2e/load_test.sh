@@ -11,7 +11,7 @@
 # its prints on the page exactly when they answered 1. The load runs twice; the driver's private
 # memory after each run is within 10% of what it was before the first. docs/failure-modes.md says
 # how the memory is read and why.
-# Needs PBCLIENT, LODEVAR_EXE, LAUNCHER, DESKTOP_TOOL and what harness.sh needs.
+# Needs PBCLIENT, LODEVAR_EXE, DESKTOP_TOOL and what harness.sh needs.
 source "$(dirname "$0")/harness.sh"
 
 readonly kPbclient=${PBCLIENT:?PBCLIENT names pbclient.exe}
