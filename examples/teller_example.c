@@ -42,7 +42,8 @@ int main(void) {
     }
     /* Row 3, column 2, Godic at normal size. */
     if (result == LVC_DONE) {
-        result = show("print row 3", lvc_print(client, 3, 2, LVC_FONT_GODIC, "2026-12-06  DEPOSIT      150,000"));
+        result =
+            show("print row 3", lvc_print(client, 3, 2, LVC_FONT_GODIC, "2026-12-06  DEPOSIT      150,000"));
     }
     /* The driver prints code page 949: convert the UTF-8 text first. */
     if (result == LVC_DONE) {
