@@ -12,7 +12,6 @@
 namespace {
 
 constexpr char kLog[] = "C:\\Lodevar\\User\\Lodevar.log";
-constexpr char kOldLog[] = "C:\\Lodevar\\User\\Lodevar.log.1";
 
 // The log's lines without their time stamps ("2026-12-06 09:30:00.000 ").
 std::vector<std::string> LogEvents(const std::string& text) {

@@ -8,6 +8,7 @@
 #include "base/status_codes.h"
 #include "client/lodevar_client.h"
 #include "cp949.h"
+#include "gate/request.h"
 #include "lodevar_version.h"
 
 // The driver's other texts are checked where they are shown: the link and library tests, the end-to-end
@@ -34,6 +35,30 @@ TEST(StatusCodes, EveryCodeHasItsNameAndItsTextInCodePage949) {
         EXPECT_EQ(status::Name(code) != nullptr ? status::Name(code) : "", name) << code;
         EXPECT_EQ(status::Text(code) != nullptr ? status::Text(code) : "", utf8.empty() ? "" : Cp949(utf8))
             << code;
+    }
+}
+
+TEST(ClientKit, BuildsARequestAtEachBoundThatTheGateReadsAndRefusesOnePast) {
+    const int I = LVC_IMMEDIATE, Q = LVC_QUEUED;
+    using Call = std::tuple<int, char, int, int, char, int>;  // mode, letter, fields, option, data length
+    // clang-format off
+    const std::pair<Call, Call> pairs[] = {
+        {{I, 'L', 0, 0, '3', 128}, {I, 'L', 0, 0, '3', 129}}, {{I, 'M', 0, 0, '0', 127}, {I, 'M', 0, 0, '0', 128}},
+        {{I, 'L', 99, 99, '3', 1}, {I, 'L', 0, 100, '3', 1}}, {{I, 'L', 99, 99, '3', 1}, {I, 'L', 100, 0, '3', 1}},
+        {{I, 'C', 0, 0, '0', 999}, {I, 'C', 0, 0, '0', 1000}}, {{Q, 'L', 0, 0, '3', 99}, {Q, 'L', 0, 0, '3', 100}},
+        {{I, 'L', 0, 0, '~', 1}, {I, 'L', 0, 0, '\x7f', 1}}, {{I, 'L', 0, 0, ' ', 1}, {I, 'L', 0, 0, '\x1f', 1}},
+        {{Q, 'O', 0, 0, '0', 0}, {2, 'O', 0, 0, '0', 0}}, {{I, 'U', 0, 0, '0', 0}, {I, 'u', 0, 0, '0', 0}}};
+    // clang-format on
+    lvc_request request;
+    auto build = [&request, data = std::string(999, 'x')](const Call& call) {
+        auto [mode, letter, field1, field2, option, length] = call;
+        return lvc_build_request(&request, mode, letter, field1, field2, option, data.data(), length);
+    };
+    for (const auto& [built, refused] : pairs) {
+        ASSERT_EQ(build(built), LVC_DONE) << ::testing::PrintToString(built);
+        gate::Request parsed;
+        EXPECT_EQ(gate::ParseRequest(request.text, request.size, parsed), status::DONE);
+        EXPECT_EQ(build(refused), LVC_E_ARGUMENT) << ::testing::PrintToString(refused);
     }
 }
 
