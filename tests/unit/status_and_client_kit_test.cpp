@@ -47,7 +47,7 @@ TEST(ClientKit, BuildsARequestAtEachBoundThatTheGateReadsAndRefusesOnePast) {
         {{I, 'L', 99, 99, '3', 1}, {I, 'L', 0, 100, '3', 1}}, {{I, 'L', 99, 99, '3', 1}, {I, 'L', 100, 0, '3', 1}},
         {{I, 'C', 0, 0, '0', 999}, {I, 'C', 0, 0, '0', 1000}}, {{Q, 'L', 0, 0, '3', 99}, {Q, 'L', 0, 0, '3', 100}},
         {{I, 'L', 0, 0, '~', 1}, {I, 'L', 0, 0, '\x7f', 1}}, {{I, 'L', 0, 0, ' ', 1}, {I, 'L', 0, 0, '\x1f', 1}},
-        {{Q, 'O', 0, 0, '0', 0}, {2, 'O', 0, 0, '0', 0}}, {{I, 'U', 0, 0, '0', 0}, {I, 'u', 0, 0, '0', 0}}};
+        {{Q, 'O', 0, 0, '0', 0}, {2, 'O', 0, 0, '0', 0}}, {{I, 'L', 0, 0, '3', 1}, {I, 'L', -1, 0, '3', 1}}};
     // clang-format on
     lvc_request request;
     auto build = [&request, data = std::string(999, 'x')](const Call& call) {
