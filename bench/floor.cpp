@@ -149,7 +149,7 @@ public:
         for (DWORD spent = 0; got.size() < count && spent <= kAnswerWaitMs; spent = GetTickCount() - start) {
             char byte = 0;
             if (!ReadAhead(byte, kAnswerWaitMs - spent)) {
-                continue;
+                break;  // the answer time is out, or the port failed: do not try again at once
             }
             got += byte;
             DWORD errors = 0;
